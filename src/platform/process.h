@@ -1,0 +1,70 @@
+#pragma once
+// Processes: the running program's identity, starting other programs (what the shell does on
+// Windows), and ending the own process at once.
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vx::platform {
+
+// A started child process. Not copyable; moving transfers the duty to reap it. A child that has
+// not been waited for when its handle goes away is reaped later in the background, so no zombie
+// processes pile up in a long-running host.
+class Process {
+ public:
+  Process() = default;
+  explicit Process(pid_t pid) : pid_(pid) {}
+  Process(Process&& other) noexcept;
+  Process& operator=(Process&& other) noexcept;
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  ~Process();
+
+  [[nodiscard]] pid_t pid() const { return pid_; }
+  // True while the process runs (non-blocking check; reaps it when it has ended).
+  [[nodiscard]] bool Running();
+  // Waits for the end; the exit code, or 128 + signal number for a process ended by a signal.
+  int Wait();
+  // The exit code once the process has ended (non-blocking), nullopt while it runs.
+  [[nodiscard]] std::optional<int> ExitCode();
+
+ private:
+  void Release();
+  pid_t pid_ = 0;
+  std::optional<int> exitCode_;
+};
+
+struct ShellOptions {
+  bool hidden = false;  // no window here; the child's standard streams are kept
+};
+
+// Finds a program the way the shell does: a name with a directory part is taken relative to
+// that directory; a bare name is looked up in the current directory first, then beside the
+// running executable. A trailing ".exe" (any case) is dropped and case is ignored when
+// matching, so "vx64BWorker.EXE" finds the "vx64BWorker" binary. nullopt when nothing matches.
+[[nodiscard]] std::optional<std::filesystem::path> FindProgram(const std::u16string& file);
+
+// Starts a program found by FindProgram with the parameters split like a Windows command line
+// (blanks separate, double quotes group, "" inside quotes is one quote). nullopt when the
+// program cannot be found or started.
+[[nodiscard]] std::optional<Process> ShellExecute(const std::u16string& file, const std::u16string& parameters,
+                                                  ShellOptions options = {});
+
+// Full path of the running executable, and its directory (without a trailing separator).
+[[nodiscard]] const std::u16string& ExecutablePath();
+[[nodiscard]] const std::u16string& ExecutableDir();
+
+// The program's command-line arguments, without the program name.
+[[nodiscard]] std::vector<std::u16string> CommandLineArguments();
+
+// Ends the own process at once with the given exit code; no shut-down code runs.
+[[noreturn]] void TerminateCurrentProcess(int exitCode);
+
+// True when this process is 32-bit and the kernel is 64-bit.
+[[nodiscard]] bool Is32BitProcessOn64BitSystem();
+
+}  // namespace vx::platform
