@@ -1,0 +1,26 @@
+// Worker side of the link: the main loop that serves the host until it goes or says close.
+#include "common/system_functions.h"
+#include "link/worker_com.h"
+#include "platform/process.h"
+
+namespace vx {
+
+void Tvx64BWorkerCom::WaitForHost() {
+  std::vector<UString> args = platform::CommandLineArguments();
+  if (args.empty()) return;
+  CloseRequested = false;
+  const HWND host = TryUToInt64(args[0]).value_or(0);
+
+  Tvx64BWorkerCom com;
+  com.SetClientHWND(host);
+  (void)com.SendClientReconnect();
+
+  for (;;) {
+    if (CloseRequested) KillCurrentProces();
+    if (!wWindowExists(host)) return;
+    // Idle: wait up to 10 ms, waking at once when a message arrives.
+    if (!PeekAndProcessMsg()) platform::WaitMessageTimeout(10);
+  }
+}
+
+}  // namespace vx

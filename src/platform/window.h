@@ -1,0 +1,69 @@
+#pragma once
+// Hidden message windows: endpoints with numeric handles that other processes of the same user
+// can address. A window belongs to the thread that created it; messages sent to it are handled
+// on that thread while it waits in GetMessage, PeekMessage, WaitMessageTimeout or SendMessage.
+//
+// SendMessage is synchronous: it returns after the receiver's window procedure has run, and
+// while it waits the sending thread handles messages sent to its own windows (nested handling).
+// A receiver that dies ends the wait.
+#include <cstdint>
+#include <string_view>
+
+namespace vx::platform {
+
+using HWND = std::int64_t;  // 1..2^31-1; 0 = no window
+
+inline constexpr std::uint32_t WM_NULL = 0x0000;
+inline constexpr std::uint32_t WM_QUIT = 0x0012;
+inline constexpr std::uint32_t WM_COPYDATA = 0x004A;
+inline constexpr std::uint32_t WM_USER = 0x0400;
+
+// The block a WM_COPYDATA message carries; lParam points at it.
+struct COPYDATASTRUCT {
+  std::uintptr_t dwData = 0;
+  std::uint32_t cbData = 0;
+  const void* lpData = nullptr;
+};
+
+struct MSG {
+  HWND hwnd = 0;
+  std::uint32_t message = WM_NULL;
+  std::uintptr_t wParam = 0;
+  std::intptr_t lParam = 0;
+};
+
+using WNDPROC = std::intptr_t (*)(HWND, std::uint32_t, std::uintptr_t, std::intptr_t);
+
+// Registers a window class; false when the name is already registered.
+bool RegisterClass(std::u16string_view className, WNDPROC proc);
+// Creates a hidden window of a registered class; 0 on failure.
+[[nodiscard]] HWND CreateWindow(std::u16string_view className);
+bool DestroyWindow(HWND hwnd);
+// True when the handle names a live window of any process of this user. Cheap; a window of a
+// process that has ended reads as gone at once.
+[[nodiscard]] bool IsWindow(HWND hwnd);
+std::intptr_t DefWindowProc(HWND hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+
+// Synchronous send. For WM_COPYDATA lParam points at a COPYDATASTRUCT whose bytes are copied to
+// the receiver; for other messages wParam and lParam travel as numbers. Returns the receiver's
+// result, 0 when the window is gone, refused or dies during the call.
+std::intptr_t SendMessage(HWND hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+
+// Queues a message for a window of this process (any thread); false when no such window.
+bool PostMessage(HWND hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+void PostQuitMessage(int exitCode);
+
+// Waits for the next queued message of the calling thread, handling sent messages meanwhile.
+// False when it is the quit message.
+bool GetMessage(MSG& msg);
+// Handles pending sent messages, then takes the next queued message if there is one.
+bool PeekMessage(MSG& msg);
+void TranslateMessage(const MSG& msg);
+std::intptr_t DispatchMessage(const MSG& msg);
+// Waits up to timeoutMs for a message sent to this thread's windows (handled here) or a queued
+// one (left in the queue). True when something arrived.
+bool WaitMessageTimeout(int timeoutMs);
+
+void Sleep(unsigned milliseconds);
+
+}  // namespace vx::platform

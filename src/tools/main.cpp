@@ -1,0 +1,44 @@
+// vxhost: the host side on the command line. Each command runs what a host application does.
+#include <clocale>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tools/commands.h"
+#include "tools/json_command.h"
+
+namespace {
+
+constexpr const char* kHelp =
+    "Użycie: vxhost POLECENIE [OPCJE]\n"
+    "\n"
+    "Polecenia:\n"
+    "  status                 uruchamia proces vx64BWorker, pyta o jego status (CMD_GET_STATUS),\n"
+    "                         wypisuje odpowiedź (np. READY) i zamyka proces\n"
+    "  json [--indent] [--utc] [PLIK]\n"
+    "                         czyta tekst JSON (plik lub standardowe wejście) i zapisuje go ponownie\n"
+    "  --help                 ta pomoc\n"
+    "\n"
+    "Kody wyjścia: 0 powodzenie, 1 błąd danych, 2 błąd użycia lub brak odpowiedzi procesu vx64BWorker.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) {
+    std::cerr << kHelp;
+    return 2;
+  }
+  const std::string command = args.front();
+  std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::cout << kHelp;
+    return 0;
+  }
+  if (command == "status") return vx::tools::StatusCommand(rest, std::cout, std::cerr);
+  if (command == "json") return RunJsonCommand(rest, std::cin, std::cout, std::cerr);
+  std::cerr << "vxhost: nieznane polecenie \"" << command << "\" (vxhost --help wypisuje polecenia)\n";
+  return 2;
+}
