@@ -1,0 +1,459 @@
+#include "platform/dialogs.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <string>
+
+#include "platform/text_codec.h"
+
+extern char** environ;
+
+namespace vx::platform {
+
+namespace {
+
+// "&" marks a keyboard shortcut; "&&" is a literal ampersand.
+std::u16string StripAccelerator(const std::u16string& s) {
+  std::u16string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == u'&') {
+      if (i + 1 < s.size() && s[i + 1] == u'&') {
+        out.push_back(u'&');
+        ++i;
+      }
+      continue;
+    }
+    out.push_back(s[i]);
+  }
+  return out;
+}
+
+std::string Plain(const std::u16string& s) {
+  return Utf16ToUtf8(StripAccelerator(s));
+}
+
+void WriteAll(int fd, std::string_view text) {
+  while (!text.empty()) {
+    ssize_t w = write(fd, text.data(), text.size());
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    text.remove_prefix(static_cast<size_t>(w));
+  }
+}
+
+std::optional<std::string> FindInPath(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  std::string_view dirs = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
+  while (true) {
+    size_t colon = dirs.find(':');
+    std::string dir(dirs.substr(0, colon));
+    if (dir.empty()) dir = ".";
+    std::string candidate = dir + "/" + program;
+    struct stat st {};
+    if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
+      return candidate;
+    if (colon == std::string_view::npos) return std::nullopt;
+    dirs.remove_prefix(colon + 1);
+  }
+}
+
+struct ToolResult {
+  int exitCode = -1;  // -1 when the program could not be run
+  std::string output;
+};
+
+// Runs a dialog program and collects its standard output.
+ToolResult RunTool(const std::string& program, const std::vector<std::string>& args) {
+  ToolResult result;
+  std::optional<std::string> path = FindInPath(program);
+  if (!path) return result;
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return result;
+  std::vector<std::string> argStore = args;
+  std::vector<char*> argv;
+  argv.push_back(path->data());
+  for (auto& a : argStore) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
+  pid_t pid = 0;
+  int rc = posix_spawn(&pid, path->c_str(), &actions, &attr, argv.data(), environ);
+  posix_spawnattr_destroy(&attr);
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[1]);
+  if (rc != 0) {
+    close(fds[0]);
+    return result;
+  }
+  char buffer[4096];
+  for (;;) {
+    ssize_t n = read(fds[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    result.output.append(buffer, static_cast<size_t>(n));
+  }
+  close(fds[0]);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  while (!result.output.empty() && (result.output.back() == '\n' || result.output.back() == '\r'))
+    result.output.pop_back();
+  return result;
+}
+
+// Writes the dialog to standard error; used when nobody can answer it.
+void ReportOnStderr(const std::u16string& caption, const std::u16string& text) {
+  WriteAll(STDERR_FILENO, Plain(caption) + ": " + Utf16ToUtf8(text) + "\n");
+}
+
+class NonInteractiveDialogs final : public UserDialogs {
+ public:
+  int MessageBox(const std::u16string& caption, const std::u16string& text,
+                 const std::vector<std::u16string>&) override {
+    ReportOnStderr(caption, text);
+    return -1;
+  }
+  bool Question(const std::u16string& caption, const std::u16string& text, const std::u16string&,
+                const std::u16string&) override {
+    ReportOnStderr(caption, text);
+    return false;
+  }
+  std::optional<std::u16string> InputBox(const std::u16string& caption, const std::u16string& prompt,
+                                         const std::u16string&, const std::u16string&,
+                                         const std::u16string&) override {
+    ReportOnStderr(caption, prompt);
+    return std::nullopt;
+  }
+};
+
+class ZenityDialogs final : public UserDialogs {
+ public:
+  int MessageBox(const std::u16string& caption, const std::u16string& text,
+                 const std::vector<std::u16string>& buttons) override {
+    std::vector<std::string> args{"--title=" + Plain(caption), "--text=" + Utf16ToUtf8(text), "--no-markup"};
+    if (buttons.size() <= 1) {
+      args.insert(args.begin(), "--info");
+      args.push_back("--ok-label=" + (buttons.empty() ? std::string("OK") : Plain(buttons[0])));
+      ToolResult r = RunTool("zenity", args);
+      if (r.exitCode < 0) NonInteractive().MessageBox(caption, text, buttons);
+      return r.exitCode == 0 ? 0 : -1;
+    }
+    args.insert(args.begin(), "--question");
+    args.push_back("--ok-label=" + Plain(buttons[0]));
+    args.push_back("--cancel-label=" + Plain(buttons[1]));
+    for (size_t i = 2; i < buttons.size(); ++i) args.push_back("--extra-button=" + Plain(buttons[i]));
+    ToolResult r = RunTool("zenity", args);
+    if (r.exitCode < 0) return NonInteractive().MessageBox(caption, text, buttons);
+    if (r.exitCode == 0) return 0;
+    if (r.exitCode != 1) return -1;
+    // An extra button prints its label; Cancel prints nothing.
+    for (size_t i = 2; i < buttons.size(); ++i)
+      if (r.output == Plain(buttons[i])) return static_cast<int>(i);
+    return r.output.empty() ? 1 : -1;
+  }
+
+  bool Question(const std::u16string& caption, const std::u16string& text, const std::u16string& yes,
+                const std::u16string& no) override {
+    return MessageBox(caption, text, {yes, no}) == 0;
+  }
+
+  std::optional<std::u16string> InputBox(const std::u16string& caption, const std::u16string& prompt,
+                                         const std::u16string& value, const std::u16string& ok,
+                                         const std::u16string& cancel) override {
+    ToolResult r = RunTool("zenity", {"--entry", "--title=" + Plain(caption), "--text=" + Utf16ToUtf8(prompt),
+                                      "--entry-text=" + Utf16ToUtf8(value), "--ok-label=" + Plain(ok),
+                                      "--cancel-label=" + Plain(cancel)});
+    if (r.exitCode < 0) return NonInteractive().InputBox(caption, prompt, value, ok, cancel);
+    if (r.exitCode != 0) return std::nullopt;
+    return Utf8ToUtf16(r.output);
+  }
+
+ private:
+  NonInteractiveDialogs& NonInteractive() { return fallback_; }
+  NonInteractiveDialogs fallback_;
+};
+
+class KDialogDialogs final : public UserDialogs {
+ public:
+  // kdialog shows "&" as a keyboard shortcut itself, so labels go through unchanged.
+  int MessageBox(const std::u16string& caption, const std::u16string& text,
+                 const std::vector<std::u16string>& buttons) override {
+    std::vector<std::string> args{"--title", Plain(caption)};
+    std::string body = Utf16ToUtf8(text);
+    if (buttons.size() <= 1) {
+      args.insert(args.end(), {"--msgbox", body});
+      if (!buttons.empty()) args.insert(args.end(), {"--ok-label", Utf16ToUtf8(buttons[0])});
+    } else if (buttons.size() == 2) {
+      args.insert(args.end(), {"--yesno", body, "--yes-label", Utf16ToUtf8(buttons[0]), "--no-label",
+                               Utf16ToUtf8(buttons[1])});
+    } else if (buttons.size() == 3) {
+      args.insert(args.end(), {"--yesnocancel", body, "--yes-label", Utf16ToUtf8(buttons[0]), "--no-label",
+                               Utf16ToUtf8(buttons[1]), "--cancel-label", Utf16ToUtf8(buttons[2])});
+    } else {
+      args.insert(args.end(), {"--menu", body});
+      for (size_t i = 0; i < buttons.size(); ++i)
+        args.insert(args.end(), {std::to_string(i), Plain(buttons[i])});
+    }
+    ToolResult r = RunTool("kdialog", args);
+    if (r.exitCode < 0) return fallback_.MessageBox(caption, text, buttons);
+    if (buttons.size() > 3) {
+      if (r.exitCode != 0) return -1;
+      try {
+        size_t used = 0;
+        int index = std::stoi(r.output, &used);
+        return used == r.output.size() && index >= 0 && static_cast<size_t>(index) < buttons.size() ? index
+                                                                                                    : -1;
+      } catch (const std::exception&) {
+        return -1;
+      }
+    }
+    if (buttons.size() <= 1) return r.exitCode == 0 ? 0 : -1;
+    return r.exitCode <= 2 && static_cast<size_t>(r.exitCode) < buttons.size() ? r.exitCode : -1;
+  }
+
+  bool Question(const std::u16string& caption, const std::u16string& text, const std::u16string& yes,
+                const std::u16string& no) override {
+    return MessageBox(caption, text, {yes, no}) == 0;
+  }
+
+  std::optional<std::u16string> InputBox(const std::u16string& caption, const std::u16string& prompt,
+                                         const std::u16string& value, const std::u16string& ok,
+                                         const std::u16string& cancel) override {
+    ToolResult r =
+        RunTool("kdialog", {"--title", Plain(caption), "--inputbox", Utf16ToUtf8(prompt), Utf16ToUtf8(value),
+                            "--ok-label", Utf16ToUtf8(ok), "--cancel-label", Utf16ToUtf8(cancel)});
+    if (r.exitCode < 0) return fallback_.InputBox(caption, prompt, value, ok, cancel);
+    if (r.exitCode != 0) return std::nullopt;
+    return Utf8ToUtf16(r.output);
+  }
+
+ private:
+  NonInteractiveDialogs fallback_;
+};
+
+// Prompts on the terminal: the text on standard error, the answer from standard input.
+class TerminalDialogs final : public UserDialogs {
+ public:
+  int MessageBox(const std::u16string& caption, const std::u16string& text,
+                 const std::vector<std::u16string>& buttons) override {
+    std::string prompt = "\n[" + Plain(caption) + "]\n" + Utf16ToUtf8(text) + "\n";
+    if (buttons.size() <= 1) {
+      WriteAll(STDERR_FILENO, prompt + "(Enter: " + (buttons.empty() ? "OK" : Plain(buttons[0])) + ") ");
+      std::optional<std::string> line = ReadLine();
+      return line ? 0 : -1;
+    }
+    for (size_t i = 0; i < buttons.size(); ++i)
+      prompt += "  " + std::to_string(i + 1) + ") " + Plain(buttons[i]) + "\n";
+    for (;;) {
+      WriteAll(STDERR_FILENO, prompt + "> ");
+      std::optional<std::string> line = ReadLine();
+      if (!line) return -1;
+      for (size_t i = 0; i < buttons.size(); ++i) {
+        std::string label = Plain(buttons[i]);
+        if (*line == std::to_string(i + 1) || SameIgnoringCase(*line, label) ||
+            (line->size() == 1 && !label.empty() && SameIgnoringCase(*line, label.substr(0, 1))))
+          return static_cast<int>(i);
+      }
+    }
+  }
+
+  bool Question(const std::u16string& caption, const std::u16string& text, const std::u16string& yes,
+                const std::u16string& no) override {
+    return MessageBox(caption, text, {yes, no}) == 0;
+  }
+
+  std::optional<std::u16string> InputBox(const std::u16string& caption, const std::u16string& prompt,
+                                         const std::u16string& value, const std::u16string&,
+                                         const std::u16string&) override {
+    WriteAll(STDERR_FILENO, "\n[" + Plain(caption) + "]\n" + Utf16ToUtf8(prompt) + " [" + Utf16ToUtf8(value) +
+                                "] (Enter keeps it, end of input cancels): ");
+    std::optional<std::string> line = ReadLine();
+    if (!line) return std::nullopt;
+    return line->empty() ? value : Utf8ToUtf16(*line);
+  }
+
+ private:
+  static bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+      if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+        return false;
+    return true;
+  }
+  static std::optional<std::string> ReadLine() {
+    std::string line;
+    if (!std::getline(std::cin, line)) {
+      std::cin.clear();
+      return std::nullopt;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+  }
+};
+
+// Answers from a file, one per line ("yes", "no", "ok", "cancel", a button number counted from
+// 0, a button label, "input:<text>"); every dialog shown is appended as one line to
+// "<file>.log" so other processes can check what was shown. When the answers run out, dialogs
+// are answered No / Cancel.
+class ScriptDialogs final : public UserDialogs {
+ public:
+  explicit ScriptDialogs(std::string path) : path_(std::move(path)) {}
+
+  int MessageBox(const std::u16string& caption, const std::u16string& text,
+                 const std::vector<std::u16string>& buttons) override {
+    std::vector<std::u16string> fields{u"MessageBox", caption, text};
+    fields.insert(fields.end(), buttons.begin(), buttons.end());
+    Log(fields);
+    std::optional<std::string> answer = NextAnswer();
+    if (!answer) return -1;
+    if (*answer == "ok" || *answer == "yes") return 0;
+    if (*answer == "no") return buttons.size() >= 2 ? 1 : -1;
+    if (*answer == "cancel") return -1;
+    for (size_t i = 0; i < buttons.size(); ++i)
+      if (*answer == std::to_string(i) || *answer == Utf16ToUtf8(buttons[i]) || *answer == Plain(buttons[i]))
+        return static_cast<int>(i);
+    return -1;
+  }
+
+  bool Question(const std::u16string& caption, const std::u16string& text, const std::u16string& yes,
+                const std::u16string& no) override {
+    Log({u"Question", caption, text, yes, no});
+    std::optional<std::string> answer = NextAnswer();
+    return answer &&
+           (*answer == "yes" || *answer == "ok" || *answer == Utf16ToUtf8(yes) || *answer == Plain(yes));
+  }
+
+  std::optional<std::u16string> InputBox(const std::u16string& caption, const std::u16string& prompt,
+                                         const std::u16string& value, const std::u16string& ok,
+                                         const std::u16string& cancel) override {
+    Log({u"InputBox", caption, prompt, value, ok, cancel});
+    std::optional<std::string> answer = NextAnswer();
+    if (!answer) return std::nullopt;
+    if (answer->starts_with("input:")) return Utf8ToUtf16(answer->substr(6));
+    if (*answer == "ok" || *answer == "yes") return value;
+    return std::nullopt;
+  }
+
+ private:
+  // Fields are separated by tabs; backslash, tab, line feed and carriage return are escaped.
+  void Log(const std::vector<std::u16string>& fields) {
+    std::string line;
+    for (size_t i = 0; i < fields.size(); ++i) {
+      if (i > 0) line.push_back('\t');
+      for (char c : Utf16ToUtf8(fields[i])) {
+        switch (c) {
+          case '\\':
+            line += "\\\\";
+            break;
+          case '\t':
+            line += "\\t";
+            break;
+          case '\n':
+            line += "\\n";
+            break;
+          case '\r':
+            line += "\\r";
+            break;
+          default:
+            line.push_back(c);
+        }
+      }
+    }
+    line.push_back('\n');
+    int fd = open((path_ + ".log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0) return;
+    WriteAll(fd, line);  // one write per line keeps lines whole between processes
+    close(fd);
+  }
+
+  std::optional<std::string> NextAnswer() {
+    if (!loaded_) {
+      std::ifstream in(path_);
+      std::string line;
+      while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        answers_.push_back(line);
+      }
+      loaded_ = true;
+    }
+    if (next_ >= answers_.size()) return std::nullopt;
+    return answers_[next_++];
+  }
+
+  std::string path_;
+  bool loaded_ = false;
+  std::vector<std::string> answers_;
+  size_t next_ = 0;
+};
+
+std::unique_ptr<UserDialogs> ChooseDialogs() {
+  const char* choice = std::getenv("VX64_DIALOGS");
+  std::string_view c = choice != nullptr ? choice : "";
+  if (c.starts_with("script:")) return std::make_unique<ScriptDialogs>(std::string(c.substr(7)));
+  if (c == "zenity") return std::make_unique<ZenityDialogs>();
+  if (c == "kdialog") return std::make_unique<KDialogDialogs>();
+  if (c == "tty") return std::make_unique<TerminalDialogs>();
+  if (c == "none") return std::make_unique<NonInteractiveDialogs>();
+  auto set = [](const char* name) {
+    const char* v = std::getenv(name);
+    return v != nullptr && *v != '\0';
+  };
+  if (set("DISPLAY") || set("WAYLAND_DISPLAY")) {
+    if (FindInPath("zenity")) return std::make_unique<ZenityDialogs>();
+    if (FindInPath("kdialog")) return std::make_unique<KDialogDialogs>();
+  }
+  if (isatty(STDIN_FILENO) == 1) return std::make_unique<TerminalDialogs>();
+  return std::make_unique<NonInteractiveDialogs>();
+}
+
+struct DialogSlot {
+  std::mutex lock;
+  std::unique_ptr<UserDialogs> current;
+};
+
+DialogSlot& Slot() {
+  static DialogSlot slot;
+  return slot;
+}
+
+}  // namespace
+
+UserDialogs& Dialogs() {
+  DialogSlot& slot = Slot();
+  std::lock_guard guard(slot.lock);
+  if (!slot.current) slot.current = ChooseDialogs();
+  return *slot.current;
+}
+
+// Passing nullptr makes the next Dialogs() call choose from the environment again.
+std::unique_ptr<UserDialogs> SetDialogs(std::unique_ptr<UserDialogs> dialogs) {
+  DialogSlot& slot = Slot();
+  std::lock_guard guard(slot.lock);
+  std::swap(slot.current, dialogs);
+  return dialogs;
+}
+
+}  // namespace vx::platform
