@@ -56,7 +56,6 @@ void Tvx64BWorkerCom::Close64BWorker() {
   SetClientHWND(0);
   FClientStatus = kStatusUnknown;
   FClientStarted = false;
-  FWorkerProcess.reset();  // reaped in the background once it has ended
 }
 
 bool Tvx64BWorkerCom::RunJob(UStringView aCMD, const TStringList& aParams) {

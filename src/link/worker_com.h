@@ -65,7 +65,7 @@ class Tvx64BWorkerCom : public TvxProcComMsg {
   [[nodiscard]] bool ClientStarted() const { return FClientStarted; }
   // Bound for the wait for the worker's announcement, in milliseconds (default 30 s).
   void SetClientWaitTimeout(int ms) { FClientWaitTimeoutMs = ms; }
-  // The started worker process, while there is one.
+  // The worker process of the last start (kept after closing, replaced by the next start).
   [[nodiscard]] platform::Process* WorkerProcess() { return FWorkerProcess ? &*FWorkerProcess : nullptr; }
 
   // Fields used by the job branches.

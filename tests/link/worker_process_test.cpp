@@ -1,0 +1,184 @@
+// The worker executable and the host client across two processes.
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "link/worker_com.h"
+#include "support/child.h"
+#include "support/debug_log.h"
+
+namespace vx {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Runs the test body with a temporary current directory (where the worker looks for its archive
+// and where a fake worker may be placed), restoring the old one afterwards.
+class InTempDir {
+ public:
+  InTempDir() : old_(std::filesystem::current_path()) { std::filesystem::current_path(dir_.path()); }
+  ~InTempDir() { std::filesystem::current_path(old_); }
+  const test::TempDir& dir() const { return dir_; }
+
+ private:
+  test::TempDir dir_;
+  std::filesystem::path old_;
+};
+
+void WriteScript(const std::filesystem::path& p, const std::string& body) {
+  test::WriteFile(p, "#!/bin/sh\n" + body + "\n");
+  chmod(p.c_str(), 0755);
+}
+
+TEST(WorkerProcess, WithoutArgumentPreparesAndEnds) {
+  InTempDir cwd;
+  test::DebugLogCapture log;
+  test::Child worker(test::BinPath("vx64BWorker"), {});
+  EXPECT_EQ(worker.WaitExit(10s), 0);
+  EXPECT_TRUE(log.Contains("Uwaga! - brak pliku lib64bit.zip !!!"));
+  EXPECT_FALSE(log.Contains("TvxProcComMsg"));  // no endpoint was created
+}
+
+TEST(WorkerProcess, WithAHandleThatIsNoWindowEndsAfterPreparation) {
+  InTempDir cwd;
+  for (const char* arg : {"abc", "0"}) {
+    test::DebugLogCapture log;
+    test::Child worker(test::BinPath("vx64BWorker"), {arg, "ignored"});
+    EXPECT_EQ(worker.WaitExit(10s), 0) << arg;
+    EXPECT_TRUE(log.Contains("TvxProcComMsg.SetClientHWND -> Ustawiam klienta: 0")) << arg;
+    EXPECT_TRUE(log.Contains("Brak ustawionego okna komunikacji klienta !!!")) << arg;
+  }
+}
+
+TEST(WorkerProcess, AnnouncesAnswersAndClosesOnCommand) {
+  InTempDir cwd;
+  Tvx64BWorkerCom host;
+  host.SetStatus(kStatusWaitForClient);
+  host.Start64BWorker();
+  ASSERT_TRUE(host.ClientStarted());
+  ASSERT_EQ(host.ClientStatus(), u"READY");
+  EXPECT_EQ(host.Status(), u"READY");
+  const HWND worker = host.ClientHWND();
+  EXPECT_TRUE(platform::IsWindow(worker));
+  EXPECT_NE(worker, host.MainHWND());
+
+  // The answer arrives inside the host's own send.
+  for (UStringView name : {u"CMD_GET_STATUS", u"cmd_get_status"}) {
+    host.SetClientStatus(u"");
+    ASSERT_TRUE(host.SendCommand(name, nullptr));
+    EXPECT_EQ(host.ClientStatus(), u"READY");
+  }
+
+  // The host's window is lost: the next command re-creates and announces it first, so the
+  // worker answers to the new window.
+  const HWND old = host.MainHWND();
+  ASSERT_TRUE(platform::DestroyWindow(old));
+  host.SetClientStatus(u"");
+  ASSERT_TRUE(host.SendCommand(u"CMD_GET_STATUS", nullptr));
+  EXPECT_NE(host.MainHWND(), old);
+  EXPECT_EQ(host.ClientStatus(), u"READY");
+
+  platform::Process* process = host.WorkerProcess();
+  ASSERT_NE(process, nullptr);
+  host.Close64BWorker();
+  EXPECT_EQ(host.ClientHWND(), 0);
+  EXPECT_EQ(host.ClientStatus(), u"UNKONOWN");
+  // The worker ends within one loop pass; allow for a loaded machine.
+  auto start = std::chrono::steady_clock::now();
+  while (process->Running() && std::chrono::steady_clock::now() - start < 2s) std::this_thread::sleep_for(1ms);
+  EXPECT_FALSE(process->Running());
+  EXPECT_EQ(process->ExitCode(), 0);
+  EXPECT_FALSE(platform::IsWindow(worker));
+}
+
+TEST(WorkerProcess, TwoJobsInARowStartTwoWorkers) {
+  InTempDir cwd;
+  Tvx64BWorkerCom host;
+  pid_t first = 0;
+  for (int job = 0; job < 2; ++job) {
+    TStringList none;
+    ASSERT_TRUE(host.RunJob(u"CMD_GET_STATUS", none));
+    ASSERT_NE(host.WorkerProcess(), nullptr);
+    EXPECT_NE(host.WorkerProcess()->pid(), first);
+    first = host.WorkerProcess()->pid();
+    EXPECT_EQ(host.ClientStatus(), u"UNKONOWN");  // closed again
+  }
+}
+
+TEST(WorkerProcess, EndsSoonAfterItsHostIsKilled) {
+  InTempDir cwd;
+  // Orphaned workers become our children, so their end can be observed exactly.
+  ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  test::Child peer(test::BinPath("vx_test_peer"), {"host"});
+  auto line = peer.ReadLine(10s);
+  ASSERT_TRUE(line.has_value());
+  ASSERT_EQ(line->rfind("WORKER ", 0), 0u) << *line;
+  const pid_t worker = std::stoi(line->substr(7));
+  peer.Kill(SIGKILL);
+  ASSERT_EQ(peer.WaitExit(5s), 128 + SIGKILL);
+  const auto killed = std::chrono::steady_clock::now();
+  int status = 0;
+  pid_t r = 0;
+  while ((r = waitpid(worker, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() - killed < 5s) {
+    std::this_thread::sleep_for(1ms);
+  }
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - killed);
+  ASSERT_EQ(r, worker);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  // One idle pass is 10 ms; 100 ms is the promise.
+  EXPECT_LT(took.count(), 100) << "worker took " << took.count() << " ms";
+  prctl(PR_SET_CHILD_SUBREAPER, 0);
+}
+
+TEST(WorkerProcess, AWorkerThatDiesOrStaysSilentEndsTheWait) {
+  InTempDir cwd;
+  Tvx64BWorkerCom host;
+  // A program of the worker's name in the current directory is found first.
+  WriteScript(cwd.dir() / "vx64BWorker", "exit 0");
+  auto start = std::chrono::steady_clock::now();
+  host.Start64BWorker();
+  EXPECT_TRUE(host.ClientStarted());
+  EXPECT_FALSE(host.WaitForClient());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+
+  WriteScript(cwd.dir() / "vx64BWorker", "exec sleep 30");
+  host.SetClientWaitTimeout(300);
+  start = std::chrono::steady_clock::now();
+  host.Start64BWorker();
+  EXPECT_FALSE(host.WaitForClient());
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  kill(host.WorkerProcess()->pid(), SIGKILL);
+
+  // A worker that cannot be started: no wait at all.
+  test::WriteFile(cwd.dir() / "vx64BWorker", std::string("\x7f" "ELF not really", 15));
+  chmod((cwd.dir() / "vx64BWorker").c_str(), 0755);
+  start = std::chrono::steady_clock::now();
+  host.Start64BWorker();
+  EXPECT_FALSE(host.ClientStarted());
+  EXPECT_FALSE(host.WaitForClient());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+}
+
+TEST(WorkerProcess, HostCommandStatus) {
+  InTempDir cwd;
+  {
+    test::Child vxhost(test::BinPath("vxhost"), {"status"});
+    EXPECT_EQ(vxhost.ReadLine(10s), "READY");
+    EXPECT_EQ(vxhost.WaitExit(10s), 0);
+  }
+  WriteScript(cwd.dir() / "vx64BWorker", "exit 1");
+  test::Child vxhost(test::BinPath("vxhost"), {"status"});
+  EXPECT_EQ(vxhost.ReadLine(10s), std::nullopt);
+  EXPECT_EQ(vxhost.WaitExit(10s), 2);
+}
+
+}  // namespace
+}  // namespace vx
