@@ -1,0 +1,211 @@
+#include "json/date_time.h"
+
+#include <cmath>
+
+#include "json/json_errors.h"
+#include "platform/time_zone.h"
+
+namespace vx::json {
+
+namespace {
+constexpr std::int64_t kUnixEpochDays = 25569;  // 1970-01-01 as a date-time
+
+bool IsLeap(int y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+int DaysInMonth(int y, int m) {
+  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return (m == 2 && IsLeap(y)) ? 29 : kDays[m - 1];
+}
+
+// Days from 0001-01-01 to the given date (proleptic Gregorian).
+std::int64_t DayNumber(int y, int m, int d) {
+  std::int64_t days = 0;
+  const std::int64_t py = y - 1;
+  days = py * 365 + py / 4 - py / 100 + py / 400;
+  for (int i = 1; i < m; ++i) days += DaysInMonth(y, i);
+  return days + d - 1;
+}
+
+constexpr std::int64_t kDayNumber18991230 = 693593;  // DayNumber(1899, 12, 30)
+
+void AppendNumber(UString& out, int value, int width) {
+  char buf[16];
+  int n = 0;
+  unsigned v = static_cast<unsigned>(value < 0 ? -value : value);
+  do {
+    buf[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  if (value < 0) out.push_back(u'-');
+  for (int i = n; i < width; ++i) out.push_back(u'0');
+  while (n > 0) out.push_back(static_cast<char16_t>(buf[--n]));
+}
+
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+  std::int64_t q = a / b;
+  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+  return q;
+}
+
+// Whole seconds since 1970-01-01 of a millisecond count since 1899-12-30.
+std::int64_t UnixSeconds(std::int64_t ms) {
+  return FloorDiv(ms - kUnixEpochDays * kMSecsPerDay, 1000);
+}
+
+char16_t Lower(char16_t c) {
+  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+}
+}  // namespace
+
+bool IsValidDate(int year, int month, int day) {
+  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
+         day <= DaysInMonth(year, month);
+}
+
+std::optional<TDateTime> TryEncodeDate(int year, int month, int day) {
+  if (!IsValidDate(year, month, day)) return std::nullopt;
+  return static_cast<TDateTime>(DayNumber(year, month, day) - kDayNumber18991230);
+}
+
+std::optional<TDateTime> TryEncodeTime(int hour, int minute, int second, int msec) {
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 ||
+      msec > 999)
+    return std::nullopt;
+  const std::int64_t ms = ((hour * 60LL + minute) * 60 + second) * 1000 + msec;
+  return static_cast<TDateTime>(ms) / kMSecsPerDay;
+}
+
+std::int64_t DateTimeToMSecs(TDateTime value) {
+  const std::int64_t total = std::llround(value * kMSecsPerDay);
+  const std::int64_t days = total / kMSecsPerDay;  // truncates toward zero
+  const std::int64_t time = (total < 0 ? -total : total) % kMSecsPerDay;
+  return days * kMSecsPerDay + time;
+}
+
+TDateTime MSecsToDateTime(std::int64_t msecs) {
+  std::int64_t days = msecs / kMSecsPerDay;
+  std::int64_t time = msecs % kMSecsPerDay;
+  if (time < 0) {
+    time += kMSecsPerDay;
+    --days;
+  }
+  const double fraction = static_cast<double>(time) / kMSecsPerDay;
+  return days >= 0 ? static_cast<double>(days) + fraction : static_cast<double>(days) - fraction;
+}
+
+TDateTimeParts DecodeDateTime(TDateTime value) {
+  TDateTimeParts p;
+  const std::int64_t ms = DateTimeToMSecs(value);
+  std::int64_t days = ms / kMSecsPerDay;
+  std::int64_t time = ms % kMSecsPerDay;
+  if (time < 0) {
+    time += kMSecsPerDay;
+    --days;
+  }
+  // Civil date from the day number (days since 0001-01-01).
+  std::int64_t n = days + kDayNumber18991230;
+  if (n < 0) n = 0;
+  std::int64_t y400 = n / 146097;
+  n %= 146097;
+  std::int64_t y100 = n / 36524;
+  if (y100 == 4) y100 = 3;
+  n -= y100 * 36524;
+  std::int64_t y4 = n / 1461;
+  n %= 1461;
+  std::int64_t y1 = n / 365;
+  if (y1 == 4) y1 = 3;
+  n -= y1 * 365;
+  int year = static_cast<int>(y400 * 400 + y100 * 100 + y4 * 4 + y1 + 1);
+  int month = 1;
+  while (n >= DaysInMonth(year, month)) {
+    n -= DaysInMonth(year, month);
+    ++month;
+  }
+  p.Year = year;
+  p.Month = month;
+  p.Day = static_cast<int>(n) + 1;
+  p.Hour = static_cast<int>(time / 3600000);
+  p.Minute = static_cast<int>(time / 60000 % 60);
+  p.Second = static_cast<int>(time / 1000 % 60);
+  p.MSec = static_cast<int>(time % 1000);
+  return p;
+}
+
+UString FormatDateTime(UStringView format, TDateTime value) {
+  const TDateTimeParts p = DecodeDateTime(value);
+  UString out;
+  bool lastWasHour = false;
+  size_t i = 0;
+  while (i < format.size()) {
+    const char16_t c = format[i];
+    if (c == u'"' || c == u'\'') {
+      size_t end = format.find(c, i + 1);
+      if (end == UStringView::npos) end = format.size();
+      out.append(format.substr(i + 1, end - i - 1));
+      i = end + 1;
+      continue;
+    }
+    size_t run = 1;
+    while (i + run < format.size() && Lower(format[i + run]) == Lower(c)) ++run;
+    switch (Lower(c)) {
+      case u'y':
+        if (run <= 2) {
+          AppendNumber(out, p.Year % 100, 2);
+        } else {
+          AppendNumber(out, p.Year, 4);
+        }
+        lastWasHour = false;
+        break;
+      case u'm':
+        AppendNumber(out, lastWasHour ? p.Minute : p.Month, run >= 2 ? 2 : 1);
+        lastWasHour = false;
+        break;
+      case u'd':
+        AppendNumber(out, p.Day, run >= 2 ? 2 : 1);
+        lastWasHour = false;
+        break;
+      case u'h':
+        AppendNumber(out, p.Hour, run >= 2 ? 2 : 1);
+        lastWasHour = true;
+        break;
+      case u'n':
+        AppendNumber(out, p.Minute, run >= 2 ? 2 : 1);
+        lastWasHour = false;
+        break;
+      case u's':
+        AppendNumber(out, p.Second, run >= 2 ? 2 : 1);
+        lastWasHour = false;
+        break;
+      case u'z':
+        AppendNumber(out, p.MSec, run >= 3 ? 3 : 1);
+        lastWasHour = false;
+        break;
+      default:
+        out.append(run, c);
+        break;
+    }
+    i += run;
+  }
+  return out;
+}
+
+TDateTime UtcToLocal(TDateTime utc) {
+  const std::int64_t ms = DateTimeToMSecs(utc);
+  const std::int64_t seconds = UnixSeconds(ms);
+  return MSecsToDateTime(ms + platform::UtcOffsetAtUtc(seconds) * 1000);
+}
+
+TDateTime LocalToUtc(TDateTime local) {
+  const std::int64_t ms = DateTimeToMSecs(local);
+  const std::int64_t seconds = UnixSeconds(ms);
+  const std::optional<std::int64_t> offset = platform::UtcOffsetAtLocal(seconds);
+  if (!offset) {
+    throw ELocalTimeInvalid(u"The local time " + FormatDateTime(u"yyyy-mm-dd hh:nn:ss", local) +
+                            u" is invalid: it lies in the hour skipped when daylight saving time starts");
+  }
+  return MSecsToDateTime(ms - *offset * 1000);
+}
+
+}  // namespace vx::json

@@ -1,0 +1,36 @@
+#pragma once
+// Builds the value tree from the scanner's lexemes.
+#include <string_view>
+
+#include "core/ustring.h"
+#include "json/json_lexer.h"
+#include "json/json_value.h"
+
+namespace vx::json {
+
+// Containers nested deeper than this raise TJSONSyntaxError instead of exhausting the stack.
+inline constexpr int kMaxNestingDepth = 1000;
+
+template <class CharT>
+class TJSONBuilder {
+ public:
+  TJSONBuilder(std::basic_string_view<CharT> text, bool CheckDates) : FLex(text), FCheckDates(CheckDates) {}
+
+  // The next value, or nil when none follows (the lexeme then stays pending).
+  [[nodiscard]] IJSONAncestor ReadValue();
+
+ private:
+  [[nodiscard]] IJSONAncestor ReadString();
+  [[nodiscard]] IJSONAncestor ReadArray();
+  [[nodiscard]] IJSONAncestor ReadObject();
+  [[noreturn]] void Raise(const UString& message) const;
+
+  TLexGenerator<CharT> FLex;
+  bool FCheckDates;
+  int FDepth = 0;
+};
+
+extern template class TJSONBuilder<char16_t>;
+extern template class TJSONBuilder<char>;
+
+}  // namespace vx::json

@@ -1,0 +1,71 @@
+#pragma once
+// The errors the JSON library raises. Each carries its message as UTF-16 text; what() gives it
+// in UTF-8.
+#include <stdexcept>
+#include <string>
+
+#include "core/ustring.h"
+
+namespace vx::json {
+
+class EJSONBaseError : public std::runtime_error {
+ public:
+  explicit EJSONBaseError(const UString& message) : std::runtime_error(UToUtf8(message)), FMessage(message) {}
+  [[nodiscard]] const UString& Message() const noexcept { return FMessage; }
+
+ private:
+  UString FMessage;
+};
+
+// The library's own errors ("Unknown JSON Type").
+class EJSONError : public EJSONBaseError {
+ public:
+  using EJSONBaseError::EJSONBaseError;
+};
+
+// A text stored into a date member is not a date ("Invalid date format.").
+class EJSONInvalidDate : public EJSONError {
+ public:
+  using EJSONError::EJSONError;
+};
+
+// The reader's syntax errors; the message ends with ". (Line: %d Col: %d)".
+class TJSONSyntaxError : public EJSONError {
+ public:
+  TJSONSyntaxError(const UString& text, std::int32_t line, std::int32_t col)
+      : EJSONError(text + u". (Line: " + IntToU(line) + u" Col: " + IntToU(col) + u")"),
+        FLine(line),
+        FCol(col) {}
+  [[nodiscard]] std::int32_t Line() const noexcept { return FLine; }
+  [[nodiscard]] std::int32_t Col() const noexcept { return FCol; }
+
+ private:
+  std::int32_t FLine;
+  std::int32_t FCol;
+};
+
+// A value was asked for as a kind it is not.
+class EInvalidCast : public EJSONBaseError {
+ public:
+  EInvalidCast() : EJSONBaseError(u"Invalid class typecast") {}
+};
+
+// A text could not be converted to a number.
+class EConvertError : public EJSONBaseError {
+ public:
+  using EJSONBaseError::EJSONBaseError;
+};
+
+// A negative or otherwise impossible index.
+class EArgumentOutOfRange : public EJSONBaseError {
+ public:
+  EArgumentOutOfRange() : EJSONBaseError(u"Argument out of range") {}
+};
+
+// A local time inside the hour skipped when daylight saving time starts has no UTC equivalent.
+class ELocalTimeInvalid : public EJSONBaseError {
+ public:
+  using EJSONBaseError::EJSONBaseError;
+};
+
+}  // namespace vx::json

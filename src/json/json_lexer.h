@@ -1,0 +1,78 @@
+#pragma once
+// The table-driven scanner: cuts JSON text (UTF-16, or UTF-8 read as the same UTF-16 characters)
+// into lexemes following the routes of TJSONGrammar.
+#include <cstdint>
+#include <string_view>
+
+#include "core/ustring.h"
+#include "json/json_grammar.h"
+
+namespace vx::json {
+
+struct TPosition {
+  std::int32_t Col = 0;
+  std::int32_t Line = 0;
+};
+
+struct TLexeme {
+  TPosition Pos;
+  std::int64_t IValue = 0;
+  UString SValue;
+  double DValue = 0;
+  TLexemType Kind = ltNull;
+};
+
+// A set of lexeme kinds.
+using TLexemSet = std::uint32_t;
+[[nodiscard]] constexpr TLexemSet LexSet(std::initializer_list<TLexemType> kinds) {
+  TLexemSet s = 0;
+  for (TLexemType k : kinds) s |= 1u << k;
+  return s;
+}
+
+template <class CharT>
+class TLexGenerator {
+ public:
+  explicit TLexGenerator(std::basic_string_view<CharT> text);
+
+  // Reads the next lexeme if none is pending; its kind if in the set, otherwise ltNil.
+  [[nodiscard]] TLexemType Check(TLexemSet kinds);
+  // True, consuming the pending lexeme, when it has this kind.
+  [[nodiscard]] bool CheckKill(TLexemType kind);
+  // A pending string, bare word, true or false without line breaks names a member.
+  [[nodiscard]] bool CheckName(UString& name);
+  void KillLex() noexcept { FPending = false; }
+  [[nodiscard]] bool Pending() const noexcept { return FPending; }
+  [[nodiscard]] const TLexeme& Current() const noexcept { return FLex; }
+  [[nodiscard]] TLexeme& Current() noexcept { return FLex; }
+  // The scanner's position (where the next character would be read).
+  [[nodiscard]] TPosition Position() const noexcept { return FPosition; }
+
+ private:
+  struct TChar {
+    char16_t Units[2];
+    std::uint8_t Count;   // UTF-16 code units
+    std::uint8_t Length;  // source code units
+  };
+  [[nodiscard]] TChar CharAt(size_t index) const noexcept;
+  bool NextLex();
+  void Step(const TChar& c) noexcept;
+  [[noreturn]] void RaiseIllegal(const TTrigger& trigger, const TChar& c) const;
+  void ParseBuffer(TParseProc proc, bool& escapeEnded);
+
+  std::basic_string_view<CharT> FText;
+  size_t FIndex = 0;
+  TPosition FPosition;
+  const TJSONGrammar& FGrammar;
+  const TRoute* FStartRoute;
+  const TRoute* FEscRoute;
+  TLexeme FLex;
+  bool FPending = false;
+  UString FBuffer;
+  UString FEscBuffer;
+};
+
+extern template class TLexGenerator<char16_t>;
+extern template class TLexGenerator<char>;
+
+}  // namespace vx::json

@@ -1,0 +1,267 @@
+#pragma once
+// The value tree: reference-counted values of the JSON kinds, objects of name/value pairs and
+// arrays. Values are handed out as TRef handles (IJSON... names); a value may have several parents.
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "core/ustring.h"
+#include "json/ref.h"
+#include "json/variant.h"
+
+namespace vx::json {
+
+// Kinds of values, in the order callers rely on (ordinals 0..10).
+enum TDataType : std::uint8_t {
+  dtNil,
+  dtNull,
+  dtObject,
+  dtArray,
+  dtString,
+  dtInteger,
+  dtFloat,
+  dtBoolean,
+  dtDateTime,
+  dtDate,
+  dtTime
+};
+
+class TJSONWriter;
+class TJSONAncestor;
+class TJSONPair;
+class TJSONObject;
+class TJSONArray;
+
+using IJSONAncestor = TRef<TJSONAncestor>;
+using IJSONPair = TRef<TJSONPair>;
+using IJSONObject = TRef<TJSONObject>;
+using IJSONArray = TRef<TJSONArray>;
+
+// Tag for constructing a value as null ("created as a null value").
+struct TNullValue {};
+inline constexpr TNullValue kNullValue{};
+
+// Formats given to date values made by the reader and the setters.
+inline constexpr char16_t kDateTimeFormat[] = u"yyyy-mm-dd\"T\"hh\":\"mm\":\"ss.zzz";
+inline constexpr char16_t kDateFormat[] = u"yyyy-mm-dd";
+inline constexpr char16_t kTimeFormat[] = u"hh\":\"mm\":\"ss.zzz";
+
+class TJSONAncestor : public TRefCounted {
+ public:
+  [[nodiscard]] virtual TVariant GetAsVariant() const { return TVariant::Null(); }
+  virtual void SetAsVariant(const TVariant& value);
+  // Raises EJSONError "Unknown JSON Type" for a class that is none of the kinds.
+  [[nodiscard]] virtual TDataType GetDataType() const;
+  // A plain ancestor is null only when it is a TJSONNull.
+  [[nodiscard]] virtual bool GetIsNull() const { return false; }
+  virtual void AsJSONString(TJSONWriter& writer) const;
+  // Deep copy: containers copy their members, nothing is shared with the original.
+  [[nodiscard]] virtual IJSONAncestor Clone() const;
+  // Kind of a possibly missing value (dtNil for nil).
+  [[nodiscard]] static TDataType KindOf(const TJSONAncestor* value) {
+    return value ? value->GetDataType() : dtNil;
+  }
+
+ protected:
+  bool FNull = false;
+};
+
+template <class T>
+class TJSONValue : public TJSONAncestor {
+ public:
+  TJSONValue() = default;
+  explicit TJSONValue(T value) : FData(std::move(value)) {}
+  explicit TJSONValue(TNullValue) { FNull = true; }
+
+  [[nodiscard]] const T& GetData() const noexcept { return FData; }
+  void SetData(T value) {
+    FData = std::move(value);
+    FNull = false;
+  }
+  void SetNull() noexcept { FNull = true; }
+  [[nodiscard]] bool GetIsNull() const override { return FNull; }
+
+ protected:
+  T FData{};
+};
+
+class TJSONString final : public TJSONValue<UString> {
+ public:
+  using TJSONValue::TJSONValue;
+  [[nodiscard]] TVariant GetAsVariant() const override;
+  void SetAsVariant(const TVariant& value) override;
+  [[nodiscard]] TDataType GetDataType() const override { return dtString; }
+  void AsJSONString(TJSONWriter& writer) const override;
+  [[nodiscard]] IJSONAncestor Clone() const override;
+};
+
+class TJSONInteger final : public TJSONValue<std::int64_t> {
+ public:
+  using TJSONValue::TJSONValue;
+  [[nodiscard]] TVariant GetAsVariant() const override;
+  void SetAsVariant(const TVariant& value) override;
+  [[nodiscard]] TDataType GetDataType() const override { return dtInteger; }
+  void AsJSONString(TJSONWriter& writer) const override;
+  [[nodiscard]] IJSONAncestor Clone() const override;
+};
+
+class TJSONFloat final : public TJSONValue<double> {
+ public:
+  using TJSONValue::TJSONValue;
+  [[nodiscard]] TVariant GetAsVariant() const override;
+  void SetAsVariant(const TVariant& value) override;
+  [[nodiscard]] TDataType GetDataType() const override { return dtFloat; }
+  void AsJSONString(TJSONWriter& writer) const override;
+  [[nodiscard]] IJSONAncestor Clone() const override;
+};
+
+class TJSONBoolean final : public TJSONValue<bool> {
+ public:
+  using TJSONValue::TJSONValue;
+  [[nodiscard]] TVariant GetAsVariant() const override;
+  void SetAsVariant(const TVariant& value) override;
+  [[nodiscard]] TDataType GetDataType() const override { return dtBoolean; }
+  void AsJSONString(TJSONWriter& writer) const override;
+  [[nodiscard]] IJSONAncestor Clone() const override;
+};
+
+class TJSONNull final : public TJSONValue<bool> {
+ public:
+  TJSONNull() { FNull = true; }
+  [[nodiscard]] TDataType GetDataType() const override { return dtNull; }
+  [[nodiscard]] bool GetIsNull() const override { return true; }
+  void AsJSONString(TJSONWriter& writer) const override;
+  [[nodiscard]] IJSONAncestor Clone() const override;
+};
+
+// Date-time, date and time values: a date-time payload and the format they are written with.
+template <TDataType Kind>
+class TJSONBaseDate : public TJSONValue<TDateTime> {
+ public:
+  explicit TJSONBaseDate(TDateTime value, UString format) : TJSONValue(value), FFormat(std::move(format)) {}
+  TJSONBaseDate(TNullValue, UString format) : TJSONValue(kNullValue), FFormat(std::move(format)) {}
+
+  [[nodiscard]] const UString& GetFormat() const noexcept { return FFormat; }
+  void SetFormat(UString format) { FFormat = std::move(format); }
+  // The value as text in its own format (local time).
+  [[nodiscard]] UString AsText() const;
+
+  [[nodiscard]] TVariant GetAsVariant() const override;
+  void SetAsVariant(const TVariant& value) override;
+  [[nodiscard]] TDataType GetDataType() const override { return Kind; }
+  void AsJSONString(TJSONWriter& writer) const override;
+  [[nodiscard]] IJSONAncestor Clone() const override;
+
+ private:
+  UString FFormat;
+};
+
+class TJSONDateTime final : public TJSONBaseDate<dtDateTime> {
+ public:
+  explicit TJSONDateTime(TDateTime value, UString format = kDateTimeFormat)
+      : TJSONBaseDate(value, std::move(format)) {}
+};
+class TJSONDate final : public TJSONBaseDate<dtDate> {
+ public:
+  explicit TJSONDate(TDateTime value, UString format = kDateFormat)
+      : TJSONBaseDate(value, std::move(format)) {}
+};
+class TJSONTime final : public TJSONBaseDate<dtTime> {
+ public:
+  explicit TJSONTime(TDateTime value, UString format = kTimeFormat)
+      : TJSONBaseDate(value, std::move(format)) {}
+};
+
+// A member of an object: a name and a value reference (the value may be nil: such a member
+// counts as absent when written or read through the wrappers).
+class TJSONPair final : public TRefCounted {
+ public:
+  TJSONPair(UString name, IJSONAncestor value) : FName(std::move(name)), FValue(std::move(value)) {}
+  [[nodiscard]] const UString& GetName() const noexcept { return FName; }
+  [[nodiscard]] const IJSONAncestor& GetValue() const noexcept { return FValue; }
+  void SetName(UString name) { FName = std::move(name); }
+  void SetValue(IJSONAncestor value) { FValue = std::move(value); }
+
+ private:
+  UString FName;
+  IJSONAncestor FValue;
+};
+
+using TJSONPairList = std::vector<IJSONPair>;
+using TJSONValueList = std::vector<IJSONAncestor>;
+
+// Member names compare equal when they differ only in the case of ASCII letters.
+[[nodiscard]] bool SameName(UStringView a, UStringView b) noexcept;
+
+class TJSONObject final : public TJSONValue<TJSONPairList> {
+ public:
+  using TJSONValue::TJSONValue;
+  using TComparison = std::function<int(const IJSONPair&, const IJSONPair&)>;
+
+  [[nodiscard]] TDataType GetDataType() const override { return dtObject; }
+  void AsJSONString(TJSONWriter& writer) const override;
+  [[nodiscard]] IJSONAncestor Clone() const override;
+
+  [[nodiscard]] int Count() const noexcept { return static_cast<int>(FData.size()); }
+  [[nodiscard]] IJSONPair Get(UStringView name) const;
+  [[nodiscard]] IJSONPair Get(int index) const;
+  [[nodiscard]] int IndexOf(UStringView name) const noexcept;
+  // A pair whose name is already present replaces the old one, which leaves its position:
+  // the new pair is appended at the end.
+  void AddPair(IJSONPair pair);
+  void AddPair(UString name, IJSONAncestor value);
+  void Remove(const IJSONPair& pair);
+  void Remove(UStringView name);
+  void Remove(int index);
+  void Sort(const TComparison& comparison);
+
+  [[nodiscard]] TJSONPairList::const_iterator begin() const noexcept { return FData.begin(); }
+  [[nodiscard]] TJSONPairList::const_iterator end() const noexcept { return FData.end(); }
+
+  // Reads JSON text (UTF-16, or UTF-8 for the second form); nil when it holds no value.
+  [[nodiscard]] static IJSONAncestor ParseJSONValue(UStringView text, bool CheckDate);
+  [[nodiscard]] static IJSONAncestor ParseJSONValueUtf8(std::string_view text, bool CheckDate);
+};
+
+class TJSONArray final : public TJSONValue<TJSONValueList> {
+ public:
+  using TJSONValue::TJSONValue;
+  using TComparison = std::function<int(const IJSONAncestor&, const IJSONAncestor&)>;
+
+  [[nodiscard]] TDataType GetDataType() const override { return dtArray; }
+  void AsJSONString(TJSONWriter& writer) const override;
+  [[nodiscard]] IJSONAncestor Clone() const override;
+
+  void Add(IJSONAncestor value) { FData.push_back(std::move(value)); }
+  // Removes the first element that is this very value object.
+  void Remove(const IJSONAncestor& value);
+  // Raises EArgumentOutOfRange for an index outside the array.
+  void Remove(int index);
+  void Clear() noexcept { FData.clear(); }
+  [[nodiscard]] int Count() const noexcept { return static_cast<int>(FData.size()); }
+  [[nodiscard]] IJSONAncestor Get(int index) const;
+  // Replaces an existing element; an index outside the array changes nothing.
+  void SetIndex(int index, IJSONAncestor value);
+  void Sort(const TComparison& comparison);
+
+  [[nodiscard]] TJSONValueList::const_iterator begin() const noexcept { return FData.begin(); }
+  [[nodiscard]] TJSONValueList::const_iterator end() const noexcept { return FData.end(); }
+};
+
+using IJSONString = TRef<TJSONString>;
+using IJSONInteger = TRef<TJSONInteger>;
+using IJSONFloat = TRef<TJSONFloat>;
+using IJSONBoolean = TRef<TJSONBoolean>;
+using IJSONNull = TRef<TJSONNull>;
+using IJSONDateTime = TRef<TJSONDateTime>;
+using IJSONDate = TRef<TJSONDate>;
+using IJSONTime = TRef<TJSONTime>;
+
+// The text parser entry under its second name.
+struct TJSONTextParser {
+  [[nodiscard]] static IJSONAncestor ParseJSON(UStringView text, bool CheckDate) {
+    return TJSONObject::ParseJSONValue(text, CheckDate);
+  }
+};
+
+}  // namespace vx::json

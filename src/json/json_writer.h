@@ -1,0 +1,51 @@
+#pragma once
+// One JSON text being written: compact or indented (CR LF line breaks, 2-space steps), dates in
+// local or universal form. The text is pure ASCII except for literal characters a date format
+// may carry; it is kept as UTF-8.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/ustring.h"
+
+namespace vx::json {
+
+class TJSONWriter {
+ public:
+  TJSONWriter(bool useIdent, bool useUniversalTime) : FIdent(useIdent), FUniversalTime(useUniversalTime) {}
+
+  // Indentation (indented form only), the text, then a line break if CRLF and indented.
+  void Append(std::string_view Value, bool CRLF);
+  void Append(UStringView Value, bool CRLF);
+  // Integers are written through Append, so they carry the indentation in the indented form.
+  void Append(std::int64_t Value, bool CRLF);
+  // The text, then a line break if CRLF; never indents.
+  void AppendVal(std::string_view Value, bool CRLF);
+  void AppendVal(UStringView Value, bool CRLF);
+  void AppendVal(std::int64_t Value, bool CRLF);
+  // A quoted, escaped string (AppendVal without line break).
+  void AppendString(UStringView Value);
+  void Inc() noexcept { FIdentOffset += 2; }
+  void Dec() noexcept { FIdentOffset -= 2; }
+
+  [[nodiscard]] bool Ident() const noexcept { return FIdent; }
+  [[nodiscard]] bool UniversalTime() const noexcept { return FUniversalTime; }
+  [[nodiscard]] UString ToString() const;
+  [[nodiscard]] const std::string& ToUtf8() const noexcept { return FData; }
+  [[nodiscard]] std::string TakeUtf8() noexcept { return std::move(FData); }
+
+ private:
+  void Indent();
+  std::string FData;
+  bool FIdent;
+  bool FUniversalTime;
+  int FIdentOffset = 0;
+};
+
+// Appends the escaped form of a text (no quotes): see the escaping rules in json_text.cpp.
+void AppendEscaped(std::string& out, UStringView text);
+// The float text: 15 significant digits, positional for 1E-4 <= |v| < 1E15, else d.dddE[-]x;
+// NAN, INF, -INF.
+[[nodiscard]] std::string FloatToJSONText(double value);
+
+}  // namespace vx::json

@@ -1,0 +1,83 @@
+#pragma once
+// Intrusive, atomically counted references: every JSON value and wrapper lives as long as some
+// TRef points at it and is freed with the last one.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+#include <utility>
+
+namespace vx::json {
+
+class TRefCounted {
+ public:
+  TRefCounted() = default;
+  TRefCounted(const TRefCounted&) = delete;
+  TRefCounted& operator=(const TRefCounted&) = delete;
+
+  void AddRef() const noexcept { FRefCount.fetch_add(1, std::memory_order_relaxed); }
+  void Release() const noexcept {
+    if (FRefCount.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+  }
+  [[nodiscard]] std::int32_t RefCount() const noexcept { return FRefCount.load(std::memory_order_relaxed); }
+
+ protected:
+  virtual ~TRefCounted() = default;
+
+ private:
+  mutable std::atomic<std::int32_t> FRefCount{0};
+};
+
+template <class T>
+class TRef {
+ public:
+  TRef() noexcept = default;
+  TRef(std::nullptr_t) noexcept {}
+  explicit TRef(T* p) noexcept : FPtr(p) {
+    if (FPtr) FPtr->AddRef();
+  }
+  TRef(const TRef& o) noexcept : TRef(o.FPtr) {}
+  TRef(TRef&& o) noexcept : FPtr(std::exchange(o.FPtr, nullptr)) {}
+  template <class U>
+  requires std::is_convertible_v<U*, T*> TRef(const TRef<U>& o)
+  noexcept : TRef(static_cast<T*>(o.get())) {}
+  template <class U>
+  requires std::is_convertible_v<U*, T*> TRef(TRef<U>&& o)
+  noexcept : FPtr(o.Detach()) {}
+  ~TRef() {
+    if (FPtr) FPtr->Release();
+  }
+  TRef& operator=(TRef o) noexcept {
+    std::swap(FPtr, o.FPtr);
+    return *this;
+  }
+
+  [[nodiscard]] T* get() const noexcept { return FPtr; }
+  T* operator->() const noexcept { return FPtr; }
+  T& operator*() const noexcept { return *FPtr; }
+  explicit operator bool() const noexcept { return FPtr != nullptr; }
+  // Gives up ownership without releasing (used by converting moves).
+  [[nodiscard]] T* Detach() noexcept { return std::exchange(FPtr, nullptr); }
+
+  template <class U>
+  friend bool operator==(const TRef& a, const TRef<U>& b) noexcept {
+    return static_cast<const void*>(a.get()) == static_cast<const void*>(b.get());
+  }
+  friend bool operator==(const TRef& a, std::nullptr_t) noexcept { return a.FPtr == nullptr; }
+
+ private:
+  T* FPtr = nullptr;
+};
+
+template <class T, class... Args>
+[[nodiscard]] TRef<T> MakeRef(Args&&... args) {
+  return TRef<T>(new T(std::forward<Args>(args)...));
+}
+
+// Checked downcast: nil when the object is not a T.
+template <class T, class U>
+[[nodiscard]] TRef<T> RefCast(const TRef<U>& p) {
+  return TRef<T>(dynamic_cast<T*>(p.get()));
+}
+
+}  // namespace vx::json

@@ -1,0 +1,130 @@
+#include "json/variant_text.h"
+
+#include <charconv>
+#include <string>
+
+#include "json/date_time.h"
+#include "json/json_errors.h"
+#include "json/json_writer.h"
+
+namespace vx::json {
+
+namespace {
+bool ToAscii(UStringView text, std::string& out) {
+  out.clear();
+  out.reserve(text.size());
+  for (char16_t c : text) {
+    if (c >= 0x80) return false;
+    out.push_back(static_cast<char>(c));
+  }
+  return true;
+}
+
+UString Widen(std::string_view s) {
+  return UString(s.begin(), s.end());
+}
+
+// Reads 1..maxDigits decimal digits at text[pos].
+std::optional<int> ReadNumber(UStringView text, size_t& pos, size_t maxDigits) {
+  size_t start = pos;
+  int value = 0;
+  while (pos < text.size() && pos - start < maxDigits && text[pos] >= u'0' && text[pos] <= u'9') {
+    value = value * 10 + (text[pos] - u'0');
+    ++pos;
+  }
+  if (pos == start) return std::nullopt;
+  return value;
+}
+
+std::optional<TDateTime> ReadTime(UStringView text, size_t& pos) {
+  auto h = ReadNumber(text, pos, 2);
+  if (!h || pos >= text.size() || text[pos] != u':') return std::nullopt;
+  ++pos;
+  auto n = ReadNumber(text, pos, 2);
+  if (!n) return std::nullopt;
+  int s = 0, z = 0;
+  if (pos < text.size() && text[pos] == u':') {
+    ++pos;
+    auto sv = ReadNumber(text, pos, 2);
+    if (!sv) return std::nullopt;
+    s = *sv;
+    if (pos < text.size() && text[pos] == u'.') {
+      ++pos;
+      auto zv = ReadNumber(text, pos, 3);
+      if (!zv) return std::nullopt;
+      z = *zv;
+    }
+  }
+  return TryEncodeTime(*h, *n, s, z);
+}
+}  // namespace
+
+UString VarToStr(const TVariant& value) {
+  switch (value.VarType()) {
+    case varEmpty:
+      return {};
+    case varNull:
+      throw EConvertError(u"Could not convert a null variant to text");
+    case varBoolean:
+      return value.AsBoolean() ? u"True" : u"False";
+    case varDate: {
+      const TDateTime d = value.AsDouble();
+      const bool midnight = DateTimeToMSecs(d) % kMSecsPerDay == 0;
+      return FormatDateTime(midnight ? u"yyyy-mm-dd" : u"yyyy-mm-dd hh:nn:ss", d);
+    }
+    default:
+      break;
+  }
+  if (value.IsIntegral()) return IntToU(value.AsInt64());
+  if (value.IsFloating()) return Widen(FloatToJSONText(value.AsDouble()));
+  return value.AsText();
+}
+
+std::optional<TDateTime> TryStrToDateTime(UStringView text) {
+  while (!text.empty() && text.front() <= u' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() <= u' ') text.remove_suffix(1);
+  size_t pos = 0;
+  // A time alone?
+  {
+    size_t p = 0;
+    if (auto t = ReadTime(text, p); t && p == text.size()) return t;
+  }
+  auto y = ReadNumber(text, pos, 4);
+  if (!y || pos >= text.size() || text[pos] != u'-') return std::nullopt;
+  ++pos;
+  auto m = ReadNumber(text, pos, 2);
+  if (!m || pos >= text.size() || text[pos] != u'-') return std::nullopt;
+  ++pos;
+  auto d = ReadNumber(text, pos, 2);
+  if (!d) return std::nullopt;
+  auto date = TryEncodeDate(*y, *m, *d);
+  if (!date) return std::nullopt;
+  if (pos == text.size()) return date;
+  if (text[pos] != u' ') return std::nullopt;
+  while (pos < text.size() && text[pos] == u' ') ++pos;
+  auto t = ReadTime(text, pos);
+  if (!t || pos != text.size()) return std::nullopt;
+  return *date + *t;
+}
+
+std::optional<std::int64_t> TryStrToInt64(UStringView text) {
+  std::string s;
+  if (!ToAscii(text, s) || s.empty()) return std::nullopt;
+  std::int64_t v = 0;
+  auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (ec != std::errc{} || ptr != s.data() + s.size()) return std::nullopt;
+  return v;
+}
+
+std::optional<double> TryStrToFloat(UStringView text) {
+  std::string s;
+  if (!ToAscii(text, s) || s.empty()) return std::nullopt;
+  const char* b = s.data();
+  if (*b == '+') ++b;
+  double v = 0;
+  auto [ptr, ec] = std::from_chars(b, s.data() + s.size(), v);
+  if (ec != std::errc{} || ptr != s.data() + s.size()) return std::nullopt;
+  return v;
+}
+
+}  // namespace vx::json
