@@ -37,7 +37,4 @@ void DoDebugLog(UStringView text);
 void Inf_Lite(const UString& text);
 void BladOk_Lite(const UString& text);
 
-// The application's title: the running executable's file name without extension.
-[[nodiscard]] UString ApplicationTitle();
-
 }  // namespace vx

@@ -76,15 +76,6 @@ TEST(WorkerProcess, AnnouncesAnswersAndClosesOnCommand) {
     EXPECT_EQ(host.ClientStatus(), u"READY");
   }
 
-  // The host's window is lost: the next command re-creates and announces it first, so the
-  // worker answers to the new window.
-  const HWND old = host.MainHWND();
-  ASSERT_TRUE(platform::DestroyWindow(old));
-  host.SetClientStatus(u"");
-  ASSERT_TRUE(host.SendCommand(u"CMD_GET_STATUS", nullptr));
-  EXPECT_NE(host.MainHWND(), old);
-  EXPECT_EQ(host.ClientStatus(), u"READY");
-
   platform::Process* process = host.WorkerProcess();
   ASSERT_NE(process, nullptr);
   host.Close64BWorker();
@@ -96,6 +87,24 @@ TEST(WorkerProcess, AnnouncesAnswersAndClosesOnCommand) {
   EXPECT_FALSE(process->Running());
   EXPECT_EQ(process->ExitCode(), 0);
   EXPECT_FALSE(platform::IsWindow(worker));
+}
+
+TEST(WorkerProcess, ALostHostWindowIsRecreatedAndAnnouncedAcrossProcesses) {
+  InTempDir cwd;
+  Tvx64BWorkerCom host;
+  // The peer answers like a worker but does not end with the host's first window.
+  test::Child peer(test::BinPath("vx_test_peer"), {"respond", std::to_string(host.MainHWND())});
+  auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (host.ClientStatus() != u"READY" && std::chrono::steady_clock::now() < deadline) {
+    platform::WaitMessageTimeout(10);
+  }
+  ASSERT_EQ(host.ClientStatus(), u"READY");
+  const HWND old = host.MainHWND();
+  ASSERT_TRUE(platform::DestroyWindow(old));
+  host.SetClientStatus(u"");
+  ASSERT_TRUE(host.SendCommand(u"CMD_GET_STATUS", nullptr));
+  EXPECT_NE(host.MainHWND(), old);
+  EXPECT_EQ(host.ClientStatus(), u"READY");  // answered to the new window, inside the send
 }
 
 TEST(WorkerProcess, TwoJobsInARowStartTwoWorkers) {
