@@ -1,0 +1,134 @@
+// ISO 8601 recognition under zones with daylight saving, and the date casts.
+#include <gtest/gtest.h>
+
+#include "json/date_manager.h"
+#include "json_test_util.h"
+
+namespace vx::json::test {
+namespace {
+
+struct Zone {
+  const char* tz;
+  int winterHours;  // UTC offset in November
+  int summerHours;  // UTC offset in July
+};
+
+class DateRecognition : public ::testing::TestWithParam<Zone> {
+ protected:
+  ScopedTimeZone FZone{GetParam().tz};
+
+  static TDateTime Shift(TDateTime v, int hours, int minutes = 0) {
+    return MSecsToDateTime(DateTimeToMSecs(v) + (hours * 60LL + minutes) * 60000);
+  }
+  static std::pair<TDataType, std::string> Recognise(std::u16string_view text) {
+    TDateTime value = 0;
+    TDataType kind = dtNil;
+    if (!TJSONDateManager::Instance().Check(text, value, kind)) return {dtNil, "not a date"};
+    return {kind, Fmt(value)};
+  }
+};
+
+TEST_P(DateRecognition, AcceptedTexts) {
+  const int w = GetParam().winterHours;
+  const TDateTime day = DT(2022, 11, 21);
+  const TDateTime noTime = DT(1899, 12, 30);
+  const std::pair<TDataType, std::string> expected[] = {
+      {dtDate, Fmt(day)},
+      {dtDateTime, Fmt(DT(2022, 11, 21, 9, 7, 34))},
+      {dtDateTime, Fmt(Shift(DT(2022, 11, 21, 9, 7, 34), w))},
+      {dtDateTime, Fmt(DT(2022, 11, 21, 9, 7, 34, 5))},  // ".5" is five milliseconds
+      {dtDateTime, Fmt(Shift(DT(2022, 11, 21, 9, 7, 34, 123), w))},
+      {dtDateTime, Fmt(Shift(DT(2022, 11, 21, 9, 7, 34), w - 2))},
+      {dtDateTime, Fmt(Shift(DT(2022, 11, 21, 9, 7, 34), w + 5, 30))},
+      {dtTime, Fmt(DT(1899, 12, 30, 9, 7, 34))},
+      {dtTime, Fmt(DT(1899, 12, 30, 9, 7, 34, 123))},
+      {dtTime, Fmt(Shift(DT(1899, 12, 30, 9, 7, 34), w))},
+      {dtTime, Fmt(Shift(DT(1899, 12, 30, 9, 7, 34), w - 1))},
+      {dtDateTime, Fmt(Shift(DT(2022, 11, 21, 9, 7, 34, 123), w + 5, 30))},
+      {dtDateTime, Fmt(Shift(DT(2022, 7, 1, 12), GetParam().summerHours))},
+      {dtTime, Fmt(Shift(noTime, 10))},  // invalid date, valid time: a time alone
+  };
+  const std::u16string_view texts[] = {u"2022-11-21",
+                                       u"2022-11-21T09:07:34",
+                                       u"2022-11-21T09:07:34Z",
+                                       u"2022-11-21T09:07:34.5",
+                                       u"2022-11-21T09:07:34.123Z",
+                                       u"2022-11-21T09:07:34+02:00",
+                                       u"2022-11-21T09:07:34-05:30",
+                                       u"09:07:34",
+                                       u"09:07:34.123",
+                                       u"09:07:34Z",
+                                       u"09:07:34+01:00",
+                                       u"2022-11-21T09:07:34.123-05:30",
+                                       u"2022-07-01T12:00:00Z",
+                                       u"2022-02-30T10:00:00"};
+  for (size_t i = 0; i < std::size(texts); ++i) {
+    EXPECT_EQ(Recognise(texts[i]), expected[i]) << UToUtf8(texts[i]);
+  }
+}
+
+TEST_P(DateRecognition, RefusedTextsStayStrings) {
+  for (std::u16string_view text :
+       {u"2022-11-21T09:07", u"20221121", u"2022-11-21 09:07:34", u"2022-11-21t09:07:34",
+        u"2022-11-21T09:07:34z", u"2022-11-21T09:07:34+0200", u"2022-11-21T25:00:00", u"2022-02-30",
+        u"2022-13-01", u"2022-11-21T09:07:34.123+02:00", u"x2022-11-21", u"2022-11-21 2022-11-21",
+        u"12345"}) {
+    auto v = Parse(UString(u"\"") + UString(text) + u"\"");
+    EXPECT_EQ(v->GetDataType(), dtString) << UToUtf8(text);
+  }
+  // The recogniser accepts an impossible date as valid text that holds no date.
+  EXPECT_EQ(Recognise(u"2022-02-30").first, dtNil);
+  EXPECT_EQ(Recognise(u"1234").second, "not a date");
+}
+
+TEST_P(DateRecognition, ReaderTestsOnlyFiveToTwentyFiveCharacters) {
+  // 24 characters: tested; 26: stays a string although the recogniser would accept it.
+  EXPECT_EQ(Parse(u"\"2022-11-21T09:07:34.123Z\"")->GetDataType(), dtDateTime);
+  EXPECT_EQ(Parse(u"\"2022-11-21T09:07:34.123-05:30\"")->GetDataType(), dtString);
+  EXPECT_EQ(Recognise(u"2022-11-21T09:07:34.123-05:30").first, dtDateTime);
+  EXPECT_EQ(Parse(u"\"2022-11-21\"", false)->GetDataType(), dtString);
+  // Round trip: written back in local form.
+  EXPECT_EQ(Write(Parse(u"[\"2022-11-21\",\"09:07:34.5\"]")), R"(["2022-11-21","09:07:34.005"])");
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, DateRecognition,
+                         ::testing::Values(Zone{kCentralEurope, 1, 2}, Zone{kUsEastern, -5, -4},
+                                           Zone{kEasternEurope, 2, 3}));
+
+TEST(DateRecognition, UtcTextTwoHoursEastIsReadAndWrittenAsLocalTime) {
+  ScopedTimeZone tz(kEasternEurope);
+  auto v = Parse(u"\"2022-11-21T09:07:34Z\"");
+  EXPECT_EQ(Write(v), R"("2022-11-21T11:07:34.000")");
+  EXPECT_EQ(Write(v, false, true), R"("2022-11-21T09:07:34.000Z")");
+}
+
+TEST(DateCast, JsDateToDateTime) {
+  EXPECT_EQ(VxJSDateToDateTime(u"2022-11-21T09:07:34Z"), DT(2022, 11, 21, 9, 7, 34));
+  EXPECT_EQ(VxJSDateToDateTime(u"2022-11-21T09:07:34-05:30"), DT(2022, 11, 21, 9, 7, 34));
+  EXPECT_EQ(VxJSDateToDateTime(u"2022-11-21T09:07:34+02:00"), 0.0);
+  EXPECT_EQ(VxJSDateToDateTime(u"2022-11-21"), DT(2022, 11, 21));
+  EXPECT_EQ(VxJSDateToDateTime(u"rubbish"), 0.0);
+  EXPECT_EQ(VxJSDateToDateTime(u""), 0.0);
+}
+
+TEST(DateCast, CastDateTime) {
+  TVariant out;
+  ASSERT_TRUE(VxCastDateTime(TVariant::Double(44886.5), out));
+  EXPECT_EQ(out.VarType(), varDate);
+  EXPECT_EQ(Fmt(out.AsDouble()), "2022-11-21 12:00:00.000");
+  // Date and time values reach a member exactly (their variants are numbers)...
+  ScopedTimeZone tz(kCentralEurope);
+  auto obj = Parse(u"{\"d\":\"2022-11-21\",\"dt\":\"2022-11-21T09:07:34.123\"}");
+  auto o = RefCast<TJSONObject>(obj);
+  ASSERT_TRUE(VxCastDateTime(o->Get(u"d")->GetValue()->GetAsVariant(), out));
+  EXPECT_EQ(out.AsDouble(), DT(2022, 11, 21));
+  // ...a date-time takes the text route and loses its milliseconds.
+  ASSERT_TRUE(VxCastDateTime(o->Get(u"dt")->GetValue()->GetAsVariant(), out));
+  EXPECT_EQ(Fmt(out.AsDouble()), "2022-11-21 09:07:34.000");
+  ASSERT_TRUE(VxCastDateTime(TVariant::String(u"2022-11-21T09:07:34Z"), out));
+  EXPECT_EQ(out.AsDouble(), DT(2022, 11, 21, 9, 7, 34));
+  EXPECT_FALSE(VxCastDateTime(TVariant::Null(), out));
+}
+
+}  // namespace
+}  // namespace vx::json::test

@@ -1,0 +1,108 @@
+// The writer: exact compact and indented layouts, escaping, float texts and date forms.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "json/json_errors.h"
+#include "json_test_util.h"
+#include "support/temp_dir.h"
+
+namespace vx::json::test {
+namespace {
+
+constexpr char16_t kSample[] = uR"({"a":1,"b":"x","c":{"d":true},"e":[1,2]})";
+
+TEST(JsonWriter, CompactFormHasNoWhiteSpace) {
+  EXPECT_EQ(Write(Parse(kSample)), R"({"a":1,"b":"x","c":{"d":true},"e":[1,2]})");
+  EXPECT_EQ(Write(Parse(u"{ }")), "{}");
+  EXPECT_EQ(Write(Parse(u"[ ]")), "[]");
+  EXPECT_EQ(Write(Parse(u"{\"a\" : [ ] }")), R"({"a":[]})");
+}
+
+TEST(JsonWriter, IndentedFormMatchesTheLayoutByteForByte) {
+  const std::string expected =
+      "{\r\n"
+      "  \"a\":  1,\r\n"
+      "  \"b\":\"x\",\r\n"
+      "  \"c\":  \r\n"
+      "  {\r\n"
+      "    \"d\":true  \r\n"
+      "  },\r\n"
+      "  \"e\":  \r\n"
+      "  [\r\n"
+      "    1,\r\n"
+      "    2  \r\n"
+      "  ]\r\n"
+      "}";
+  EXPECT_EQ(Write(Parse(kSample), true), expected);
+  EXPECT_EQ(UToUtf8(JO(kSample)->AsJSON(true, false)), expected);
+  // Non-integer scalars in an array start at the beginning of their line.
+  EXPECT_EQ(Write(Parse(u"[\"s\",1]"), true), "[\r\n\"s\",\r\n  1\r\n]");
+}
+
+TEST(JsonWriter, EscapingGivesPureAscii) {
+  auto str = [](std::u16string_view s) { return Write(MakeRef<TJSONString>(UString(s))); };
+  EXPECT_EQ(str(u"\"\\\t/"), R"("\"\\\t/")");
+  EXPECT_EQ(str(std::u16string_view(u"\0", 1)), R"("\u0000")");
+  EXPECT_EQ(str(std::u16string_view(u"a\0b", 3)), R"("a")");
+  EXPECT_EQ(str(u"B\u0142\u0105d"), R"("B\u0142\u0105d")");
+  EXPECT_EQ(str(u"\u007f\u001f\b\f\n\r\u000b"), R"("\u007f\u001f\b\f\n\r\u000b")");
+  EXPECT_EQ(str(u"\U0001F600"), R"("\ud83d\ude00")");
+  // Names are escaped the same way.
+  auto obj = MakeRef<TJSONObject>();
+  obj->AddPair(u"k\"\u00e9", MakeRef<TJSONInteger>(-3));
+  EXPECT_EQ(Write(obj), R"({"k\"\u00e9":-3})");
+}
+
+TEST(JsonWriter, FloatTexts) {
+  EXPECT_EQ(FloatToJSONText(123.5), "123.5");
+  EXPECT_EQ(FloatToJSONText(0.0001), "0.0001");
+  EXPECT_EQ(FloatToJSONText(0.00001), "1E-5");
+  EXPECT_EQ(FloatToJSONText(999999999999999.0), "999999999999999");
+  EXPECT_EQ(FloatToJSONText(1e15), "1E15");
+  EXPECT_EQ(FloatToJSONText(-2.5e20), "-2.5E20");
+  EXPECT_EQ(FloatToJSONText(1.5e-7), "1.5E-7");
+  EXPECT_EQ(FloatToJSONText(2.0), "2");
+  EXPECT_EQ(FloatToJSONText(0.0), "0");
+  EXPECT_EQ(FloatToJSONText(-0.125), "-0.125");
+  EXPECT_EQ(FloatToJSONText(0.1 + 0.2), "0.3");  // 15 significant digits
+  EXPECT_EQ(FloatToJSONText(123456789012345678.0), "1.23456789012346E17");
+  EXPECT_EQ(FloatToJSONText(std::nan("")), "NAN");
+  EXPECT_EQ(FloatToJSONText(std::numeric_limits<double>::infinity()), "INF");
+  EXPECT_EQ(FloatToJSONText(-std::numeric_limits<double>::infinity()), "-INF");
+}
+
+TEST(JsonWriter, DatesInLocalAndUniversalForm) {
+  ScopedTimeZone tz(kCentralEurope);
+  auto obj = MakeRef<TJSONObject>();
+  obj->AddPair(u"dt", MakeRef<TJSONDateTime>(DT(2022, 11, 21, 9, 7, 34, 120)));
+  obj->AddPair(u"d", MakeRef<TJSONDate>(DT(2022, 11, 21)));
+  obj->AddPair(u"t", MakeRef<TJSONTime>(*TryEncodeTime(9, 7, 34, 120)));
+  EXPECT_EQ(Write(obj), R"({"dt":"2022-11-21T09:07:34.120","d":"2022-11-21","t":"09:07:34.120"})");
+  EXPECT_EQ(Write(obj, false, true),
+            R"({"dt":"2022-11-21T08:07:34.120Z","d":"2022-11-20Z","t":"08:07:34.120Z"})");
+  // Summer time moves by two hours; the repeated hour counts as standard time.
+  EXPECT_EQ(Write(MakeRef<TJSONDateTime>(DT(2022, 7, 1, 12)), false, true), R"("2022-07-01T10:00:00.000Z")");
+  EXPECT_EQ(Write(MakeRef<TJSONDateTime>(DT(2022, 10, 30, 2, 30)), false, true),
+            R"("2022-10-30T01:30:00.000Z")");
+}
+
+TEST(JsonWriter, SkippedLocalHourCannotBeWrittenAsUniversalTime) {
+  ScopedTimeZone tz(kCentralEurope);
+  auto arr = MakeRef<TJSONArray>();
+  arr->Add(MakeRef<TJSONDateTime>(DT(2022, 3, 27, 2, 30)));
+  EXPECT_THROW((void)Write(arr, false, true), ELocalTimeInvalid);
+  EXPECT_EQ(Write(arr), R"(["2022-03-27T02:30:00.000"])");
+}
+
+TEST(JsonWriter, SaveToWritesUtf8WithoutMark) {
+  vx::test::TempDir dir;
+  auto doc = JO(uR"({"a":"\u0142"})");
+  ASSERT_TRUE(doc->SaveTo(dir / "out.json", true, false));
+  EXPECT_EQ(vx::test::ReadFile(dir / "out.json"), "{\r\n  \"a\":\"\\u0142\"\r\n}");
+  EXPECT_FALSE(doc->SaveTo(dir / "missing" / "out.json"));
+}
+
+}  // namespace
+}  // namespace vx::json::test
