@@ -1,0 +1,208 @@
+#include "validation/http_download.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <optional>
+
+#include "validation/net_override.h"
+
+namespace vx {
+
+namespace {
+
+constexpr char kProbeAccept[] = "text/html,application/xhtml+xml,application/xml";
+
+// Sets one option; a refused option is an error of this code, not of the server.
+template <typename T>
+void SetOpt(CURL* aHandle, CURLoption aOption, T aValue) {
+  if (curl_easy_setopt(aHandle, aOption, aValue) != CURLE_OK)
+    throw std::runtime_error("curl option " + std::to_string(static_cast<int>(aOption)) + " refused");
+}
+
+char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool StartsWithNoCase(std::string_view aText, std::string_view aPrefix) {
+  if (aText.size() < aPrefix.size()) return false;
+  for (std::size_t i = 0; i < aPrefix.size(); ++i)
+    if (AsciiLower(aText[i]) != AsciiLower(aPrefix[i])) return false;
+  return true;
+}
+
+// Only web addresses are downloaded; a file path or a URN is not something to ask curl for
+// (curl would guess a scheme and look the "host" up).
+bool IsWebAddress(std::string_view aURL) {
+  return StartsWithNoCase(aURL, "http://") || StartsWithNoCase(aURL, "https://");
+}
+
+size_t AppendBody(char* aData, size_t aSize, size_t aCount, void* aTarget) noexcept {
+  try {
+    static_cast<std::string*>(aTarget)->append(aData, aSize * aCount);
+    return aSize * aCount;
+  } catch (...) {
+    return 0;  // makes curl stop the transfer with an error
+  }
+}
+
+// Settings every download shares: the address, http(s) only, the time-outs and the override.
+void SetCommon(TCurlEasy& aHandle, const std::string& aURL) {
+  CURL* h = aHandle.get();
+  SetOpt(h, CURLOPT_URL, aURL.c_str());
+  SetOpt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+  SetOpt(h, CURLOPT_NOSIGNAL, 1L);
+  const THttpTimeouts timeouts = HttpTimeouts();
+  SetOpt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
+  // A read time-out: fewer than 1 byte per second for the whole period ends the transfer.
+  SetOpt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  SetOpt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>(timeouts.read.count()));
+  ApplyHostOverride(aHandle);
+}
+
+struct TAnswer {
+  CURLcode code = CURLE_OK;
+  long status = 0;
+  std::string body;
+  std::string contentType;
+  std::string error;  // curl's own description of a failure
+};
+
+TAnswer Perform(TCurlEasy& aHandle) {
+  TAnswer answer;
+  CURL* h = aHandle.get();
+  SetOpt(h, CURLOPT_WRITEFUNCTION, &AppendBody);
+  SetOpt(h, CURLOPT_WRITEDATA, static_cast<void*>(&answer.body));
+  char error[CURL_ERROR_SIZE] = {};
+  SetOpt(h, CURLOPT_ERRORBUFFER, error);
+  answer.code = curl_easy_perform(h);
+  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, static_cast<char*>(nullptr));
+  answer.error = error[0] != '\0' ? error : curl_easy_strerror(answer.code);
+  curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &answer.status);
+  char* type = nullptr;
+  if (curl_easy_getinfo(h, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type != nullptr)
+    answer.contentType = type;
+  return answer;
+}
+
+// The charset parameter of a Content-Type value, lower case, without quotes; empty when absent.
+std::string CharsetOf(std::string_view aContentType) {
+  std::string lower;
+  for (char c : aContentType) lower += AsciiLower(c);
+  std::size_t pos = 0;
+  while ((pos = lower.find(';', pos)) != std::string::npos) {
+    ++pos;
+    std::size_t start = lower.find_first_not_of(" \t", pos);
+    if (start == std::string::npos) break;
+    if (lower.compare(start, 8, "charset=") != 0) continue;
+    start += 8;
+    std::size_t end = lower.find_first_of("; \t", start);
+    std::string value = lower.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+      value = value.substr(1, value.size() - 2);
+    return value;
+  }
+  return {};
+}
+
+// aBody converted from aCharset to UTF-8; nullopt when iconv does not know the charset.
+std::optional<std::string> ToUtf8(std::string_view aBody, const std::string& aCharset) {
+  iconv_t cd = iconv_open("UTF-8", aCharset.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  struct TClose {
+    iconv_t cd;
+    ~TClose() { iconv_close(cd); }
+  } close{cd};
+
+  std::string out;
+  out.reserve(aBody.size() + aBody.size() / 2);
+  char* src = const_cast<char*>(aBody.data());
+  size_t left = aBody.size();
+  char buffer[4096];
+  while (left > 0) {
+    char* dst = buffer;
+    size_t room = sizeof buffer;
+    const size_t done = iconv(cd, &src, &left, &dst, &room);
+    out.append(buffer, static_cast<size_t>(dst - buffer));
+    if (done == static_cast<size_t>(-1) && errno != E2BIG) {
+      // An undecodable or truncated sequence: one replacement character per bad byte.
+      out += "\xEF\xBF\xBD";
+      ++src;
+      --left;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  char* dst = buffer;
+  size_t room = sizeof buffer;
+  iconv(cd, nullptr, nullptr, &dst, &room);
+  out.append(buffer, static_cast<size_t>(dst - buffer));
+  return out;
+}
+
+}  // namespace
+
+THttpTimeouts HttpTimeouts() {
+  THttpTimeouts timeouts;
+  const char* value = std::getenv(kHttpTimeoutVariable);
+  if (value == nullptr || *value == '\0') return timeouts;
+  char* end = nullptr;
+  errno = 0;
+  const long long ms = std::strtoll(value, &end, 10);
+  if (errno != 0 || *end != '\0' || ms <= 0 || ms > 3600000) return timeouts;
+  timeouts.connect = std::chrono::milliseconds(ms);
+  timeouts.read = std::chrono::seconds((ms + 999) / 1000);
+  return timeouts;
+}
+
+UString DecodeHttpBody(std::string_view aBody, std::string_view aContentType) {
+  const std::string charset = CharsetOf(aContentType);
+  if (!charset.empty() && charset != "utf-8" && charset != "utf8") {
+    if (std::optional<std::string> utf8 = ToUtf8(aBody, charset)) return Utf8ToU(*utf8);
+  }
+  return Utf8ToU(aBody);
+}
+
+void WSetHttp(TCurlEasy& aHandle, const std::string& aURL) {
+  SetCommon(aHandle, aURL);
+  CURL* h = aHandle.get();
+  SetOpt(h, CURLOPT_FOLLOWLOCATION, 0L);
+  SetOpt(h, CURLOPT_FAILONERROR, 0L);
+  SetOpt(h, CURLOPT_COOKIEFILE, "");  // cookie engine on, nothing read or written
+  SetOpt(h, CURLOPT_SSL_VERIFYPEER, 0L);
+  SetOpt(h, CURLOPT_SSL_VERIFYHOST, 0L);
+  SetOpt(h, CURLOPT_SSLVERSION,
+         static_cast<long>(CURL_SSLVERSION_TLSv1_2) | static_cast<long>(CURL_SSLVERSION_MAX_DEFAULT));
+  SetOpt(h, CURLOPT_HTTPAUTH, static_cast<unsigned long>(CURLAUTH_NONE));
+  aHandle.SetList(CURLOPT_HTTPHEADER,
+                  TCurlSlist({std::string("Accept: ") + kProbeAccept,
+                              std::string("Content-Type: ") + kProbeAccept, "Content-Encoding: utf-8"}));
+}
+
+UString wGetFileText(UStringView aURL) noexcept {
+  try {
+    const std::string url = UToUtf8(aURL);
+    if (!IsWebAddress(url)) return {};
+    TCurlEasy handle;
+    WSetHttp(handle, url);
+    const TAnswer answer = Perform(handle);
+    if (answer.code != CURLE_OK || answer.status != 200) return {};
+    return DecodeHttpBody(answer.body, answer.contentType);
+  } catch (...) {
+    return {};
+  }
+}
+
+UString GetPageText(UStringView aURL) {
+  const std::string url = UToUtf8(aURL);
+  if (!IsWebAddress(url)) throw EHttpError("not a web address: " + url, 0);
+  TCurlEasy handle;
+  SetCommon(handle, url);
+  const TAnswer answer = Perform(handle);
+  if (answer.code != CURLE_OK) throw EHttpError(url + ": " + answer.error, answer.status);
+  if (answer.status < 200 || answer.status > 299)
+    throw EHttpError(url + ": HTTP status " + std::to_string(answer.status), answer.status);
+  return DecodeHttpBody(answer.body, answer.contentType);
+}
+
+}  // namespace vx

@@ -1,0 +1,55 @@
+#pragma once
+// Downloads of namespace pages and of candidate schema files over HTTP(S), through libcurl.
+#include <chrono>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "core/ustring.h"
+#include "validation/curl_handle.h"
+
+namespace vx {
+
+// Connect and read time-outs of every download. 10 s each; the environment variable
+// VX64_HTTP_TIMEOUT_MS (a positive number of milliseconds) replaces both, so tests of
+// unresponsive servers need not wait that long. The read time-out counts whole seconds.
+inline constexpr char kHttpTimeoutVariable[] = "VX64_HTTP_TIMEOUT_MS";
+struct THttpTimeouts {
+  std::chrono::milliseconds connect{10000};
+  std::chrono::seconds read{10};
+};
+[[nodiscard]] THttpTimeouts HttpTimeouts();
+
+// A page fetch that failed: no connection, a time-out, a TLS or certificate failure, an
+// address that is not http(s), or an HTTP status outside 2xx (status() is 0 when no answer came).
+class EHttpError : public std::runtime_error {
+ public:
+  EHttpError(const std::string& aMessage, long aStatus) : std::runtime_error(aMessage), FStatus(aStatus) {}
+  [[nodiscard]] long status() const { return FStatus; }
+
+ private:
+  long FStatus;
+};
+
+// Applies the probe's client settings to aHandle for a GET of aURL: 10 s connect and read
+// time-outs, no redirects, cookies kept for this one handle only, no certificate verification,
+// TLS 1.2 and 1.3, the fixed Accept / Content-Type / Content-Encoding request values, no
+// authentication, HTTP error statuses not raised, http and https only, and the host override.
+void WSetHttp(TCurlEasy& aHandle, const std::string& aURL);
+
+// The body of the answer to a GET of aURL when its status is exactly 200, decoded by the
+// charset of its Content-Type; the empty text on any other status and on every failure.
+// Never throws and logs nothing.
+[[nodiscard]] UString wGetFileText(UStringView aURL) noexcept;
+
+// The namespace page fetch: curl's default client settings (certificates verified against the
+// system store, no extra request headers, no redirects followed) plus the time-outs above and
+// the host override. Returns the decoded body; throws EHttpError on any failure, including a
+// status outside 2xx.
+[[nodiscard]] UString GetPageText(UStringView aURL);
+
+// A body turned into text by the charset parameter of a Content-Type value (UTF-8 when absent
+// or unknown). Bytes the charset cannot decode become U+FFFD; ASCII stays intact.
+[[nodiscard]] UString DecodeHttpBody(std::string_view aBody, std::string_view aContentType);
+
+}  // namespace vx

@@ -1,0 +1,63 @@
+#include "validation/net_override.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace vx {
+
+namespace {
+
+std::string_view Trim(std::string_view s) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// Counts the field separators outside an IPv6 address in brackets.
+std::size_t FieldSeparators(std::string_view s) {
+  std::size_t count = 0;
+  bool bracket = false;
+  for (char c : s) {
+    if (c == '[') bracket = true;
+    if (c == ']') bracket = false;
+    if (c == ':' && !bracket) ++count;
+  }
+  return count;
+}
+
+std::string EnvironmentSpec() {
+  const char* value = std::getenv(kConnectToVariable);
+  return value != nullptr ? value : "";
+}
+
+}  // namespace
+
+std::vector<std::string> ParseConnectTo(std::string_view aSpec) {
+  std::vector<std::string> entries;
+  while (true) {
+    const std::size_t comma = aSpec.find(',');
+    const std::string_view entry = Trim(aSpec.substr(0, comma));
+    if (FieldSeparators(entry) == 3) entries.emplace_back(entry);
+    if (comma == std::string_view::npos) break;
+    aSpec.remove_prefix(comma + 1);
+  }
+  return entries;
+}
+
+TCurlOverride::TCurlOverride() : TCurlOverride(EnvironmentSpec()) {}
+
+TCurlOverride::TCurlOverride(std::string_view aSpec) : FEntries(ParseConnectTo(aSpec)), FList(FEntries) {}
+
+void TCurlOverride::Apply(CURL* aHandle) const {
+  if (FList.Empty()) return;
+  if (curl_easy_setopt(aHandle, CURLOPT_CONNECT_TO, FList.get()) != CURLE_OK)
+    throw std::runtime_error("curl refused the host override");
+}
+
+void ApplyHostOverride(TCurlEasy& aHandle) {
+  const std::vector<std::string> entries = ParseConnectTo(EnvironmentSpec());
+  if (!entries.empty()) aHandle.SetList(CURLOPT_CONNECT_TO, TCurlSlist(entries));
+}
+
+}  // namespace vx
