@@ -41,6 +41,7 @@ class TMemberList {
 
   [[nodiscard]] TJSONPairList Take() {
     if (FRemoved > 0) std::erase(FPairs, nullptr);
+    FPairs.shrink_to_fit();  // documents are mostly read, rarely grown: keep no spare room
     return std::move(FPairs);
   }
 
@@ -124,7 +125,7 @@ IJSONAncestor TJSONBuilder<CharT>::ReadValue() {
 template <class CharT>
 IJSONAncestor TJSONBuilder<CharT>::ReadString() {
   FLex.KillLex();
-  UString& text = FLex.Current().SValue;
+  const UStringView text = FLex.Current().SValue;
   if (FCheckDates && text.size() >= 5 && text.size() <= 25) {
     TDateTime value = 0;
     TDataType kind = dtNil;
@@ -141,7 +142,7 @@ IJSONAncestor TJSONBuilder<CharT>::ReadString() {
       }
     }
   }
-  return MakeRef<TJSONString>(std::move(text));
+  return MakeRef<TJSONString>(UString(text));
 }
 
 template <class CharT>
@@ -154,6 +155,7 @@ IJSONAncestor TJSONBuilder<CharT>::ReadArray() {
     if (IJSONAncestor v = ReadValue()) values.push_back(std::move(v));
   } while (FLex.CheckKill(ltVirgule));
   if (!FLex.CheckKill(ltCRight)) Raise(u"Unexpected end of input");
+  values.shrink_to_fit();
   return MakeRef<TJSONArray>(std::move(values));
 }
 

@@ -1,5 +1,7 @@
 #include "json/json_lexer.h"
 
+#include <type_traits>
+
 #include "json/json_errors.h"
 #include "json/variant_text.h"
 
@@ -102,13 +104,23 @@ TLexGenerator<CharT>::TLexGenerator(std::basic_string_view<CharT> text)
 }
 
 template <class CharT>
-typename TLexGenerator<CharT>::TChar TLexGenerator<CharT>::CharAt(size_t index) const noexcept {
+inline typename TLexGenerator<CharT>::TChar TLexGenerator<CharT>::CharAt(size_t index) const noexcept {
   if (index >= FText.size()) return {{0, 0}, 1, 0};
   if constexpr (sizeof(CharT) == 2) {
     return {{static_cast<char16_t>(FText[index]), 0}, 1, 1};
   } else {
     const auto b0 = static_cast<unsigned char>(FText[index]);
     if (b0 < 0x80) return {{b0, 0}, 1, 1};
+    return DecodeAt(index);
+  }
+}
+
+template <class CharT>
+typename TLexGenerator<CharT>::TChar TLexGenerator<CharT>::DecodeAt(size_t index) const noexcept {
+  if constexpr (sizeof(CharT) == 2) {
+    return CharAt(index);
+  } else {
+    const auto b0 = static_cast<unsigned char>(FText[index]);
     // UTF-8 sequence; anything malformed reads as one U+FFFD per byte.
     const TChar bad{{0xFFFD, 0}, 1, 1};
     auto cont = [&](size_t k) -> int {
@@ -141,7 +153,7 @@ typename TLexGenerator<CharT>::TChar TLexGenerator<CharT>::CharAt(size_t index) 
 }
 
 template <class CharT>
-void TLexGenerator<CharT>::Step(const TChar& c) noexcept {
+inline void TLexGenerator<CharT>::Step(const TChar& c) noexcept {
   // Moving onto a line feed starts a new line at column 1; any other step adds one column.
   FIndex += c.Length;
   FPosition.Col += c.Count - 1;
@@ -227,11 +239,42 @@ bool TLexGenerator<CharT>::NextLex() {
     const bool inEscape = trigger != nullptr;
     if (!inEscape) {
       trigger = route->Triggers[code];
-      // The common case: a character that only continues the current route.
-      if (trigger->Class == TTriggerClass::UseRoute && trigger->Procs == 0 &&
-          trigger->Parse == TParseProc::ppNil && trigger->Next == route && c.Units[0] != 0) {
-        FBuffer.append(c.Units, c.Count);
-        Step(c);
+      // The common cases: characters that only continue the current route (the body of a
+      // string, word or number) or are skipped in it (blanks between lexemes). They are taken
+      // in one run as long as they are ASCII and keep hitting the same trigger.
+      if (trigger->Procs == 0 && trigger->Parse == TParseProc::ppNil && trigger->Next == route &&
+          c.Units[0] != 0 && trigger->Class != TTriggerClass::Error) {
+        if (c.Count != 1 || c.Units[0] >= 128) {
+          if (trigger->Class == TTriggerClass::UseRoute) FBuffer.append(c.Units, c.Count);
+          Step(c);
+          continue;
+        }
+        const bool use = trigger->Class == TTriggerClass::UseRoute;
+        const auto& escTable = FEscRoute->Triggers;
+        const auto& table = route->Triggers;
+        const CharT* text = FText.data();
+        const size_t size = FText.size();
+        size_t i = FIndex;
+        std::int32_t line = FPosition.Line, col = FPosition.Col;
+        for (;;) {
+          if (use) FBuffer.push_back(static_cast<char16_t>(text[i]));
+          ++i;
+          if (i >= size) {
+            ++col;
+            break;
+          }
+          const auto next = static_cast<std::make_unsigned_t<CharT>>(text[i]);
+          if (next == '\n') {
+            ++line;
+            col = 1;
+          } else {
+            ++col;
+          }
+          if (next == 0 || next >= 128 || escTable[next] != nullptr || table[next] != trigger) break;
+        }
+        FIndex = i;
+        FPosition.Line = line;
+        FPosition.Col = col;
         continue;
       }
     }
@@ -282,7 +325,7 @@ bool TLexGenerator<CharT>::CheckKill(TLexemType kind) {
 template <class CharT>
 bool TLexGenerator<CharT>::CheckName(UString& name) {
   if (Check(LexSet({ltSValue, ltName, ltTrue, ltFalse})) == ltNil) return false;
-  if (FLex.SValue.find_first_of(u"\r\n") != UString::npos) return false;
+  if (FLex.SValue.find_first_of(u"\r\n") != UStringView::npos) return false;
   name = FLex.SValue;
   return true;
 }

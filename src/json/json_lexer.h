@@ -17,7 +17,8 @@ struct TPosition {
 struct TLexeme {
   TPosition Pos;
   std::int64_t IValue = 0;
-  UString SValue;
+  // The lexeme's text; it lives in the scanner's buffer until the next lexeme is read.
+  UStringView SValue;
   double DValue = 0;
   TLexemType Kind = ltNull;
 };
@@ -55,6 +56,7 @@ class TLexGenerator {
     std::uint8_t Length;  // source code units
   };
   [[nodiscard]] TChar CharAt(size_t index) const noexcept;
+  [[nodiscard]] TChar DecodeAt(size_t index) const noexcept;
   bool NextLex();
   void Step(const TChar& c) noexcept;
   [[noreturn]] void RaiseIllegal(const TTrigger& trigger, const TChar& c) const;
