@@ -16,11 +16,16 @@ constexpr const char* kHelp =
     "Polecenia:\n"
     "  status                 uruchamia proces vx64BWorker, pyta o jego status (CMD_GET_STATUS),\n"
     "                         wypisuje odpowiedź (np. READY) i zamyka proces\n"
+    "  validate [--in-process] [--log-level N] [-v] PLIK\n"
+    "                         waliduje plik XML względem schematów XSD jego przestrzeni nazw;\n"
+    "                         wypisuje OK albo opis pierwszego błędu (kod 0 poprawny, 1 niepoprawny,\n"
+    "                         3 walidacja niewykonana); -v wypisuje dziennik walidacji na stderr\n"
     "  json [--indent] [--utc] [PLIK]\n"
     "                         czyta tekst JSON (plik lub standardowe wejście) i zapisuje go ponownie\n"
     "  --help                 ta pomoc\n"
     "\n"
-    "Kody wyjścia: 0 powodzenie, 1 błąd danych, 2 błąd użycia lub brak odpowiedzi procesu vx64BWorker.\n";
+    "Kody wyjścia: 0 powodzenie, 1 błąd danych, 2 błąd użycia lub brak odpowiedzi procesu vx64BWorker,\n"
+    "3 walidacja niewykonana.\n";
 
 }  // namespace
 
@@ -37,6 +42,7 @@ int main(int argc, char** argv) {
     std::cout << kHelp;
     return 0;
   }
+  if (command == "validate") return vx::tools::ValidateCommand(rest, std::cout, std::cerr);
   if (command == "status") return vx::tools::StatusCommand(rest, std::cout, std::cerr);
   if (command == "json") return RunJsonCommand(rest, std::cin, std::cout, std::cerr);
   std::cerr << "vxhost: nieznane polecenie \"" << command << "\" (vxhost --help wypisuje polecenia)\n";
