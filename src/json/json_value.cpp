@@ -107,7 +107,7 @@ void TJSONFloat::SetAsVariant(const TVariant& value) {
 }
 void TJSONFloat::AsJSONString(TJSONWriter& writer) const {
   if (FNull) return writer.AppendVal(kNull, false);
-  writer.AppendVal(FloatToJSONText(FData), false);
+  writer.AppendFloat(FData);
 }
 IJSONAncestor TJSONFloat::Clone() const {
   return FNull ? MakeRef<TJSONFloat>(kNullValue) : MakeRef<TJSONFloat>(FData);
@@ -244,7 +244,7 @@ void TJSONObject::AsJSONString(TJSONWriter& writer) const {
     const TJSONPair& pair = *FData[i];
     const TJSONAncestor* value = pair.GetValue().get();
     if (!value) continue;
-    writer.Append(std::string_view(), false);
+    writer.Append(std::string_view(), false);  // indentation
     writer.AppendString(pair.GetName());
     writer.AppendVal(std::string_view(":"), false);
     if (writer.Ident()) {

@@ -67,6 +67,10 @@ void TJSONWriter::AppendVal(std::int64_t Value, bool CRLF) {
   Append(IntText(Value, buf), CRLF);
 }
 
+void TJSONWriter::AppendFloat(double Value) {
+  json::AppendFloat(FData, Value);
+}
+
 void TJSONWriter::AppendString(UStringView Value) {
   FData.push_back('"');
   AppendEscaped(FData, Value);
@@ -143,29 +147,39 @@ void AppendEscaped(std::string& out, UStringView text) {
   }
 }
 
-std::string FloatToJSONText(double value) {
-  if (std::isnan(value)) return "NAN";
-  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
-  if (value == 0) return "0";
-  // Scientific text with 15 significant digits: d.dddddddddddddde[+-]x
-  char buf[40];
-  auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
-  std::string_view sci(buf, static_cast<size_t>(res.ptr - buf));
-  const bool negative = sci.front() == '-';
-  if (negative) sci.remove_prefix(1);
-  const size_t ePos = sci.find('e');
-  std::string digits;
-  for (char c : sci.substr(0, ePos)) {
-    if (c != '.') digits.push_back(c);
+void AppendFloat(std::string& out, double value) {
+  if (std::isnan(value)) {
+    out += "NAN";
+    return;
   }
-  while (!digits.empty() && digits.back() == '0') digits.pop_back();
+  if (std::isinf(value)) {
+    out += value > 0 ? "INF" : "-INF";
+    return;
+  }
+  if (value == 0) {
+    out.push_back('0');
+    return;
+  }
+  // Scientific text with 15 significant digits: [-]d.dddddddddddddde[+-]x
+  char sci[40];
+  const char* end = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, 14).ptr;
+  const char* p = sci;
+  if (*p == '-') {
+    out.push_back('-');
+    ++p;
+  }
+  char digits[16];
+  int nd = 0;
+  for (; p != end && *p != 'e'; ++p) {
+    if (*p != '.') digits[nd++] = *p;
+  }
+  while (nd > 0 && digits[nd - 1] == '0') --nd;
   int exp10 = 0;
-  std::from_chars(sci.data() + ePos + 1 + (sci[ePos + 1] == '+' ? 1 : 0), sci.data() + sci.size(), exp10);
+  ++p;  // 'e'
+  if (p != end && *p == '+') ++p;
+  std::from_chars(p, end, exp10);
   const int e = exp10 + 1;  // value = 0.d1d2... * 10^e
-  std::string out;
-  if (negative) out.push_back('-');
   if (e >= -3 && e <= 15) {
-    const int nd = static_cast<int>(digits.size());
     if (e <= 0) {
       out.push_back('0');
     } else {
@@ -174,19 +188,23 @@ std::string FloatToJSONText(double value) {
     if (nd > e) {
       out.push_back('.');
       for (int i = e; i < 0; ++i) out.push_back('0');
-      out.append(digits, static_cast<size_t>(e > 0 ? e : 0));
+      out.append(digits + (e > 0 ? e : 0), digits + nd);
     }
   } else {
     out.push_back(digits[0]);
-    if (digits.size() > 1) {
+    if (nd > 1) {
       out.push_back('.');
-      out.append(digits, 1);
+      out.append(digits + 1, digits + nd);
     }
     out.push_back('E');
     char eb[8];
-    auto r = std::to_chars(eb, eb + sizeof eb, e - 1);
-    out.append(eb, r.ptr);
+    out.append(eb, std::to_chars(eb, eb + sizeof eb, e - 1).ptr);
   }
+}
+
+std::string FloatToJSONText(double value) {
+  std::string out;
+  AppendFloat(out, value);
   return out;
 }
 

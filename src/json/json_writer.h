@@ -23,6 +23,8 @@ class TJSONWriter {
   void AppendVal(std::string_view Value, bool CRLF);
   void AppendVal(UStringView Value, bool CRLF);
   void AppendVal(std::int64_t Value, bool CRLF);
+  // The float text (AppendVal without line break).
+  void AppendFloat(double Value);
   // A quoted, escaped string (AppendVal without line break).
   void AppendString(UStringView Value);
   void Inc() noexcept { FIdentOffset += 2; }
@@ -47,5 +49,6 @@ void AppendEscaped(std::string& out, UStringView text);
 // The float text: 15 significant digits, positional for 1E-4 <= |v| < 1E15, else d.dddE[-]x;
 // NAN, INF, -INF.
 [[nodiscard]] std::string FloatToJSONText(double value);
+void AppendFloat(std::string& out, double value);
 
 }  // namespace vx::json
