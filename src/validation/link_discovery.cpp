@@ -2,6 +2,7 @@
 
 #include <libxml/HTMLparser.h>
 #include <libxml/tree.h>
+#include <libxml/xmlerror.h>
 
 #include <climits>
 #include <memory>
@@ -37,6 +38,24 @@ struct TFreeXmlChar {
   void operator()(xmlChar* aText) const { xmlFree(aText); }
 };
 
+// HTML parse errors go to a structured error handler installed for the thread (a validation in
+// progress may have one) even when the parser is told to report nothing. While a page is read,
+// that handler is replaced by one that ignores everything, and put back afterwards.
+class TQuietStructuredErrors {
+ public:
+  TQuietStructuredErrors() : FHandler(xmlStructuredError), FContext(xmlStructuredErrorContext) {
+    xmlSetStructuredErrorFunc(nullptr, &Ignore);
+  }
+  ~TQuietStructuredErrors() { xmlSetStructuredErrorFunc(FContext, FHandler); }
+  TQuietStructuredErrors(const TQuietStructuredErrors&) = delete;
+  TQuietStructuredErrors& operator=(const TQuietStructuredErrors&) = delete;
+
+ private:
+  static void Ignore(void*, xmlErrorPtr) {}
+  xmlStructuredErrorFunc FHandler;
+  void* FContext;
+};
+
 bool IsAnchor(const xmlNode* aNode) {
   return aNode->type == XML_ELEMENT_NODE && aNode->name != nullptr &&
          xmlStrcasecmp(aNode->name, reinterpret_cast<const xmlChar*>("a")) == 0;
@@ -56,8 +75,8 @@ const xmlNode* NextNode(const xmlNode* aNode, const xmlNode* aRoot) {
 
 std::vector<UString> AnchorHrefs(std::string_view aHtmlUtf8) {
   if (aHtmlUtf8.size() > INT_MAX) throw std::length_error("page too large");
-  // A parser context of our own: its error reporting is switched off by the options and no
-  // process-wide libxml2 handler is touched.
+  // A parser context of our own with error reporting switched off; handlers are left as found.
+  const TQuietStructuredErrors quiet;
   std::unique_ptr<htmlParserCtxt, TFreeParser> ctxt(htmlNewParserCtxt());
   if (ctxt == nullptr) throw std::bad_alloc();
   std::unique_ptr<xmlDoc, TFreeDoc> doc(
