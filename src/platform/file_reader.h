@@ -1,6 +1,7 @@
 #pragma once
 // Sequential reading of a file in large blocks, and atomic replacement of a small file.
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -25,10 +26,12 @@ class FileReader {
   [[nodiscard]] std::size_t Read(std::span<char> buffer);
   // Back to the start of the file.
   void Rewind();
+  // The file's size when it was opened.
+  [[nodiscard]] std::uint64_t Size() const { return size_; }
 
  private:
   int fd_ = -1;
-  std::string path_;
+  std::uint64_t size_ = 0;
 };
 
 // Writes `content` to a temporary file beside `path` and renames it over `path`, so readers see

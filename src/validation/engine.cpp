@@ -55,6 +55,9 @@ class DeferredLog {
   bool FActive = false;
 };
 
+// Documents up to this size are checked for structure before anything else is done.
+constexpr std::uint64_t kCheckFirstUpTo = 8 * 1024 * 1024;
+
 const UString kStructureEnd = u"Walidacja XML: Sprawdzenia pliku XML wględem poprawności jego struktury - Koniec.";
 
 }  // namespace
@@ -64,9 +67,9 @@ UString IsXML_Valid(IXmlSource& source, const UString& aNamespace, const UString
   UString result;
   TValidationRun run;
   DeferredLog deferred;
-  std::optional<TStreamOutcome> structure;  // a plain pass over the whole document, when one was needed
+  std::optional<TStreamOutcome> structure;  // a plain pass over the whole document, when one was made
   auto ensureWellFormed = [&] {
-    if (!structure) structure = StreamDocument(source, nullptr, TStreamExtent::Whole, progress);
+    if (!structure) structure = StreamDocument(source, nullptr, TStreamExtent::Whole);
     if (!structure->structureError.empty()) throw EStructureFirst(structure->structureError);
   };
   auto structureResult = [&](const UString& reason) {
@@ -79,11 +82,13 @@ UString IsXML_Valid(IXmlSource& source, const UString& aNamespace, const UString
     Log(u"Walidacja XML: Stworzenie obiektu XML klasy \"MSXML2.DOMDocument.6.0\".");
     Log(u"Walidacja XML: Stworzono obiekt XML - OK.");
     Log(u"Walidacja XML: Sprawdzenia pliku XML wględem poprawności jego struktury.");
-    const TStreamOutcome head = StreamDocument(source, nullptr, TStreamExtent::RootOnly);
+    // A small document is checked whole first. A large one is read once: its schemas are
+    // resolved from the root's namespaces, and the structure check rides along with validation;
+    // a dialog waits until the document is known to be well formed.
+    if (source.Size() <= kCheckFirstUpTo) ensureWellFormed();
+    const TStreamOutcome head = structure ? *structure : StreamDocument(source, nullptr, TStreamExtent::RootOnly);
     if (!head.structureError.empty()) return structureResult(head.structureError);
 
-    // Schemas are resolved from the root's namespaces while the rest of the document is unread;
-    // a dialog waits until the document is known to be well formed.
     deferred.Begin();
     run.beforeDialog = ensureWellFormed;
     Log(u"Walidacja XML: Stworzenie obiektu XSD klasy \"MSXML2.XMLSchemaCache.6.0\".");

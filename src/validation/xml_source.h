@@ -18,6 +18,8 @@ class IXmlSource {
   // Up to buffer.size() bytes; 0 at the end. Raises platform::EFileError.
   [[nodiscard]] virtual std::size_t Read(std::span<char> buffer) = 0;
   virtual void Rewind() = 0;
+  // The number of bytes the source holds (before marks are dropped).
+  [[nodiscard]] virtual std::uint64_t Size() const = 0;
 };
 
 class TTextXmlSource : public IXmlSource {
@@ -25,6 +27,7 @@ class TTextXmlSource : public IXmlSource {
   explicit TTextXmlSource(std::string utf8) : FText(std::move(utf8)) {}
   std::size_t Read(std::span<char> buffer) override;
   void Rewind() override { FPos = 0; }
+  std::uint64_t Size() const override { return FText.size(); }
 
  private:
   std::string FText;
@@ -38,6 +41,7 @@ class TFileXmlSource : public IXmlSource {
   explicit TFileXmlSource(const UString& path) : FReader(path) {}
   std::size_t Read(std::span<char> buffer) override;
   void Rewind() override;
+  std::uint64_t Size() const override { return FReader.Size(); }
 
  private:
   platform::FileReader FReader;

@@ -15,8 +15,8 @@ namespace {
 std::string SystemError(int err) { return std::strerror(err); }
 }  // namespace
 
-FileReader::FileReader(const std::u16string& path) : path_(Utf16ToUtf8(path)) {
-  fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+FileReader::FileReader(const std::u16string& path) {
+  fd_ = ::open(Utf16ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) throw EFileError(SystemError(errno));
   struct stat st {};
   if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -24,6 +24,7 @@ FileReader::FileReader(const std::u16string& path) : path_(Utf16ToUtf8(path)) {
     fd_ = -1;
     throw EFileError(SystemError(EISDIR));
   }
+  size_ = static_cast<std::uint64_t>(st.st_size);
   ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 

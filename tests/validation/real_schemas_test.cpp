@@ -1,0 +1,70 @@
+// Real public schemas served on 127.0.0.1 under their real host names: every sample is valid,
+// and a sample with one value broken is not.
+#include <filesystem>
+#include <regex>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "validation/entry.h"
+#include "validation/validation_fixture.h"
+
+namespace vx {
+namespace {
+
+using ::testing::HasSubstr;
+
+const std::filesystem::path kFixtures = std::filesystem::path(VX_SOURCE_DIR) / "../shared/fixtures/jpk-real";
+
+class RealSchemasTest : public test::ValidationTest {
+ protected:
+  RealSchemasTest() {
+    real.ServeTree(kFixtures / "www");
+    real.Start();
+    override_ = std::make_unique<test::ScopedEnv>(
+        "VX64_CONNECT_TO", (real.ConnectTo("crd.gov.pl", 80) + "," + real.ConnectTo("jpk.mf.gov.pl", 80)).c_str());
+  }
+  UString ValidateText(const std::string& name, const std::string& xml) {
+    const auto file = dir.path() / name;
+    test::WriteFile(file, xml);
+    return IsXMLFIle_Valid(Utf8ToU(file.string()), u"", u"", false);
+  }
+  static std::string Sample(const std::string& name) { return test::ReadFile(kFixtures / "samples" / name); }
+
+  test::HttpServer real;
+  std::unique_ptr<test::ScopedEnv> override_;
+};
+
+TEST_F(RealSchemasTest, EverySampleIsValid) {
+  if (!std::filesystem::exists(kFixtures)) GTEST_SKIP() << "fixtures not present";
+  int samples = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(kFixtures / "samples")) {
+    ++samples;
+    UString r = IsXMLFIle_Valid(Utf8ToU(entry.path().string()), u"", u"", false);
+    EXPECT_EQ(UToUtf8(r), "") << entry.path().filename();
+  }
+  EXPECT_GE(samples, 8);
+  EXPECT_TRUE(dialogs->shown.empty());
+}
+
+TEST_F(RealSchemasTest, ABrokenTaxNumberIsNamed) {
+  if (!std::filesystem::exists(kFixtures)) GTEST_SKIP() << "fixtures not present";
+  std::string xml = Sample("jpk_v7m1_valid_sprzedaz_osoba_fizyczna.xml");
+  xml = std::regex_replace(xml, std::regex("<etd:NIP>7018631981</etd:NIP>"), "<etd:NIP>70186X1981</etd:NIP>");
+  UString r = ValidateText("nip.xml", xml);
+  EXPECT_THAT(UToUtf8(r), HasSubstr("NIP"));
+  EXPECT_THAT(UToUtf8(r), HasSubstr("70186X1981"));
+}
+
+TEST_F(RealSchemasTest, ABrokenCountryCodeIsNamed) {
+  if (!std::filesystem::exists(kFixtures)) GTEST_SKIP() << "fixtures not present";
+  std::string xml = Sample("jpk_fa3_valid_with_zamowienia_polish_address.xml");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(xml, m, std::regex("<([A-Za-z]+:)?KodKraju>PL</")));
+  xml = std::regex_replace(xml, std::regex("KodKraju>PL</"), "KodKraju>QQ</", std::regex_constants::format_first_only);
+  UString r = ValidateText("kraj.xml", xml);
+  EXPECT_THAT(UToUtf8(r), HasSubstr("QQ"));
+}
+
+}  // namespace
+}  // namespace vx
