@@ -26,28 +26,28 @@ std::size_t FieldSeparators(std::string_view s) {
   return count;
 }
 
-std::string EnvironmentSpec() {
+std::string EnvironmentText() {
   const char* value = std::getenv(kConnectToVariable);
   return value != nullptr ? value : "";
 }
 
 }  // namespace
 
-std::vector<std::string> ParseConnectTo(std::string_view aSpec) {
+std::vector<std::string> ParseConnectTo(std::string_view aText) {
   std::vector<std::string> entries;
   while (true) {
-    const std::size_t comma = aSpec.find(',');
-    const std::string_view entry = Trim(aSpec.substr(0, comma));
+    const std::size_t comma = aText.find(',');
+    const std::string_view entry = Trim(aText.substr(0, comma));
     if (FieldSeparators(entry) == 3) entries.emplace_back(entry);
     if (comma == std::string_view::npos) break;
-    aSpec.remove_prefix(comma + 1);
+    aText.remove_prefix(comma + 1);
   }
   return entries;
 }
 
-TCurlOverride::TCurlOverride() : TCurlOverride(EnvironmentSpec()) {}
+TCurlOverride::TCurlOverride() : TCurlOverride(EnvironmentText()) {}
 
-TCurlOverride::TCurlOverride(std::string_view aSpec) : FEntries(ParseConnectTo(aSpec)), FList(FEntries) {}
+TCurlOverride::TCurlOverride(std::string_view aText) : FEntries(ParseConnectTo(aText)), FList(FEntries) {}
 
 void TCurlOverride::Apply(CURL* aHandle) const {
   if (FList.Empty()) return;
@@ -56,7 +56,7 @@ void TCurlOverride::Apply(CURL* aHandle) const {
 }
 
 void ApplyHostOverride(TCurlEasy& aHandle) {
-  const std::vector<std::string> entries = ParseConnectTo(EnvironmentSpec());
+  const std::vector<std::string> entries = ParseConnectTo(EnvironmentText());
   if (!entries.empty()) aHandle.SetList(CURLOPT_CONNECT_TO, TCurlSlist(entries));
 }
 

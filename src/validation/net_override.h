@@ -19,13 +19,13 @@ inline constexpr char kConnectToVariable[] = "VX64_CONNECT_TO";
 
 // The entries of an override text: blanks around entries trimmed, empty entries and entries
 // without the four colon-separated fields dropped.
-[[nodiscard]] std::vector<std::string> ParseConnectTo(std::string_view aSpec);
+[[nodiscard]] std::vector<std::string> ParseConnectTo(std::string_view aText);
 
 // The override in force when it was made (read from VX64_CONNECT_TO by the default constructor).
 class TCurlOverride {
  public:
   TCurlOverride();
-  explicit TCurlOverride(std::string_view aSpec);
+  explicit TCurlOverride(std::string_view aText);
 
   [[nodiscard]] bool Empty() const { return FList.Empty(); }
   [[nodiscard]] const std::vector<std::string>& Entries() const { return FEntries; }

@@ -168,9 +168,9 @@ TEST_F(HttpDownloadTest, OverrideSendsRealHostNamesToTheLocalServer) {
   secure.Serve("/schemas/a.xml", "<xsd:schema id='secure'/>", "text/xml");
   plain.Start();
   secure.Start();
-  const std::string spec =
+  const std::string connectTo =
       plain.ConnectTo("schemas.example.test", 80) + "," + secure.ConnectTo("schemas.example.test", 443);
-  ScopedEnv override("VX64_CONNECT_TO", spec.c_str());
+  ScopedEnv override("VX64_CONNECT_TO", connectTo.c_str());
 
   EXPECT_EQ(wGetFileText(u"http://schemas.example.test/schemas/a.xml"), u"<xsd:schema id='plain'/>");
   EXPECT_EQ(wGetFileText(u"https://schemas.example.test/schemas/a.xml"), u"<xsd:schema id='secure'/>");

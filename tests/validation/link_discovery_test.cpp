@@ -103,8 +103,8 @@ TEST_F(LinkDiscoveryTest, RealNamespacePageThroughTheOverride) {
   HttpServer server;
   server.ServeTree(VX_SOURCE_DIR "/../shared/fixtures/jpk-real/www");
   server.Start();
-  const std::string spec = server.ConnectTo("crd.gov.pl", 80);
-  ScopedEnv override("VX64_CONNECT_TO", spec.c_str());
+  const std::string connectTo = server.ConnectTo("crd.gov.pl", 80);
+  ScopedEnv override("VX64_CONNECT_TO", connectTo.c_str());
 
   const UString page = u"http://crd.gov.pl/xml/schematy/dziedzinowe/mf/2020/03/11/eD/DefinicjeTypy/";
   std::vector<UString> links;
