@@ -1,6 +1,7 @@
 // Host side of the link: starting the worker, waiting for it, closing it, and the job pattern.
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 
 #include "common/system_functions.h"
 #include "link/worker_com.h"
@@ -12,8 +13,15 @@ namespace {
 constexpr int kWaitSliceMs = 20;
 }  // namespace
 
+UString WorkerProgram() {
+  if (const char* p = std::getenv("VX64_WORKER"); p != nullptr && *p != '\0') return Utf8ToU(p);
+  return kWorkerExecutable;
+}
+
+bool WorkerPresent() { return platform::FindProgram(WorkerProgram()).has_value(); }
+
 void Tvx64BWorkerCom::Start64BWorker() {
-  TExecuteFileResult started = ExecuteFileEx(0, kWorkerExecutable, IntToU(MainHWND()), {});
+  TExecuteFileResult started = ExecuteFileEx(0, WorkerProgram(), IntToU(MainHWND()), {});
   FClientStarted = started.result == 0;
   FWorkerProcess = std::move(started.process);
   if (FClientStarted) WaitForClient();

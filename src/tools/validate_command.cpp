@@ -15,7 +15,7 @@ namespace vx::tools {
 namespace {
 
 struct Options {
-  bool inProcess = false;
+  TValidationMode mode = TValidationMode::Auto;
   bool verbose = false;
   std::optional<std::int32_t> logLevel;
   std::string file;
@@ -26,7 +26,9 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--in-process") {
-      o.inProcess = true;
+      o.mode = TValidationMode::InProcess;
+    } else if (a == "--worker") {
+      o.mode = TValidationMode::Worker;
     } else if (a == "-v" || a == "--verbose") {
       o.verbose = true;
     } else if (a == "--log-level" && i + 1 < args.size()) {
@@ -47,7 +49,7 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
     }
   }
   if (o.file.empty()) {
-    err << "Użycie: vxhost validate [--in-process] [--log-level N] [-v] PLIK\n";
+    err << "Użycie: vxhost validate [--in-process | --worker] [--log-level N] [-v] PLIK\n";
     return std::nullopt;
   }
   return o;
@@ -94,7 +96,7 @@ int ValidateCommand(const std::vector<std::string>& args, std::ostream& out, std
   UString result;
   {
     Progress progress(file, err);
-    result = IsXMLFIle_Valid(file, u"", u"", !o->inProcess);
+    result = ValidateXMLFile(file, u"", u"", o->mode);
   }
   if (result.empty()) {
     out << "OK\n";

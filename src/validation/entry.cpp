@@ -4,7 +4,10 @@
 #include "platform/file_ops.h"
 #include "platform/file_reader.h"
 #include "validation/engine.h"
+#include "common/system_functions.h"
+#include "link/worker_com.h"
 #include "validation/run_state.h"
+#include "validation/worker_job.h"
 
 namespace vx {
 
@@ -22,12 +25,49 @@ UString ValidateInProcess(const UString& aXMLFile) {
   }
 }
 
+// The worker does the job; a failure of the worker is retried in this process.
+UString ValidateInWorker(const UString& aXMLFile, const UString& aDsc, const UString& aXSD) {
+  DoLog(u"Walidacja XML: W trybie 64-bit.", 200);
+  UString result;
+  {
+    Tvx64BWorkerCom client;
+    result = SendXMLValidateFile(client, aXMLFile, aDsc, aXSD, IntToU(GetLoglevel()));
+  }
+  if (result == kValidationFailed) {
+    DoLog(u"Walidacja XML: W trybie 64-bit nie powiodła się.", 200);
+    result = IsXMLFIle_Valid(aXMLFile, aDsc, aXSD, false);
+  }
+  return result;
+}
+
+// Notes for a large file that failed in this process: where a 64-bit run would have helped.
+void AddLargeFileNotes(UString& result, std::uint64_t size, bool workerMissing) {
+  if (size <= kWorkerFileSize || result.find(kValidationFailed) == UString::npos) return;
+  DoLog(u"Walidacja XML: W trybie 32-bit nie powiodła się.", 200);
+  if (IsWow64Process() && workerMissing) {
+    DoLog(u"Walidacja XML: Błąd walidacji w trybie 32-bit. Nie można znaleźć aplikacji do walidacji w trybie "
+          u"64-Bit! (vx64BWorker.exe)",
+          200);
+    result += u"\n\rBłąd walidacji w trybie 32-bit.\n\r Nie można znaleźć aplikacji do walidacji w trybie 64-Bit!("
+              u"vx64BWorker.exe)";
+  } else if (!IsWow64Process()) {
+    DoLog(u"Walidacja XML: Walidacja dużych plików może wymagać większej ilości pamięci!\n\rWykryto uruchomienie "
+          u"walidacji w trybie 32bitowym.\n\rW przypadku dużej ilości danych należy uruchomić walidację na 64 "
+          u"bitowym systemie operacyjnym!",
+          200);
+    result += u"\n\rWalidacja dużych plików może wymagać większej ilości pamięci!\n\rWykryto uruchomienie "
+              u"walidacji w trybie 32bitowym.\n\rW przypadku dużej ilości danych należy uruchomić walidację na 64 "
+              u"bitowym systemie operacyjnym!";
+  }
+}
+
 }  // namespace
 
 UString IsXMLFIle_Valid(const UString& aXMLFile, const UString& aDsc, const UString& aXSD, bool aAllowWorker) {
-  (void)aDsc;
-  (void)aXSD;
-  (void)aAllowWorker;
+  return ValidateXMLFile(aXMLFile, aDsc, aXSD, aAllowWorker ? TValidationMode::Auto : TValidationMode::InProcess);
+}
+
+UString ValidateXMLFile(const UString& aXMLFile, const UString& aDsc, const UString& aXSD, TValidationMode aMode) {
   DoLog(u"Walidacja XML - Start.", 200);
   DoLog(u"Walidacja XML: Rozpoczęcie walidacji pliku: \"" + aXMLFile + u"\"", 200);
   UString result;
@@ -44,7 +84,19 @@ UString IsXMLFIle_Valid(const UString& aXMLFile, const UString& aDsc, const UStr
     result = u"Brak pliku do walidacji o nazwie: " + aXMLFile;
     return result;
   }
-  result = ValidateInProcess(aXMLFile);
+  if (aMode == TValidationMode::InProcess) {
+    result = ValidateInProcess(aXMLFile);
+    return result;
+  }
+  const std::uint64_t size = FileSizeInBytes(aXMLFile);
+  const bool workerMissing = !WorkerPresent();
+  const bool worker = (aMode == TValidationMode::Worker || size >= kWorkerFileSize || IsWow64Process()) && !workerMissing;
+  if (worker) {
+    result = ValidateInWorker(aXMLFile, aDsc, aXSD);
+  } else {
+    result = ValidateInProcess(aXMLFile);
+    AddLargeFileNotes(result, size, workerMissing);
+  }
   return result;
 }
 

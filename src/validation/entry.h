@@ -1,5 +1,6 @@
 #pragma once
 // The validation job's entry point: a file path in, the result text out (empty = valid).
+#include <cstdint>
 #include <functional>
 
 #include "core/ustring.h"
@@ -7,9 +8,22 @@
 
 namespace vx {
 
-// aDsc and aXSD travel with a request to the worker; they never reach the engine.
+// aDsc and aXSD travel with a request to the worker; they never reach the engine. A caller that
+// allows the worker gets it for files of 100000000 bytes and more (and for every file in a 32-bit
+// process on a 64-bit system) when the worker program is present.
 [[nodiscard]] UString IsXMLFIle_Valid(const UString& aXMLFile, const UString& aDsc, const UString& aXSD,
                                       bool aAllowWorker);
+
+enum class TValidationMode {
+  InProcess,  // never the worker
+  Auto,       // the worker when the file's size or the platform calls for it
+  Worker,     // always the worker when it is present (hosts that want isolation)
+};
+[[nodiscard]] UString ValidateXMLFile(const UString& aXMLFile, const UString& aDsc, const UString& aXSD,
+                                      TValidationMode aMode);
+
+// Files of this size and more go to the worker.
+inline constexpr std::uint64_t kWorkerFileSize = 100000000;
 
 // Progress of long validations (bytes read so far), for front ends; unset by default.
 inline TStreamProgress ValidationProgress;

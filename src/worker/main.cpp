@@ -4,6 +4,7 @@
 
 #include "common/global_interface.h"
 #include "link/worker_com.h"
+#include "validation/worker_job.h"
 #include "worker/lib_package.h"
 #include "worker/regional_settings.h"
 
@@ -12,6 +13,7 @@ int main() {
   try {
     vx::CheckSeparatory();
     vx::Prepare64bitLib();
+    vx::RegisterValidationJob();
     vx::Tvx64BWorkerCom::WaitForHost();  // returns at once without an argument
     return 0;
   } catch (const std::exception& e) {

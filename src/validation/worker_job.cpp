@@ -1,0 +1,106 @@
+#include "validation/worker_job.h"
+
+#include <mutex>
+
+#include "common/global_interface.h"
+#include "platform/file_ops.h"
+#include "validation/entry.h"
+#include "validation/run_state.h"
+
+namespace vx {
+
+namespace {
+
+constexpr char16_t kRequest[] = u"CMD_RUN_XML_VALIDATION";
+constexpr char16_t kAnswer[] = u"CMD_GET_XML_VALIDATION_RESULT";
+constexpr char16_t kToLog[] = u"CMD_TO_LOG";
+
+bool RunRequest(Tvx64BWorkerCom& com, const TStringList& params, TStringList& answer) {
+  const UString file = params.Value(u"XMLFILE");
+  const UString dsc = params.Value(u"DSC");
+  const UString xsd = params.Value(u"XSD");
+  com.FLogLevel = TryUToInt32(params.Value(u"LOG_LEVEL")).value_or(0);
+  if (com.FLogLevel == 200) DoValidatorLog = [&com](const UString& line) { ToLog(com, line); };
+  com.FXMLValidatonResult = IsXMLFIle_Valid(file, dsc, xsd, false);
+  if (com.FXMLValidatonResult.empty()) com.FXMLValidatonResult = u"OK";
+  answer.SetValue(kAnswer, com.FXMLValidatonResult);
+  answer.SetValue(kToLog, com.FLog);
+  com.SetStatus(kStatusReady);
+  com.FLog.clear();
+  com.SendCommand(kAnswer, &answer);
+  return true;
+}
+
+bool StoreAnswer(Tvx64BWorkerCom& com, const TStringList& params) {
+  com.FXMLValidatonResult = params.Value(kAnswer);
+  com.FLog = params.Value(kToLog);
+  com.SetClientStatus(kStatusReady);
+  return true;
+}
+
+// Replays the worker's lines into the host's log: one line per TAB-separated part; an empty
+// part after a final TAB is not a line.
+void Replay(const UString& captured) {
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t tab = captured.find(u'\t', start);
+    if (tab == UString::npos) {
+      if (start < captured.size()) DoLog(captured.substr(start), 0);
+      return;
+    }
+    DoLog(captured.substr(start, tab - start), 0);
+    start = tab + 1;
+  }
+}
+
+}  // namespace
+
+void RegisterValidationJob() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    RegisterJobBranch(TJobBranch{kRequest, kAnswer, &RunRequest, &StoreAnswer,
+                                 [](Tvx64BWorkerCom&) { DoValidatorLog = nullptr; }});
+  });
+}
+
+UString SendXMLValidateFile(Tvx64BWorkerCom& aCom, const UString& aXMLFile, const UString& aDsc,
+                            const UString& aXSD, const UString& aLogLevel) {
+  RegisterValidationJob();
+  // Only an answer to this request counts: what an earlier job left behind is dropped.
+  aCom.FXMLValidatonResult.clear();
+  aCom.FLog.clear();
+  TStringList params;
+  params.SetValue(u"XMLFILE", aXMLFile);
+  params.SetValue(u"DSC", aDsc);
+  params.SetValue(u"XSD", aXSD);
+  params.SetValue(u"LOG_LEVEL", aLogLevel);
+  (void)aCom.RunJob(kRequest, params);
+  if (aCom.FXMLValidatonResult.empty()) {
+    DoLog(u"Walidacja XML: W trybie 64-bit brak odpowiedzi procesu vx64BWorker.", 200);
+    return kValidationFailed;
+  }
+  UString result = aCom.FXMLValidatonResult == u"OK" ? UString() : aCom.FXMLValidatonResult;
+  Replay(aCom.FLog);
+  return result;
+}
+
+void ToLog(Tvx64BWorkerCom& aCom, const UString& aLine) {
+  UString cleaned;
+  cleaned.reserve(aLine.size());
+  for (char16_t c : aLine) {
+    if (c != u'\t') cleaned.push_back(c);
+  }
+  if (aCom.FLog.empty()) {
+    aCom.FLog = std::move(cleaned);
+  } else {
+    aCom.FLog.push_back(u'\t');
+    aCom.FLog.append(cleaned);
+  }
+}
+
+std::uint64_t FileSizeInBytes(const UString& aFile) {
+  const std::int64_t size = platform::FileSizeOf(aFile);
+  return size < 0 ? 0 : static_cast<std::uint64_t>(size);
+}
+
+}  // namespace vx
