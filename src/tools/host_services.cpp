@@ -10,7 +10,9 @@ namespace {
 
 class StderrLog : public IServerHelper {
  public:
-  StderrLog(std::int32_t level, bool verbose, std::ostream& err) : FVerbose(verbose), FErr(err) { FLogLevel = level; }
+  StderrLog(std::int32_t level, bool verbose, std::ostream& err) : FVerbose(verbose), FErr(err) {
+    FLogLevel = level;
+  }
   void DoLog(const UString& text, std::int32_t level) override {
     if (FVerbose && level <= FLogLevel) FErr << UToUtf8(text) << '\n' << std::flush;
   }

@@ -103,8 +103,8 @@ int ValidateCommand(const std::vector<std::string>& args, std::ostream& out, std
     return 0;
   }
   out << UToUtf8(result) << "\n";
-  const bool notDone = result.rfind(u"Brak pliku do walidacji o nazwie: ", 0) == 0 ||
-                       result.rfind(kValidationFailed, 0) == 0;
+  const bool notDone =
+      result.rfind(u"Brak pliku do walidacji o nazwie: ", 0) == 0 || result.rfind(kValidationFailed, 0) == 0;
   return notDone ? 3 : 1;
 }
 

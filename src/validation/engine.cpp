@@ -58,7 +58,8 @@ class DeferredLog {
 // Documents up to this size are checked for structure before anything else is done.
 constexpr std::uint64_t kCheckFirstUpTo = 8 * 1024 * 1024;
 
-const UString kStructureEnd = u"Walidacja XML: Sprawdzenia pliku XML wględem poprawności jego struktury - Koniec.";
+const UString kStructureEnd =
+    u"Walidacja XML: Sprawdzenia pliku XML wględem poprawności jego struktury - Koniec.";
 
 }  // namespace
 
@@ -86,7 +87,8 @@ UString IsXML_Valid(IXmlSource& source, const UString& aNamespace, const UString
     // resolved from the root's namespaces, and the structure check rides along with validation;
     // a dialog waits until the document is known to be well formed.
     if (source.Size() <= kCheckFirstUpTo) ensureWellFormed();
-    const TStreamOutcome head = structure ? *structure : StreamDocument(source, nullptr, TStreamExtent::RootOnly);
+    const TStreamOutcome head =
+        structure ? *structure : StreamDocument(source, nullptr, TStreamExtent::RootOnly);
     if (!head.structureError.empty()) return structureResult(head.structureError);
 
     deferred.Begin();
@@ -106,8 +108,8 @@ UString IsXML_Valid(IXmlSource& source, const UString& aNamespace, const UString
     }
 
     const bool mayValidate = explicitPair || !head.namespaces.empty();
-    TStreamOutcome pass =
-        StreamDocument(source, mayValidate ? run.schemas.Compiled() : nullptr, TStreamExtent::Whole, progress);
+    TStreamOutcome pass = StreamDocument(source, mayValidate ? run.schemas.Compiled() : nullptr,
+                                         TStreamExtent::Whole, progress);
     if (!pass.structureError.empty()) return structureResult(pass.structureError);
     deferred.Release(kStructureEnd);
 

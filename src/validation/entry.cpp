@@ -1,11 +1,11 @@
 #include "validation/entry.h"
 
 #include "common/global_interface.h"
+#include "common/system_functions.h"
+#include "link/worker_com.h"
 #include "platform/file_ops.h"
 #include "platform/file_reader.h"
 #include "validation/engine.h"
-#include "common/system_functions.h"
-#include "link/worker_com.h"
 #include "validation/run_state.h"
 #include "validation/worker_job.h"
 
@@ -45,29 +45,37 @@ void AddLargeFileNotes(UString& result, std::uint64_t size, bool workerMissing) 
   if (size <= kWorkerFileSize || result.find(kValidationFailed) == UString::npos) return;
   DoLog(u"Walidacja XML: W trybie 32-bit nie powiodła się.", 200);
   if (IsWow64Process() && workerMissing) {
-    DoLog(u"Walidacja XML: Błąd walidacji w trybie 32-bit. Nie można znaleźć aplikacji do walidacji w trybie "
-          u"64-Bit! (vx64BWorker.exe)",
-          200);
-    result += u"\n\rBłąd walidacji w trybie 32-bit.\n\r Nie można znaleźć aplikacji do walidacji w trybie 64-Bit!("
-              u"vx64BWorker.exe)";
+    DoLog(
+        u"Walidacja XML: Błąd walidacji w trybie 32-bit. Nie można znaleźć aplikacji do walidacji w trybie "
+        u"64-Bit! (vx64BWorker.exe)",
+        200);
+    result +=
+        u"\n\rBłąd walidacji w trybie 32-bit.\n\r Nie można znaleźć aplikacji do walidacji w trybie 64-Bit!("
+        u"vx64BWorker.exe)";
   } else if (!IsWow64Process()) {
-    DoLog(u"Walidacja XML: Walidacja dużych plików może wymagać większej ilości pamięci!\n\rWykryto uruchomienie "
-          u"walidacji w trybie 32bitowym.\n\rW przypadku dużej ilości danych należy uruchomić walidację na 64 "
-          u"bitowym systemie operacyjnym!",
-          200);
-    result += u"\n\rWalidacja dużych plików może wymagać większej ilości pamięci!\n\rWykryto uruchomienie "
-              u"walidacji w trybie 32bitowym.\n\rW przypadku dużej ilości danych należy uruchomić walidację na 64 "
-              u"bitowym systemie operacyjnym!";
+    DoLog(
+        u"Walidacja XML: Walidacja dużych plików może wymagać większej ilości pamięci!\n\rWykryto "
+        u"uruchomienie "
+        u"walidacji w trybie 32bitowym.\n\rW przypadku dużej ilości danych należy uruchomić walidację na 64 "
+        u"bitowym systemie operacyjnym!",
+        200);
+    result +=
+        u"\n\rWalidacja dużych plików może wymagać większej ilości pamięci!\n\rWykryto uruchomienie "
+        u"walidacji w trybie 32bitowym.\n\rW przypadku dużej ilości danych należy uruchomić walidację na 64 "
+        u"bitowym systemie operacyjnym!";
   }
 }
 
 }  // namespace
 
-UString IsXMLFIle_Valid(const UString& aXMLFile, const UString& aDsc, const UString& aXSD, bool aAllowWorker) {
-  return ValidateXMLFile(aXMLFile, aDsc, aXSD, aAllowWorker ? TValidationMode::Auto : TValidationMode::InProcess);
+UString IsXMLFIle_Valid(const UString& aXMLFile, const UString& aDsc, const UString& aXSD,
+                        bool aAllowWorker) {
+  return ValidateXMLFile(aXMLFile, aDsc, aXSD,
+                         aAllowWorker ? TValidationMode::Auto : TValidationMode::InProcess);
 }
 
-UString ValidateXMLFile(const UString& aXMLFile, const UString& aDsc, const UString& aXSD, TValidationMode aMode) {
+UString ValidateXMLFile(const UString& aXMLFile, const UString& aDsc, const UString& aXSD,
+                        TValidationMode aMode) {
   DoLog(u"Walidacja XML - Start.", 200);
   DoLog(u"Walidacja XML: Rozpoczęcie walidacji pliku: \"" + aXMLFile + u"\"", 200);
   UString result;
@@ -90,7 +98,8 @@ UString ValidateXMLFile(const UString& aXMLFile, const UString& aDsc, const UStr
   }
   const std::uint64_t size = FileSizeInBytes(aXMLFile);
   const bool workerMissing = !WorkerPresent();
-  const bool worker = (aMode == TValidationMode::Worker || size >= kWorkerFileSize || IsWow64Process()) && !workerMissing;
+  const bool worker =
+      (aMode == TValidationMode::Worker || size >= kWorkerFileSize || IsWow64Process()) && !workerMissing;
   if (worker) {
     result = ValidateInWorker(aXMLFile, aDsc, aXSD);
   } else {

@@ -47,7 +47,8 @@ void Follow(TValidationRun& run, const UString& aNamespace, const UString& locat
   wAdd(run, aNamespace, next);
 }
 
-void AfterFailure(TValidationRun& run, const UString& aNamespace, const UString& aLocation, const UString& M) {
+void AfterFailure(TValidationRun& run, const UString& aNamespace, const UString& aLocation,
+                  const UString& M) {
   const std::vector<UString> pieces = MessagePieces(M);
   const std::size_t n = pieces.size();
   if (n == 4 && pieces[2].find(u"Zduplikowana nazwa elementu") != UString::npos) return;
@@ -70,7 +71,8 @@ void AfterFailure(TValidationRun& run, const UString& aNamespace, const UString&
   question.replace(question.find(u"%s"), 2, aLocation);
   if (!QYN(question)) return;
   UString typed = aLocation;
-  if (Input(u"Podaj położenie dla pliku schematu XSD", u"URL: ", typed)) Follow(run, aNamespace, aLocation, typed);
+  if (Input(u"Podaj położenie dla pliku schematu XSD", u"URL: ", typed))
+    Follow(run, aNamespace, aLocation, typed);
 }
 
 }  // namespace

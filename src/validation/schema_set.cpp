@@ -35,7 +35,8 @@ struct CompileErrors {
     auto* self = static_cast<CompileErrors*>(data);
     if (error == nullptr || self->code != 0) return;
     const bool isError = error->level >= XML_ERR_ERROR;
-    const bool isSkip = error->code == XML_SCHEMAP_WARN_SKIP_SCHEMA || error->code == XML_SCHEMAP_WARN_UNLOCATED_SCHEMA;
+    const bool isSkip =
+        error->code == XML_SCHEMAP_WARN_SKIP_SCHEMA || error->code == XML_SCHEMAP_WARN_UNLOCATED_SCHEMA;
     if (!isError && !(isSkip && self->skipIsError)) return;
     self->code = error->code == 0 ? -1 : error->code;
     self->message = error->message != nullptr ? error->message : "schema error";
@@ -82,10 +83,17 @@ std::string XmlAttr(const std::string& value) {
   std::string out;
   for (char c : value) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out.push_back(c);
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out.push_back(c);
     }
   }
   return out;
@@ -109,7 +117,8 @@ std::string IncludeSchema(const UString& key, const std::vector<UString>& locati
   text += "\"";
   if (!key.empty()) text += " targetNamespace=\"" + XmlAttr(UToUtf8(key)) + "\"";
   text += ">";
-  for (const UString& loc : locations) text += "<xs:include schemaLocation=\"" + XmlAttr(CompilerLocation(loc)) + "\"/>";
+  for (const UString& loc : locations)
+    text += "<xs:include schemaLocation=\"" + XmlAttr(CompilerLocation(loc)) + "\"/>";
   text += "</xs:schema>";
   return text;
 }
@@ -135,11 +144,16 @@ bool IsRedefinition(int code) {
 
 }  // namespace
 
-ESchemaError::ESchemaError(const UString& message) : std::runtime_error(UToUtf8(message)), FMessage(message) {}
+ESchemaError::ESchemaError(const UString& message)
+    : std::runtime_error(UToUtf8(message)), FMessage(message) {}
 
-void TSchemaSet::SchemaFree::operator()(_xmlSchema* s) const { xmlSchemaFree(s); }
+void TSchemaSet::SchemaFree::operator()(_xmlSchema* s) const {
+  xmlSchemaFree(s);
+}
 
-TSchemaSet::TSchemaSet() { InstallSchemaInputHandlers(); }
+TSchemaSet::TSchemaSet() {
+  InstallSchemaInputHandlers();
+}
 
 TSchemaSet::~TSchemaSet() = default;
 
@@ -171,7 +185,8 @@ void TSchemaSet::add(const UString& aNamespace, const UString& aLocation) {
   }
 
   // Compile the namespace's locations together with the new one.
-  auto ns = std::find_if(FNamespaces.begin(), FNamespaces.end(), [&](const Namespace& n) { return n.key == aNamespace; });
+  auto ns = std::find_if(FNamespaces.begin(), FNamespaces.end(),
+                         [&](const Namespace& n) { return n.key == aNamespace; });
   std::vector<UString> locations = ns != FNamespaces.end() ? ns->locations : std::vector<UString>{};
   locations.push_back(aLocation);
   CompileErrors errors;

@@ -28,7 +28,9 @@ bool StartsWithNoCase(const std::string& s, const char* prefix) {
   return s.size() >= n && strncasecmp(s.c_str(), prefix, n) == 0;
 }
 
-bool IsWebAddress(const std::string& s) { return StartsWithNoCase(s, "http://") || StartsWithNoCase(s, "https://"); }
+bool IsWebAddress(const std::string& s) {
+  return StartsWithNoCase(s, "http://") || StartsWithNoCase(s, "https://");
+}
 
 // A file URL or a plain path as a file-system path.
 std::string FilePath(const std::string& location) {
@@ -48,7 +50,9 @@ struct Reader {
   std::size_t pos = 0;
 };
 
-int MatchAny(const char*) { return tActive != nullptr ? 1 : 0; }
+int MatchAny(const char*) {
+  return tActive != nullptr ? 1 : 0;
+}
 
 void* Open(const char* uri) {
   if (tActive == nullptr || uri == nullptr) return nullptr;
@@ -105,9 +109,13 @@ void TSchemaSources::SetGenerated(const std::string& name, std::string text) {
   FDocuments[name] = std::move(text);
 }
 
-TSchemaSourceScope::TSchemaSourceScope(TSchemaSources& sources) : FPrevious(tActive) { tActive = &sources; }
+TSchemaSourceScope::TSchemaSourceScope(TSchemaSources& sources) : FPrevious(tActive) {
+  tActive = &sources;
+}
 
-TSchemaSourceScope::~TSchemaSourceScope() { tActive = FPrevious; }
+TSchemaSourceScope::~TSchemaSourceScope() {
+  tActive = FPrevious;
+}
 
 void InstallSchemaInputHandlers() {
   static std::once_flag once;

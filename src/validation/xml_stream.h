@@ -15,8 +15,8 @@ struct _xmlSchema;
 namespace vx {
 
 struct TStreamOutcome {
-  UString structureError;   // first error of the parser; the document is not well formed
-  UString validationError;  // first error of the schema validator
+  UString structureError;               // first error of the parser; the document is not well formed
+  UString validationError;              // first error of the schema validator
   std::vector<std::string> namespaces;  // namespace URIs in order of first appearance
 };
 

@@ -18,24 +18,28 @@ class EngineTest : public test::ValidationTest {
   // Namespace "<server>/ns/<name>/" whose page links "./<name>.xsd" declaring `body`.
   std::string Namespace(const std::string& name, const std::string& body) {
     const std::string ns = server.Url("/ns/" + name + "/");
-    Publish("ns/" + name + "/index.html", "<html><body><a href=\"./" + name + ".xsd\">" + name + "</a></body></html>");
+    Publish("ns/" + name + "/index.html",
+            "<html><body><a href=\"./" + name + ".xsd\">" + name + "</a></body></html>");
     Publish("ns/" + name + "/" + name + ".xsd", Schema(ns, body));
     return ns;
   }
   std::string OrderNamespace() {
-    return Namespace("order",
-                     "<xsd:element name=\"order\"><xsd:complexType><xsd:sequence>"
-                     "<xsd:element name=\"nip\" maxOccurs=\"unbounded\"><xsd:simpleType>"
-                     "<xsd:restriction base=\"xsd:string\"><xsd:pattern value=\"\\d{10}\"/></xsd:restriction>"
-                     "</xsd:simpleType></xsd:element>"
-                     "<xsd:any namespace=\"##other\" processContents=\"strict\" minOccurs=\"0\" maxOccurs=\"unbounded\"/>"
-                     "</xsd:sequence></xsd:complexType></xsd:element>");
+    return Namespace(
+        "order",
+        "<xsd:element name=\"order\"><xsd:complexType><xsd:sequence>"
+        "<xsd:element name=\"nip\" maxOccurs=\"unbounded\"><xsd:simpleType>"
+        "<xsd:restriction base=\"xsd:string\"><xsd:pattern value=\"\\d{10}\"/></xsd:restriction>"
+        "</xsd:simpleType></xsd:element>"
+        "<xsd:any namespace=\"##other\" processContents=\"strict\" minOccurs=\"0\" maxOccurs=\"unbounded\"/>"
+        "</xsd:sequence></xsd:complexType></xsd:element>");
   }
   static UString Validate(const std::string& xml) { return IsXML_Valid(Utf8ToU(xml), u"", u""); }
 };
 
-const std::string kStructureStart = "Walidacja XML: Sprawdzenia pliku XML wględem poprawności jego struktury.";
-const std::string kStructureEnd = "Walidacja XML: Sprawdzenia pliku XML wględem poprawności jego struktury - Koniec.";
+const std::string kStructureStart =
+    "Walidacja XML: Sprawdzenia pliku XML wględem poprawności jego struktury.";
+const std::string kStructureEnd =
+    "Walidacja XML: Sprawdzenia pliku XML wględem poprawności jego struktury - Koniec.";
 
 TEST_F(EngineTest, ValidAndInvalidDocumentsWithTheLogInOrder) {
   const std::string ns = OrderNamespace();
@@ -64,7 +68,8 @@ TEST_F(EngineTest, ValidAndInvalidDocumentsWithTheLogInOrder) {
   EXPECT_EQ(log.Texts(), expected);
   for (const auto& l : log.lines) EXPECT_EQ(l.level, 200);
 
-  UString invalid = Validate("<o:order xmlns:o=\"" + ns + "\"><o:nip>1234567890</o:nip><o:nip>12x</o:nip></o:order>");
+  UString invalid =
+      Validate("<o:order xmlns:o=\"" + ns + "\"><o:nip>1234567890</o:nip><o:nip>12x</o:nip></o:order>");
   EXPECT_THAT(UToUtf8(invalid), HasSubstr("'12x'"));
   EXPECT_THAT(UToUtf8(invalid), HasSubstr("nip"));
   EXPECT_EQ(invalid.find(u'\n'), UString::npos);  // the engine's text, trimmed
@@ -84,7 +89,8 @@ TEST_F(EngineTest, MalformedDocumentGivesTheStructureErrorAndNothingElse) {
 
 TEST_F(EngineTest, AStructureErrorAfterAValidationErrorWins) {
   const std::string ns = OrderNamespace();
-  UString r = Validate("<o:order xmlns:o=\"" + ns + "\"><o:nip>bad</o:nip><o:nip>1234567890</o:nip></o:x></o:order>");
+  UString r =
+      Validate("<o:order xmlns:o=\"" + ns + "\"><o:nip>bad</o:nip><o:nip>1234567890</o:nip></o:x></o:order>");
   EXPECT_THAT(UToUtf8(r), HasSubstr("mismatch"));
   EXPECT_THAT(log.Texts(), Not(Contains("Walidacja XML: Rozpoczęcie walidacji.")));
   EXPECT_EQ(log.Count("Walidacja XML: Analiza"), 0);
@@ -107,8 +113,10 @@ TEST_F(EngineTest, ANamespaceFirstMetDeepInTheDocumentIsResolvedToo) {
   // Both namespaces are analysed before validation starts, in document order.
   const auto texts = log.Texts();
   auto at = [&](const std::string& t) { return std::find(texts.begin(), texts.end(), t) - texts.begin(); };
-  EXPECT_LT(at("Walidacja XML: Analiza : \"\", \"" + order + "\""), at("Walidacja XML: Analiza : \"\", \"" + note + "\""));
-  EXPECT_LT(at("Walidacja XML: Analiza : \"\", \"" + note + "\""), at("Walidacja XML: Przypisanie schematów XSD do obiektu XML."));
+  EXPECT_LT(at("Walidacja XML: Analiza : \"\", \"" + order + "\""),
+            at("Walidacja XML: Analiza : \"\", \"" + note + "\""));
+  EXPECT_LT(at("Walidacja XML: Analiza : \"\", \"" + note + "\""),
+            at("Walidacja XML: Przypisanie schematów XSD do obiektu XML."));
   UString bad = Validate(head + "<n:note xmlns:n=\"" + note + "\">five</n:note></o:order>");
   EXPECT_THAT(UToUtf8(bad), HasSubstr("'five'"));
 }
@@ -135,7 +143,8 @@ TEST_F(EngineTest, ValidatorLogHookTakesEveryLine) {
 TEST_F(EngineTest, ExplicitPairIsTheOnlyOneResolved) {
   const std::string order = OrderNamespace();
   const std::string other = Namespace("other", "<xsd:element name=\"x\" type=\"xsd:int\"/>");
-  UString r = IsXML_Valid(Utf8ToU("<o:order xmlns:o=\"" + order + "\" xmlns:z=\"" + other + "\"><o:nip>1234567890</o:nip></o:order>"),
+  UString r = IsXML_Valid(Utf8ToU("<o:order xmlns:o=\"" + order + "\" xmlns:z=\"" + other +
+                                  "\"><o:nip>1234567890</o:nip></o:order>"),
                           Utf8ToU(order), Utf8ToU(order + "order.xsd"));
   EXPECT_EQ(r, u"");
   EXPECT_EQ(log.Count("Walidacja XML: Analiza : \"\""), 0);
@@ -162,7 +171,8 @@ TEST_F(EngineTest, LargeDocumentWithAnErrorNearItsEnd) {
   std::string xml = "<o:order xmlns:o=\"" + ns + "\">";
   const int rows = 200000;  // about 4 MB, many parser chunks
   xml.reserve(rows * 22);
-  for (int i = 0; i < rows; ++i) xml += i == rows - 3 ? "<o:nip>12345x7890</o:nip>" : "<o:nip>1234567890</o:nip>";
+  for (int i = 0; i < rows; ++i)
+    xml += i == rows - 3 ? "<o:nip>12345x7890</o:nip>" : "<o:nip>1234567890</o:nip>";
   xml += "</o:order>";
   UString r = Validate(xml);
   EXPECT_THAT(UToUtf8(r), HasSubstr("'12345x7890'"));

@@ -43,7 +43,8 @@ TEST_F(EntryTest, UnreadableFileIsAFailure) {
   setfsuid(before);
   EXPECT_EQ(r, u"Nie powiodła się weryfikacja pliku XML.");
   bool reason = false;
-  for (const auto& t : log.Texts()) reason |= t == "Walidacja XML: W trybie 32-bit nie powiodła się: Permission denied";
+  for (const auto& t : log.Texts())
+    reason |= t == "Walidacja XML: W trybie 32-bit nie powiodła się: Permission denied";
   EXPECT_TRUE(reason) << testing::PrintToString(log.Texts());
 }
 

@@ -22,7 +22,8 @@ class RealSchemasTest : public test::ValidationTest {
     real.ServeTree(kFixtures / "www");
     real.Start();
     override_ = std::make_unique<test::ScopedEnv>(
-        "VX64_CONNECT_TO", (real.ConnectTo("crd.gov.pl", 80) + "," + real.ConnectTo("jpk.mf.gov.pl", 80)).c_str());
+        "VX64_CONNECT_TO",
+        (real.ConnectTo("crd.gov.pl", 80) + "," + real.ConnectTo("jpk.mf.gov.pl", 80)).c_str());
   }
   UString ValidateText(const std::string& name, const std::string& xml) {
     const auto file = dir.path() / name;
@@ -61,7 +62,8 @@ TEST_F(RealSchemasTest, ABrokenCountryCodeIsNamed) {
   std::string xml = Sample("jpk_fa3_valid_with_zamowienia_polish_address.xml");
   std::smatch m;
   ASSERT_TRUE(std::regex_search(xml, m, std::regex("<([A-Za-z]+:)?KodKraju>PL</")));
-  xml = std::regex_replace(xml, std::regex("KodKraju>PL</"), "KodKraju>QQ</", std::regex_constants::format_first_only);
+  xml = std::regex_replace(xml, std::regex("KodKraju>PL</"), "KodKraju>QQ</",
+                           std::regex_constants::format_first_only);
   UString r = ValidateText("kraj.xml", xml);
   EXPECT_THAT(UToUtf8(r), HasSubstr("QQ"));
 }

@@ -39,16 +39,18 @@ TEST_F(ResolutionTest, NamespacePageWithTwoRelativeSchemaLinks) {
   Publish("ns/two/second.xsd", Schema(page, "<xsd:element name=\"b\"/>"));
   Add("", page);
   EXPECT_THAT(Registered(), ElementsAre(page + "first.xsd", page + "second.xsd"));
-  EXPECT_THAT(Analysed(), ElementsAre("\"\", \"" + page + "\"", "\"\", \"" + page + "first.xsd\"",
-                                      "\"" + page + "\", \"" + page + "first.xsd\"", "\"\", \"" + page + "second.xsd\"",
-                                      "\"" + page + "\", \"" + page + "second.xsd\""));
+  EXPECT_THAT(Analysed(),
+              ElementsAre("\"\", \"" + page + "\"", "\"\", \"" + page + "first.xsd\"",
+                          "\"" + page + "\", \"" + page + "first.xsd\"", "\"\", \"" + page + "second.xsd\"",
+                          "\"" + page + "\", \"" + page + "second.xsd\""));
   EXPECT_TRUE(dialogs->shown.empty());
 }
 
 TEST_F(ResolutionTest, W3CAddressesAreNeverResolved) {
   Add("", "http://WWW.w3.org/2001/XMLSchema-instance");
-  EXPECT_EQ(log.Texts(), (std::vector<std::string>{
-                             "Walidacja XML: Analiza : \"\", \"http://WWW.w3.org/2001/XMLSchema-instance\""}));
+  EXPECT_EQ(log.Texts(),
+            (std::vector<std::string>{
+                "Walidacja XML: Analiza : \"\", \"http://WWW.w3.org/2001/XMLSchema-instance\""}));
   EXPECT_TRUE(run.registered.empty());
 }
 
@@ -78,11 +80,13 @@ TEST_F(ResolutionTest, DuplicateDeclarationsAreIgnoredWithoutDialogs) {
 TEST_F(ResolutionTest, MessagePieces) {
   auto n = [](UStringView m) { return MessagePieces(m).size(); };
   EXPECT_EQ(n(u"Schemat 'a': Zduplikowana nazwa elementu 'x'"), 4u);
-  EXPECT_EQ(MessagePieces(u"Schemat 'a': Zduplikowana nazwa elementu 'x'")[2], u": Zduplikowana nazwa elementu ");
+  EXPECT_EQ(MessagePieces(u"Schemat 'a': Zduplikowana nazwa elementu 'x'")[2],
+            u": Zduplikowana nazwa elementu ");
   EXPECT_EQ(n(u"'a''b'"), 4u);  // leading and inner empty pieces count, a final one does not
   EXPECT_EQ(n(u"abc"), 1u);
-  const auto p = MessagePieces(u"Przestrzeń nazw '' nie jest przestrzenią docelową schematu 'x'. Przestrzeń docelowa "
-                               u"schematu: 'http://t/'.");
+  const auto p = MessagePieces(
+      u"Przestrzeń nazw '' nie jest przestrzenią docelową schematu 'x'. Przestrzeń docelowa "
+      u"schematu: 'http://t/'.");
   EXPECT_EQ(p[p.size() - 2], u"http://t/");
 }
 
@@ -151,7 +155,8 @@ TEST_F(ResolutionTest, UnwritableMapIsLoggedAndIgnored) {
   test::ScopedEnv map("VX64_XSD_MAP", (dir.path() / "no-such-dir" / "xsd_map.ini").c_str());
   ToIni(u"a", u"b");
   bool failed = false;
-  for (const auto& t : log.Texts()) failed |= t.rfind("Walidacja XML: Zapis do pliku INI nie powódł się \r\n", 0) == 0;
+  for (const auto& t : log.Texts())
+    failed |= t.rfind("Walidacja XML: Zapis do pliku INI nie powódł się \r\n", 0) == 0;
   EXPECT_TRUE(failed);
   EXPECT_EQ(log.Texts().back(), "Walidacja XML: Zakończono zapis do pliku INI");
   EXPECT_EQ(FromIni(u"a"), u"");
