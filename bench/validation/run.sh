@@ -89,15 +89,16 @@ export VX64_XSD_MAP=$work/xsd_map.ini VX64_DIALOGS=none VX64_DEBUG_LOG=none
 # --- sides ------------------------------------------------------------------------------------
 # Each side is a name in `sides`, a function cmd_<name> that sets the array `cmd` to the command
 # validating "$doc", and the exit codes meaning "valid" and "not valid". The first side is the
-# peer the ratios refer to. To add a side (e.g. validation through the worker), append it here:
-#   cmd_worker() { cmd=("$vxhost" validate --worker "$doc"); }
-#   sides+=(worker); rc_valid[worker]=0; rc_invalid[worker]=1
+# peer the ratios refer to. "worker" is the host through the worker process; its peak RSS is the
+# host's own (the worker is not waited for by /usr/bin/time).
 declare -A rc_valid rc_invalid
 cmd_xmllint() { cmd=(xmllint --stream --noout --schema "$data/local/main.xsd" "$doc"); }
 cmd_ours() { cmd=("$vxhost" validate --in-process "$doc"); }
-sides=(xmllint ours)
+cmd_worker() { cmd=("$vxhost" validate --worker "$doc"); }
+sides=(xmllint ours worker)
 rc_valid[xmllint]=0 rc_invalid[xmllint]=3
 rc_valid[ours]=0 rc_invalid[ours]=1
+rc_valid[worker]=0 rc_invalid[worker]=1
 
 # --- runs -------------------------------------------------------------------------------------
 median() { tr ' ' '\n' | grep . | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
