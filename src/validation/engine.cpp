@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "common/global_interface.h"
 #include "platform/file_reader.h"
 #include "validation/resolution.h"
 #include "validation/run_state.h"
@@ -21,20 +22,22 @@ class EStructureFirst : public EValidationAbort {
 };
 
 // Holds back the log lines that follow the structure check until the whole document is known to
-// be well formed: for a malformed document they must not appear at all.
+// be well formed: for a malformed document they must not appear at all. Held lines go where they
+// would have gone when they were logged; if someone replaced or unset the log hook meanwhile
+// (a dropped request ends the worker's capture), that choice stays.
 class DeferredLog {
  public:
   void Begin() {
     FPrevious = DoValidatorLog;
     FActive = true;
-    DoValidatorLog = [this](const UString& line) { FLines.push_back(line); };
+    DoValidatorLog = Hold{this};
   }
   // Stops holding lines back; `first` is logged, then the held lines in their order.
   void Release(const UString& first) {
     if (!FActive) return;
     Stop();
-    Log(first);
-    for (const UString& line : FLines) Log(line);
+    Emit(first);
+    for (const UString& line : FLines) Emit(line);
     FLines.clear();
   }
   void Discard() {
@@ -46,9 +49,20 @@ class DeferredLog {
   ~DeferredLog() { Discard(); }
 
  private:
+  struct Hold {
+    DeferredLog* self;
+    void operator()(const UString& line) const { self->FLines.push_back(line); }
+  };
   void Stop() {
-    DoValidatorLog = FPrevious;
+    if (DoValidatorLog.target<Hold>() != nullptr) DoValidatorLog = FPrevious;
     FActive = false;
+  }
+  void Emit(const UString& line) const {
+    if (FPrevious) {
+      FPrevious(line);
+    } else {
+      DoLog(line, 200);
+    }
   }
   TValidatorLogHook FPrevious;
   std::vector<UString> FLines;
