@@ -99,16 +99,17 @@ std::string XmlAttr(const std::string& value) {
   return out;
 }
 
-// A location as the compiler should see it: web addresses and URLs unchanged, a file path made
-// absolute (the generated schemas have no base address).
+// A location as the compiler should see it: web addresses and URLs unchanged, a file path as an
+// absolute file URL (the generated schemas have no base address, and blanks or other characters
+// in a path must not end up as a different name).
 std::string CompilerLocation(const UString& location) {
   std::string s = UToUtf8(location);
   if (s.find("://") != std::string::npos || s.rfind("file:", 0) == 0) return s;
   std::error_code ec;
   std::filesystem::path abs = std::filesystem::absolute(s, ec);
   if (ec) return s;
-  TXmlPtr<xmlChar> uri(xmlPathToURI(BAD_CAST abs.string().c_str()));
-  return uri ? std::string(reinterpret_cast<const char*>(uri.get())) : abs.string();
+  TXmlPtr<xmlChar> escaped(xmlURIEscapeStr(BAD_CAST abs.string().c_str(), BAD_CAST "/"));
+  return escaped ? "file://" + std::string(reinterpret_cast<const char*>(escaped.get())) : abs.string();
 }
 
 std::string IncludeSchema(const UString& key, const std::vector<UString>& locations) {

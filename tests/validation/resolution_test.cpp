@@ -133,6 +133,14 @@ TEST_F(ResolutionTest, NoMapEntryAsksTheUser) {
   EXPECT_THAT(MapText(), HasSubstr("[MAP_XSD]"));
 }
 
+TEST_F(ResolutionTest, AnAnswerMayBeALocalFilePath) {
+  const auto local = dir.path() / "lokalny schemat, żółć.xsd";
+  test::WriteFile(local, Schema("urn:test:local", "<xsd:element name=\"a\"/>"));
+  dialogs->answers = {"yes", "input:" + local.string()};
+  Add("urn:test:local", server.Url("/missing.xsd"));
+  EXPECT_THAT(Registered(), ElementsAre(local.string()));
+}
+
 TEST_F(ResolutionTest, EmptyMapValueLeadsToTheDialogs) {
   const std::string missing = server.Url("/missing.xsd");
   test::WriteFile(dir.path() / "xsd_map.ini", "[MAP_XSD]\n" + missing + "=\n");
