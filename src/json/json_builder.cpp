@@ -1,5 +1,7 @@
 #include "json/json_builder.h"
 
+#include <iterator>
+#include <optional>
 #include <unordered_map>
 
 #include "json/date_manager.h"
@@ -19,30 +21,44 @@ UString FoldName(UStringView name) {
   return folded;
 }
 
-// The members of one object being read. Names that compare equal replace each other: the old
-// pair leaves its place and the new one goes to the end. Large objects keep an index of names
-// so that reading stays linear.
+// The members of one object being read, kept on the builder's pair stack from Base on. Names
+// that compare equal replace each other: the old pair leaves its place and the new one goes to
+// the end. Large objects keep an index of names so that reading stays linear.
 class TMemberList {
  public:
-  void Add(UString name, IJSONAncestor value) {
+  explicit TMemberList(TJSONPairList& stack) : FStack(stack), FBase(stack.size()) {}
+  TMemberList(const TMemberList&) = delete;
+  TMemberList& operator=(const TMemberList&) = delete;
+  // Drops what an abandoned object left on the stack.
+  ~TMemberList() {
+    if (FStack.size() > FBase) FStack.resize(FBase);
+  }
+
+  void Add(UString&& name, IJSONAncestor&& value) {
     const std::optional<size_t> old = Find(name);
     if (old) {
-      FPairs[*old] = nullptr;  // removed; compacted at the end
+      FStack[FBase + *old] = nullptr;  // removed; compacted at the end
       ++FRemoved;
     }
     if (value) {
-      if (FIndexed) FIndex[FoldName(name)] = FPairs.size();
-      FPairs.push_back(MakeRef<TJSONPair>(std::move(name), std::move(value)));
-      if (!FIndexed && FPairs.size() > kIndexFrom) BuildIndex();
+      const size_t count = FStack.size() - FBase;
+      if (FIndexed) FIndex[FoldName(name)] = count;
+      FStack.push_back(MakeRef<TJSONPair>(std::move(name), std::move(value)));
+      if (!FIndexed && count + 1 > kIndexFrom) BuildIndex();
     } else if (old && FIndexed) {
       FIndex.erase(FoldName(name));
     }
   }
 
+  // The members in order, in a list of their exact size; the stack is back at Base.
   [[nodiscard]] TJSONPairList Take() {
-    if (FRemoved > 0) std::erase(FPairs, nullptr);
-    FPairs.shrink_to_fit();  // documents are mostly read, rarely grown: keep no spare room
-    return std::move(FPairs);
+    TJSONPairList pairs;
+    pairs.reserve(FStack.size() - FBase - FRemoved);
+    for (size_t i = FBase; i < FStack.size(); ++i) {
+      if (FStack[i]) pairs.push_back(std::move(FStack[i]));
+    }
+    FStack.resize(FBase);
+    return pairs;
   }
 
  private:
@@ -54,23 +70,46 @@ class TMemberList {
       if (it == FIndex.end()) return std::nullopt;
       return it->second;
     }
-    for (size_t i = 0; i < FPairs.size(); ++i) {
-      if (FPairs[i] && SameName(FPairs[i]->GetName(), name)) return i;
+    for (size_t i = FBase; i < FStack.size(); ++i) {
+      if (FStack[i] && SameName(FStack[i]->GetName(), name)) return i - FBase;
     }
     return std::nullopt;
   }
 
   void BuildIndex() {
     FIndexed = true;
-    for (size_t i = 0; i < FPairs.size(); ++i) {
-      if (FPairs[i]) FIndex[FoldName(FPairs[i]->GetName())] = i;
+    for (size_t i = FBase; i < FStack.size(); ++i) {
+      if (FStack[i]) FIndex[FoldName(FStack[i]->GetName())] = i - FBase;
     }
   }
 
-  TJSONPairList FPairs;
+  TJSONPairList& FStack;
+  const size_t FBase;
   size_t FRemoved = 0;
   bool FIndexed = false;
   std::unordered_map<UString, size_t> FIndex;
+};
+
+// The values of one array being read, kept on the builder's value stack from Base on.
+class TElementList {
+ public:
+  explicit TElementList(TJSONValueList& stack) : FStack(stack), FBase(stack.size()) {}
+  TElementList(const TElementList&) = delete;
+  TElementList& operator=(const TElementList&) = delete;
+  ~TElementList() {
+    if (FStack.size() > FBase) FStack.resize(FBase);
+  }
+  void Add(IJSONAncestor&& value) { FStack.push_back(std::move(value)); }
+  [[nodiscard]] TJSONValueList Take() {
+    TJSONValueList values(std::make_move_iterator(FStack.begin() + static_cast<std::ptrdiff_t>(FBase)),
+                          std::make_move_iterator(FStack.end()));
+    FStack.resize(FBase);
+    return values;
+  }
+
+ private:
+  TJSONValueList& FStack;
+  const size_t FBase;
 };
 
 // Keeps the nesting depth for the duration of one container.
@@ -150,13 +189,12 @@ IJSONAncestor TJSONBuilder<CharT>::ReadArray() {
   TDepthGuard guard(FDepth);
   if (FDepth > kMaxNestingDepth) Raise(u"Maximum nesting depth exceeded");
   FLex.KillLex();
-  TJSONValueList values;
+  TElementList values(FValues);
   do {
-    if (IJSONAncestor v = ReadValue()) values.push_back(std::move(v));
+    if (IJSONAncestor v = ReadValue()) values.Add(std::move(v));
   } while (FLex.CheckKill(ltVirgule));
   if (!FLex.CheckKill(ltCRight)) Raise(u"Unexpected end of input");
-  values.shrink_to_fit();
-  return MakeRef<TJSONArray>(std::move(values));
+  return MakeRef<TJSONArray>(values.Take());
 }
 
 template <class CharT>
@@ -164,7 +202,7 @@ IJSONAncestor TJSONBuilder<CharT>::ReadObject() {
   TDepthGuard guard(FDepth);
   if (FDepth > kMaxNestingDepth) Raise(u"Maximum nesting depth exceeded");
   FLex.KillLex();
-  TMemberList members;
+  TMemberList members(FPairs);
   UString name;
   do {
     if (FLex.CheckName(name)) {

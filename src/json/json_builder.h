@@ -28,6 +28,10 @@ class TJSONBuilder {
   TLexGenerator<CharT> FLex;
   bool FCheckDates;
   int FDepth = 0;
+  // Values and pairs of the containers being read, innermost on top: each container collects
+  // on the stack and takes its members off it in one exactly sized list when it closes.
+  TJSONValueList FValues;
+  TJSONPairList FPairs;
 };
 
 extern template class TJSONBuilder<char16_t>;

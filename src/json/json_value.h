@@ -1,11 +1,13 @@
 #pragma once
 // The value tree: reference-counted values of the JSON kinds, objects of name/value pairs and
 // arrays. Values are handed out as TRef handles (IJSON... names); a value may have several parents.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <vector>
 
 #include "core/ustring.h"
+#include "json/node_pool.h"
 #include "json/ref.h"
 #include "json/variant.h"
 
@@ -48,6 +50,7 @@ inline constexpr char16_t kTimeFormat[] = u"hh\":\"mm\":\"ss.zzz";
 
 class TJSONAncestor : public TRefCounted {
  public:
+  VX_JSON_POOLED_NODE
   [[nodiscard]] virtual TVariant GetAsVariant() const { return TVariant::Null(); }
   virtual void SetAsVariant(const TVariant& value);
   // Raises EJSONError "Unknown JSON Type" for a class that is none of the kinds.
@@ -174,15 +177,26 @@ class TJSONTime final : public TJSONBaseDate<dtTime> {
 
 // A member of an object: a name and a value reference (the value may be nil: such a member
 // counts as absent when written or read through the wrappers).
-class TJSONPair final : public TRefCounted {
+// Pairs are counted like values but carry no virtual table: nothing derives from them.
+class TJSONPair final {
  public:
+  VX_JSON_POOLED_NODE
   TJSONPair(UString name, IJSONAncestor value) : FName(std::move(name)), FValue(std::move(value)) {}
+  TJSONPair(const TJSONPair&) = delete;
+  TJSONPair& operator=(const TJSONPair&) = delete;
+
+  void AddRef() const noexcept { FRefCount.fetch_add(1, std::memory_order_relaxed); }
+  void Release() const noexcept {
+    if (FRefCount.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+  }
+  [[nodiscard]] std::int32_t RefCount() const noexcept { return FRefCount.load(std::memory_order_relaxed); }
   [[nodiscard]] const UString& GetName() const noexcept { return FName; }
   [[nodiscard]] const IJSONAncestor& GetValue() const noexcept { return FValue; }
   void SetName(UString name) { FName = std::move(name); }
   void SetValue(IJSONAncestor value) { FValue = std::move(value); }
 
  private:
+  mutable std::atomic<std::int32_t> FRefCount{0};
   UString FName;
   IJSONAncestor FValue;
 };

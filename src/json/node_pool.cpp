@@ -1,0 +1,269 @@
+#include "json/node_pool.h"
+
+#include <atomic>
+#include <mutex>
+#include <new>
+#include <utility>
+#include <vector>
+
+namespace vx::json {
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kPooled = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kPooled = false;
+#else
+constexpr bool kPooled = true;
+#endif
+#else
+constexpr bool kPooled = true;
+#endif
+
+constexpr std::size_t kClasses = TNodePool::kMaxSize / TNodePool::kGrain;
+// Free nodes move between a thread and the shared pool in batches of this many.
+constexpr std::size_t kBatch = 512;
+
+struct TFreeNode {
+  TFreeNode* Next;
+};
+
+struct TList {
+  TFreeNode* Head = nullptr;
+  std::size_t Count = 0;
+};
+
+// One size class of one thread: the free list, one full batch held back (so that a thread
+// that frees and allocates around a batch boundary does not trade with the shared pool each
+// time), and the unused end of the slab being carved.
+struct TClassCache {
+  TList Free;
+  TList Spare;
+  char* Cur = nullptr;
+  char* End = nullptr;
+};
+
+struct TThreadCache {
+  TClassCache Classes[kClasses];
+  std::int64_t Live = 0;
+  bool Armed = false;    // the thread-exit hand-back is registered
+  bool Retired = false;  // the thread's caches were handed back; it now uses the shared pool
+};
+
+// Trivially destructible, so it stays usable while other thread-local objects are destroyed.
+constinit thread_local TThreadCache tCache;
+
+// The shared pool. Never destroyed: nodes may be freed by static destructors at exit.
+struct TShared {
+  std::mutex Lock;
+  std::vector<TList> Batches[kClasses];
+  TList Loose[kClasses];                                   // single nodes freed by threads that have ended
+  std::vector<std::pair<char*, char*>> Regions[kClasses];  // uncarved slab ends of ended threads
+  std::vector<void*> Slabs;
+  std::atomic<std::int64_t> RetiredLive{0};
+};
+
+TShared& Shared() {
+  static TShared* shared = new TShared;
+  return *shared;
+}
+
+constexpr std::size_t ClassSize(std::size_t size) {
+  return (size + TNodePool::kGrain - 1) & ~(TNodePool::kGrain - 1);
+}
+constexpr std::size_t ClassIndex(std::size_t size) {
+  return ClassSize(size) / TNodePool::kGrain - 1;
+}
+
+TFreeNode* Pop(TList& list) noexcept {
+  TFreeNode* n = list.Head;
+  list.Head = n->Next;
+  --list.Count;
+  return n;
+}
+
+void Push(TList& list, void* p) noexcept {
+  auto* n = static_cast<TFreeNode*>(p);
+  n->Next = list.Head;
+  list.Head = n;
+  ++list.Count;
+}
+
+// A node from the shared pool (caller holds the lock): loose nodes, then a batch, then a
+// region, then a new slab. Used by threads that have ended their caches.
+void* TakeShared(TShared& s, std::size_t idx, std::size_t size) {
+  if (s.Loose[idx].Head) return Pop(s.Loose[idx]);
+  if (!s.Batches[idx].empty()) {
+    s.Loose[idx] = s.Batches[idx].back();
+    s.Batches[idx].pop_back();
+    return Pop(s.Loose[idx]);
+  }
+  if (s.Regions[idx].empty()) {
+    s.Slabs.reserve(s.Slabs.size() + 1);
+    s.Regions[idx].reserve(1);
+    char* slab = static_cast<char*>(::operator new(TNodePool::kSlabSize));
+    s.Slabs.push_back(slab);
+    s.Regions[idx].emplace_back(slab, slab + TNodePool::kSlabSize);
+  }
+  auto& [cur, end] = s.Regions[idx].back();
+  void* p = cur;
+  cur += size;
+  if (static_cast<std::size_t>(end - cur) < size) s.Regions[idx].pop_back();
+  return p;
+}
+
+void Retire() noexcept {
+  TThreadCache& tc = tCache;
+  TShared& s = Shared();
+  std::lock_guard lock(s.Lock);
+  for (std::size_t i = 0; i < kClasses; ++i) {
+    TClassCache& c = tc.Classes[i];
+    try {
+      if (c.Free.Head) s.Batches[i].push_back(c.Free);
+      if (c.Spare.Head) s.Batches[i].push_back(c.Spare);
+      if (c.Cur && static_cast<std::size_t>(c.End - c.Cur) >= (i + 1) * TNodePool::kGrain)
+        s.Regions[i].emplace_back(c.Cur, c.End);
+    } catch (...) {
+      // Out of memory while recording: those free nodes stay unused, nothing else is lost.
+    }
+    c = TClassCache{};
+  }
+  s.RetiredLive.fetch_add(tc.Live, std::memory_order_relaxed);
+  tc.Live = 0;
+  tc.Retired = true;
+}
+
+struct TRetireAtExit {
+  TRetireAtExit() = default;
+  TRetireAtExit(const TRetireAtExit&) = delete;
+  TRetireAtExit& operator=(const TRetireAtExit&) = delete;
+  ~TRetireAtExit() { Retire(); }
+};
+
+void ArmRetire() {
+  thread_local TRetireAtExit retire;
+  (void)retire;
+}
+
+// Refills a thread's size class: the held-back batch, the slab being carved, a batch from the
+// shared pool, a region left by an ended thread, or a new slab.
+void* Refill(TThreadCache& tc, std::size_t idx, std::size_t size) {
+  TClassCache& c = tc.Classes[idx];
+  if (c.Spare.Head) {
+    c.Free = std::exchange(c.Spare, TList{});
+    return Pop(c.Free);
+  }
+  if (c.Cur && static_cast<std::size_t>(c.End - c.Cur) >= size) {
+    void* p = c.Cur;
+    c.Cur += size;
+    return p;
+  }
+  if (!tc.Armed) {
+    ArmRetire();
+    tc.Armed = true;
+  }
+  TShared& s = Shared();
+  std::lock_guard lock(s.Lock);
+  if (!s.Batches[idx].empty()) {
+    c.Free = s.Batches[idx].back();
+    s.Batches[idx].pop_back();
+    return Pop(c.Free);
+  }
+  if (s.Loose[idx].Head) {
+    c.Free = std::exchange(s.Loose[idx], TList{});
+    return Pop(c.Free);
+  }
+  if (!s.Regions[idx].empty()) {
+    std::tie(c.Cur, c.End) = s.Regions[idx].back();
+    s.Regions[idx].pop_back();
+  } else {
+    s.Slabs.reserve(s.Slabs.size() + 1);
+    void* slab = ::operator new(TNodePool::kSlabSize);
+    s.Slabs.push_back(slab);
+    c.Cur = static_cast<char*>(slab);
+    c.End = c.Cur + TNodePool::kSlabSize;
+  }
+  void* p = c.Cur;
+  c.Cur += size;
+  return p;
+}
+
+}  // namespace
+
+void* TNodePool::Allocate(std::size_t size) {
+  TThreadCache& tc = tCache;
+  if (!kPooled || size > kMaxSize) {
+    void* p = ::operator new(size);
+    if (tc.Retired) {
+      Shared().RetiredLive.fetch_add(1, std::memory_order_relaxed);
+    } else {
+      ++tc.Live;
+    }
+    return p;
+  }
+  const std::size_t idx = ClassIndex(size);
+  if (tc.Retired) {
+    TShared& s = Shared();
+    std::lock_guard lock(s.Lock);
+    void* p = TakeShared(s, idx, ClassSize(size));
+    s.RetiredLive.fetch_add(1, std::memory_order_relaxed);
+    return p;
+  }
+  ++tc.Live;
+  TList& free = tc.Classes[idx].Free;
+  if (free.Head) return Pop(free);
+  try {
+    return Refill(tc, idx, ClassSize(size));
+  } catch (...) {
+    --tc.Live;
+    throw;
+  }
+}
+
+void TNodePool::Free(void* p, std::size_t size) noexcept {
+  if (p == nullptr) return;
+  TThreadCache& tc = tCache;
+  if (tc.Retired) {
+    TShared& s = Shared();
+    s.RetiredLive.fetch_sub(1, std::memory_order_relaxed);
+    if (!kPooled || size > kMaxSize) {
+      ::operator delete(p, size);
+      return;
+    }
+    std::lock_guard lock(s.Lock);
+    Push(s.Loose[ClassIndex(size)], p);
+    return;
+  }
+  --tc.Live;
+  if (!kPooled || size > kMaxSize) {
+    ::operator delete(p, size);
+    return;
+  }
+  TClassCache& c = tc.Classes[ClassIndex(size)];
+  Push(c.Free, p);
+  if (c.Free.Count < kBatch) return;
+  // A full batch: hold it back, handing the one held back before to the shared pool.
+  if (c.Spare.Head) {
+    TShared& s = Shared();
+    std::lock_guard lock(s.Lock);
+    try {
+      s.Batches[ClassIndex(size)].push_back(c.Spare);
+    } catch (...) {
+      return;  // keep the nodes in this thread's list
+    }
+  }
+  c.Spare = std::exchange(c.Free, TList{});
+}
+
+std::int64_t TNodePool::LiveNodes() noexcept {
+  const TThreadCache& tc = tCache;
+  return Shared().RetiredLive.load(std::memory_order_relaxed) + (tc.Retired ? 0 : tc.Live);
+}
+
+bool TNodePool::Pooled() noexcept {
+  return kPooled;
+}
+
+}  // namespace vx::json
