@@ -199,6 +199,10 @@ void* TNodePool::Allocate(std::size_t size) {
     if (tc.Retired) {
       Shared().RetiredLive.fetch_add(1, std::memory_order_relaxed);
     } else {
+      if (!tc.Armed) {
+        ArmRetire();
+        tc.Armed = true;
+      }
       ++tc.Live;
     }
     return p;
@@ -237,6 +241,11 @@ void TNodePool::Free(void* p, std::size_t size) noexcept {
     return;
   }
   --tc.Live;
+  if (!tc.Armed) {
+    // A thread that only frees must still hand its balance and free nodes back when it ends.
+    ArmRetire();
+    tc.Armed = true;
+  }
   if (!kPooled || size > kMaxSize) {
     ::operator delete(p, size);
     return;

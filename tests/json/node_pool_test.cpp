@@ -1,0 +1,139 @@
+// The node pool behind values and pairs: nodes are freed with their last reference, shared
+// nodes outlive a parent, slots are reused, and nodes may be freed by another thread.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "json/node_pool.h"
+#include "json_test_util.h"
+
+namespace vx::json::test {
+namespace {
+
+IJSONAncestor ParseUtf8(const std::string& text) {
+  return TJSONObject::ParseJSONValueUtf8(text, true);
+}
+
+std::string Document(int records) {
+  std::string text = "{\"list\":[";
+  for (int i = 0; i < records; ++i) {
+    if (i > 0) text += ',';
+    text += R"({"id":)" + std::to_string(i) + R"(,"name":"a longer name )" + std::to_string(i) +
+            R"(","ok":true,"none":null,"f":1.5,"when":"2022-11-21","tags":["x","y"]})";
+  }
+  return text + "]}";
+}
+
+TEST(JsonNodePool, ADocumentGivesBackEveryNodeWithItsLastReference) {
+  const std::int64_t before = TNodePool::LiveNodes();
+  {
+    IJSONAncestor doc = ParseUtf8(Document(3000));
+    ASSERT_TRUE(doc);
+    // 1 object, 1 pair, 1 array, and per record 1 object + 7 pairs + 7 values + 2 tags.
+    EXPECT_EQ(TNodePool::LiveNodes() - before, 3 + 3000 * 17);
+  }
+  EXPECT_EQ(TNodePool::LiveNodes(), before);
+}
+
+TEST(JsonNodePool, ASharedSubValueOutlivesTheDocumentItCameFrom) {
+  const std::int64_t before = TNodePool::LiveNodes();
+  IJSONAncestor kept;
+  IJSONPair keptPair;
+  {
+    IJSONAncestor doc = ParseUtf8(R"({"a":{"b":[1,"two",{"c":null}]},"d":"drop me"})");
+    auto obj = RefCast<TJSONObject>(doc);
+    kept = obj->Get(u"a")->GetValue();
+    keptPair = obj->Get(u"d");
+    auto other = MakeRef<TJSONArray>();  // a second parent for the same value
+    other->Add(kept);
+    other->Add(kept);
+  }
+  // Still held: the object under "a" (1 pair, 1 array, 3 elements, 1 object, 1 pair, 1 null)
+  // and the pair "d" with its string.
+  EXPECT_EQ(TNodePool::LiveNodes() - before, 1 + 1 + 1 + 3 + 1 + 1 + 2);
+  EXPECT_EQ(Write(kept), R"({"b":[1,"two",{"c":null}]})");
+  EXPECT_EQ(keptPair->GetName(), u"d");
+  EXPECT_EQ(Write(keptPair->GetValue()), R"("drop me")");
+  kept = nullptr;
+  EXPECT_EQ(TNodePool::LiveNodes() - before, 2);
+  keptPair = nullptr;
+  EXPECT_EQ(TNodePool::LiveNodes(), before);
+}
+
+TEST(JsonNodePool, AFreedSlotIsReusedByTheNextNodeOfItsSize) {
+  if (!TNodePool::Pooled()) GTEST_SKIP() << "nodes come from the ordinary heap in this build";
+  auto a = MakeRef<TJSONInteger>(1);
+  const void* slot = a.get();
+  a = nullptr;
+  auto b = MakeRef<TJSONFloat>(2.0);  // same node size as an integer
+  EXPECT_EQ(static_cast<const void*>(b.get()), slot);
+  EXPECT_EQ(b->GetData(), 2.0);
+}
+
+TEST(JsonNodePool, ManyNodesOfEverySizeStayDistinctAndComeBack) {
+  const std::int64_t before = TNodePool::LiveNodes();
+  std::vector<void*> nodes;
+  std::set<void*> seen;
+  // Several batches and slabs of each size class, freed in an interleaved order and taken again.
+  for (int round = 0; round < 2; ++round) {
+    for (std::size_t size = 8; size <= TNodePool::kMaxSize + 8; size += 8) {
+      for (int i = 0; i < 5000; ++i) {
+        void* p = TNodePool::Allocate(size);
+        std::memset(p, static_cast<int>(size), size);
+        nodes.push_back(p);
+      }
+    }
+    seen.insert(nodes.begin(), nodes.end());
+    EXPECT_EQ(seen.size(), nodes.size());  // no slot handed out twice while in use
+    EXPECT_EQ(TNodePool::LiveNodes() - before, static_cast<std::int64_t>(nodes.size()));
+    std::size_t k = 0;
+    for (std::size_t size = 8; size <= TNodePool::kMaxSize + 8; size += 8) {
+      for (int i = 0; i < 5000; ++i, ++k) {
+        auto* bytes = static_cast<unsigned char*>(nodes[k]);
+        EXPECT_EQ(bytes[size - 1], static_cast<unsigned char>(size)) << "size " << size;
+      }
+    }
+    k = 0;
+    for (std::size_t size = 8; size <= TNodePool::kMaxSize + 8; size += 8) {
+      for (int i = 0; i < 5000; ++i, ++k) {
+        if (i % 2 == round % 2) TNodePool::Free(nodes[k], size);
+      }
+    }
+    k = 0;
+    for (std::size_t size = 8; size <= TNodePool::kMaxSize + 8; size += 8) {
+      for (int i = 0; i < 5000; ++i, ++k) {
+        if (i % 2 != round % 2) TNodePool::Free(nodes[k], size);
+      }
+    }
+    nodes.clear();
+    seen.clear();
+    EXPECT_EQ(TNodePool::LiveNodes(), before);
+  }
+}
+
+TEST(JsonNodePool, NodesMadeInOneThreadAreFreedInAnother) {
+  const std::int64_t before = TNodePool::LiveNodes();
+  IJSONAncestor fromWorker;
+  std::thread([&] { fromWorker = ParseUtf8(Document(500)); }).join();
+  // The worker has ended: its nodes count among those of ended threads.
+  EXPECT_EQ(TNodePool::LiveNodes() - before, 3 + 500 * 17);
+  const std::string text = Write(fromWorker);
+  fromWorker = nullptr;  // freed here, into this thread's lists
+  EXPECT_EQ(TNodePool::LiveNodes(), before);
+
+  // And the other way round: made here, dropped by a thread that ends afterwards.
+  IJSONAncestor fromHere = ParseUtf8(text);
+  std::thread([doc = std::move(fromHere)]() mutable { doc = nullptr; }).join();
+  EXPECT_EQ(TNodePool::LiveNodes(), before);
+  // The freed nodes are usable again by the next document of either thread.
+  std::thread([&] { EXPECT_EQ(Write(ParseUtf8(text)), text); }).join();
+  EXPECT_EQ(Write(ParseUtf8(text)), text);
+  EXPECT_EQ(TNodePool::LiveNodes(), before);
+}
+
+}  // namespace
+}  // namespace vx::json::test
