@@ -49,6 +49,22 @@ const TTrigger* TJSONGrammar::NewTrigger(TTriggerClass cls, const TRoute* next, 
   return FTriggers.back().get();
 }
 
+void TJSONGrammar::FindRuns(const TRoute* escape) {
+  for (auto& route : FRoutes) {
+    for (const TTrigger* t : route->Triggers) {
+      if (t && t->Class != TTriggerClass::Error && t->Next == route.get() && t->Procs == 0 &&
+          t->Parse == TParseProc::ppNil) {
+        route->Run = t;
+        break;
+      }
+    }
+    if (route->Run == nullptr) continue;
+    for (unsigned c = 1; c < 128; ++c) {
+      route->Continues[c] = route->Triggers[c] == route->Run && escape->Triggers[c] == nullptr;
+    }
+  }
+}
+
 TJSONGrammar::TJSONGrammar() {
   using enum TTriggerClass;
   using enum TParseProc;
@@ -130,6 +146,7 @@ TJSONGrammar::TJSONGrammar() {
     escapeUChar->AddDefault(illegal);
   }
 
+  FindRuns(escape);
   First = first;
   Escape = escape;
   EscapeRoute = escapeRoute;

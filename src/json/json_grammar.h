@@ -65,6 +65,11 @@ struct TRoute {
 
   UString Name;
   std::array<const TTrigger*, 128> Triggers{};
+  // The route's trigger that only continues it (same route, no procedures, no parse), if any,
+  // and the characters that take it while no escape sequence is open: the scanner takes runs
+  // of them in one go. Entries 128..255 stay false.
+  const TTrigger* Run = nullptr;
+  std::array<bool, 256> Continues{};
 };
 
 class TJSONGrammar {
@@ -79,6 +84,7 @@ class TJSONGrammar {
  private:
   TJSONGrammar();
   TRoute* NewRoute(std::u16string_view name);
+  void FindRuns(const TRoute* escape);
   const TTrigger* NewTrigger(TTriggerClass cls, const TRoute* next, std::uint8_t procs, TParseProc parse,
                              std::u16string_view message = {});
   std::vector<std::unique_ptr<TRoute>> FRoutes;

@@ -224,6 +224,56 @@ void TLexGenerator<CharT>::ParseBuffer(TParseProc proc, bool& escapeEnded) {
 }
 
 template <class CharT>
+inline void TLexGenerator<CharT>::TakeRun(const TRoute* route) {
+  // From the character under the read position (ASCII, continuing the route) to the first
+  // character that does not continue it; the position moves as if stepped one by one.
+  const bool* continues = route->Continues.data();
+  const CharT* text = FText.data();
+  const size_t size = FText.size();
+  const size_t from = FIndex;
+  size_t i = from + 1;
+  std::int32_t line = FPosition.Line, col = FPosition.Col;
+  if (continues[static_cast<unsigned char>('\n')]) {
+    // Blanks: line feeds inside the run move the position to the next line.
+    for (; i < size; ++i) {
+      const auto next = static_cast<std::make_unsigned_t<CharT>>(text[i]);
+      if (next >= 256 || !continues[next]) break;
+      if (next == '\n') {
+        ++line;
+        col = 1;
+      } else {
+        ++col;
+      }
+    }
+  } else {
+    while (i < size) {
+      const auto next = static_cast<std::make_unsigned_t<CharT>>(text[i]);
+      if (next >= 256 || !continues[next]) break;
+      ++i;
+    }
+    col += static_cast<std::int32_t>(i - from - 1);
+  }
+  // The step onto the character after the run.
+  if (i < size && text[i] == CharT('\n')) {
+    ++line;
+    col = 1;
+  } else {
+    ++col;
+  }
+  if (route->Run->Class == TTriggerClass::UseRoute) {
+    const size_t old = FBuffer.size();
+    FBuffer.resize(old + (i - from));
+    char16_t* dst = FBuffer.data() + old;
+    for (size_t k = from; k < i; ++k) {
+      *dst++ = static_cast<char16_t>(static_cast<std::make_unsigned_t<CharT>>(text[k]));
+    }
+  }
+  FIndex = i;
+  FPosition.Line = line;
+  FPosition.Col = col;
+}
+
+template <class CharT>
 bool TLexGenerator<CharT>::NextLex() {
   FLex.Pos = {};
   FLex.Kind = ltNull;
@@ -233,48 +283,54 @@ bool TLexGenerator<CharT>::NextLex() {
   FEscBuffer.clear();
   const TRoute* route = FStartRoute;
   for (;;) {
+    // The common case first: an ASCII character other than NUL outside escape sequences,
+    // whose trigger is not an error.
+    if (FIndex < FText.size()) {
+      const auto u = static_cast<std::make_unsigned_t<CharT>>(FText[FIndex]);
+      if (u < 128 && u != 0 && FEscRoute->Triggers[u] == nullptr) {
+        const TTrigger* trigger = route->Triggers[u];
+        if (trigger == route->Run) {
+          TakeRun(route);
+          continue;
+        }
+        if (trigger->Class != TTriggerClass::Error) {
+          if (trigger->Class == TTriggerClass::UseRoute) FBuffer.push_back(static_cast<char16_t>(u));
+          if ((trigger->Procs & ttBuffer) && FLex.Pos.Col == 0) FLex.Pos = FPosition;
+          if (!(trigger->Procs & ttBack)) {
+            ++FIndex;
+            if (FIndex < FText.size() && FText[FIndex] == CharT('\n')) {
+              ++FPosition.Line;
+              FPosition.Col = 1;
+            } else {
+              ++FPosition.Col;
+            }
+          }
+          bool escapeEnded = false;
+          ParseBuffer(trigger->Parse, escapeEnded);
+          if (!(trigger->Procs & ttEnd)) {
+            route = trigger->Next;
+            continue;
+          }
+          FStartRoute = trigger->Next;
+          FLex.SValue = FBuffer;
+          return true;
+        }
+      }
+    }
+    // Everything else: decoded characters, escape sequences, errors and the end of the text.
     const TChar c = CharAt(FIndex);
     const unsigned code = c.Units[0] < 128 ? c.Units[0] : 127;
     const TTrigger* trigger = FEscRoute->Triggers[code];
     const bool inEscape = trigger != nullptr;
     if (!inEscape) {
       trigger = route->Triggers[code];
-      // The common cases: characters that only continue the current route (the body of a
-      // string, word or number) or are skipped in it (blanks between lexemes). They are taken
-      // in one run as long as they are ASCII and keep hitting the same trigger.
-      if (trigger->Procs == 0 && trigger->Parse == TParseProc::ppNil && trigger->Next == route &&
-          c.Units[0] != 0 && trigger->Class != TTriggerClass::Error) {
+      if (trigger == route->Run && c.Units[0] != 0) {
         if (c.Count != 1 || c.Units[0] >= 128) {
           if (trigger->Class == TTriggerClass::UseRoute) FBuffer.append(c.Units, c.Count);
           Step(c);
-          continue;
+        } else {
+          TakeRun(route);
         }
-        const bool use = trigger->Class == TTriggerClass::UseRoute;
-        const auto& escTable = FEscRoute->Triggers;
-        const auto& table = route->Triggers;
-        const CharT* text = FText.data();
-        const size_t size = FText.size();
-        size_t i = FIndex;
-        std::int32_t line = FPosition.Line, col = FPosition.Col;
-        for (;;) {
-          if (use) FBuffer.push_back(static_cast<char16_t>(text[i]));
-          ++i;
-          if (i >= size) {
-            ++col;
-            break;
-          }
-          const auto next = static_cast<std::make_unsigned_t<CharT>>(text[i]);
-          if (next == '\n') {
-            ++line;
-            col = 1;
-          } else {
-            ++col;
-          }
-          if (next == 0 || next >= 128 || escTable[next] != nullptr || table[next] != trigger) break;
-        }
-        FIndex = i;
-        FPosition.Line = line;
-        FPosition.Col = col;
         continue;
       }
     }

@@ -58,6 +58,7 @@ class TLexGenerator {
   [[nodiscard]] TChar CharAt(size_t index) const noexcept;
   [[nodiscard]] TChar DecodeAt(size_t index) const noexcept;
   bool NextLex();
+  void TakeRun(const TRoute* route);
   void Step(const TChar& c) noexcept;
   [[noreturn]] void RaiseIllegal(const TTrigger& trigger, const TChar& c) const;
   void ParseBuffer(TParseProc proc, bool& escapeEnded);
