@@ -235,11 +235,25 @@ void TJSONObject::Sort(const TComparison& comparison) {
 
 void TJSONObject::AsJSONString(TJSONWriter& writer) const {
   if (FNull) return writer.AppendVal(kNull, false);
-  writer.Append(std::string_view("{"), true);
-  writer.Inc();
   // Members without a value are absent: they are not written.
   size_t last = FData.size();
   while (last > 0 && !FData[last - 1]->GetValue()) --last;
+  if (!writer.Ident()) {
+    writer.AppendVal('{');
+    for (size_t i = 0; i < last; ++i) {
+      const TJSONPair& pair = *FData[i];
+      const TJSONAncestor* value = pair.GetValue().get();
+      if (!value) continue;
+      writer.AppendString(pair.GetName());
+      writer.AppendVal(':');
+      value->AsJSONString(writer);
+      if (i + 1 < last) writer.AppendVal(',');
+    }
+    writer.AppendVal('}');
+    return;
+  }
+  writer.Append(std::string_view("{"), true);
+  writer.Inc();
   for (size_t i = 0; i < last; ++i) {
     const TJSONPair& pair = *FData[i];
     const TJSONAncestor* value = pair.GetValue().get();
@@ -247,15 +261,13 @@ void TJSONObject::AsJSONString(TJSONWriter& writer) const {
     writer.Append(std::string_view(), false);  // indentation
     writer.AppendString(pair.GetName());
     writer.AppendVal(std::string_view(":"), false);
-    if (writer.Ident()) {
-      const TDataType kind = value->GetDataType();
-      if (kind == dtObject || kind == dtArray) writer.Append(std::string_view(), true);
-    }
+    const TDataType kind = value->GetDataType();
+    if (kind == dtObject || kind == dtArray) writer.Append(std::string_view(), true);
     value->AsJSONString(writer);
-    if (i + 1 < last) writer.AppendVal(std::string_view(","), writer.Ident());
+    if (i + 1 < last) writer.AppendVal(std::string_view(","), true);
   }
   writer.Dec();
-  if (writer.Ident()) writer.Append(std::string_view("\r\n"), false);
+  writer.Append(std::string_view("\r\n"), false);
   writer.Append(std::string_view("}"), false);
 }
 
@@ -300,6 +312,19 @@ void TJSONArray::Sort(const TComparison& comparison) {
 
 void TJSONArray::AsJSONString(TJSONWriter& writer) const {
   if (FNull) return writer.AppendVal(kNull, false);
+  if (!writer.Ident()) {
+    writer.AppendVal('[');
+    for (size_t i = 0; i < FData.size(); ++i) {
+      if (i > 0) writer.AppendVal(',');
+      if (FData[i]) {
+        FData[i]->AsJSONString(writer);
+      } else {
+        writer.AppendVal(kNull, false);
+      }
+    }
+    writer.AppendVal(']');
+    return;
+  }
   writer.Append(std::string_view("["), true);
   writer.Inc();
   for (size_t i = 0; i < FData.size(); ++i) {
@@ -308,10 +333,10 @@ void TJSONArray::AsJSONString(TJSONWriter& writer) const {
     } else {
       writer.AppendVal(kNull, false);
     }
-    if (i + 1 < FData.size()) writer.AppendVal(std::string_view(","), writer.Ident());
+    if (i + 1 < FData.size()) writer.AppendVal(std::string_view(","), true);
   }
   writer.Dec();
-  if (writer.Ident()) writer.Append(std::string_view("\r\n"), false);
+  writer.Append(std::string_view("\r\n"), false);
   writer.Append(std::string_view("]"), false);
 }
 

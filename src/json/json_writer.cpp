@@ -1,5 +1,6 @@
 #include "json/json_writer.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -35,7 +36,7 @@ void TJSONWriter::Indent() {
   if (FIdent && FIdentOffset > 0) FData.append(static_cast<size_t>(FIdentOffset), ' ');
 }
 
-void TJSONWriter::Append(std::string_view Value, bool CRLF) {
+void TJSONWriter::AppendIndented(std::string_view Value, bool CRLF) {
   Indent();
   FData += Value;
   if (CRLF && FIdent) FData += kLineBreak;
@@ -52,11 +53,6 @@ void TJSONWriter::Append(std::int64_t Value, bool CRLF) {
   Append(IntText(Value, buf), CRLF);
 }
 
-void TJSONWriter::AppendVal(std::string_view Value, bool CRLF) {
-  FData += Value;
-  if (CRLF) FData += kLineBreak;
-}
-
 void TJSONWriter::AppendVal(UStringView Value, bool CRLF) {
   AppendUtf16(FData, Value);
   if (CRLF) FData += kLineBreak;
@@ -71,12 +67,6 @@ void TJSONWriter::AppendFloat(double Value) {
   json::AppendFloat(FData, Value);
 }
 
-void TJSONWriter::AppendString(UStringView Value) {
-  FData.push_back('"');
-  AppendEscaped(FData, Value);
-  FData.push_back('"');
-}
-
 UString TJSONWriter::ToString() const {
   UString out;
   out.reserve(FData.size());
@@ -87,6 +77,15 @@ UString TJSONWriter::ToString() const {
   return out;
 }
 
+namespace {
+// Code units 32..126 other than the quotation mark and the backslash are written unchanged.
+constexpr std::array<bool, 128> kPlain = [] {
+  std::array<bool, 128> plain{};
+  for (int c = 32; c <= 126; ++c) plain[static_cast<size_t>(c)] = c != '"' && c != '\\';
+  return plain;
+}();
+}  // namespace
+
 void AppendEscaped(std::string& out, UStringView text) {
   // A text that is exactly one NUL is written as an escape; otherwise the text ends at its
   // first NUL.
@@ -94,57 +93,60 @@ void AppendEscaped(std::string& out, UStringView text) {
     out += "\\u0000";
     return;
   }
-  const size_t n = text.size();
-  size_t i = 0;
-  while (i < n) {
-    // Copy the run of characters that need no escape in one go.
-    size_t j = i;
-    while (j < n) {
-      const char16_t c = text[j];
-      if (c < 32 || c > 126 || c == u'"' || c == u'\\') break;
-      ++j;
-    }
-    if (j > i) {
-      const size_t start = out.size();
-      out.resize(start + (j - i));
-      char* dst = out.data() + start;
-      for (size_t k = i; k < j; ++k) *dst++ = static_cast<char>(text[k]);
-      i = j;
-      if (i == n) break;
-    }
-    const char16_t c = text[i++];
-    switch (c) {
-      case 0:
-        return;
-      case 8:
-        out += "\\b";
-        break;
-      case 9:
-        out += "\\t";
-        break;
-      case 10:
-        out += "\\n";
-        break;
-      case 12:
-        out += "\\f";
-        break;
-      case 13:
-        out += "\\r";
-        break;
-      case u'"':
-        out += "\\\"";
-        break;
-      case u'\\':
-        out += "\\\\";
-        break;
-      default: {
-        const char esc[6] = {'\\',        'u', kHex[(c >> 12) & 15], kHex[(c >> 8) & 15], kHex[(c >> 4) & 15],
-                             kHex[c & 15]};
-        out.append(esc, 6);
-        break;
+  // The escaped text is gathered in a small buffer and appended in pieces.
+  constexpr size_t kChunk = 256;
+  char buf[kChunk + 8];
+  size_t k = 0;
+  for (const char16_t c : text) {
+    if (c < 128 && kPlain[c]) {
+      buf[k++] = static_cast<char>(c);
+    } else {
+      char second = 0;
+      switch (c) {
+        case 0:
+          out.append(buf, k);
+          return;
+        case 8:
+          second = 'b';
+          break;
+        case 9:
+          second = 't';
+          break;
+        case 10:
+          second = 'n';
+          break;
+        case 12:
+          second = 'f';
+          break;
+        case 13:
+          second = 'r';
+          break;
+        case u'"':
+          second = '"';
+          break;
+        case u'\\':
+          second = '\\';
+          break;
+        default:
+          break;
+      }
+      buf[k++] = '\\';
+      if (second != 0) {
+        buf[k++] = second;
+      } else {
+        buf[k++] = 'u';
+        buf[k++] = kHex[(c >> 12) & 15];
+        buf[k++] = kHex[(c >> 8) & 15];
+        buf[k++] = kHex[(c >> 4) & 15];
+        buf[k++] = kHex[c & 15];
       }
     }
+    if (k >= kChunk) {
+      out.append(buf, k);
+      k = 0;
+    }
   }
+  out.append(buf, k);
 }
 
 void AppendFloat(std::string& out, double value) {

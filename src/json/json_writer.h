@@ -10,23 +10,38 @@
 
 namespace vx::json {
 
+// Appends the escaped form of a text (no quotes).
+void AppendEscaped(std::string& out, UStringView text);
+
 class TJSONWriter {
  public:
   TJSONWriter(bool useIdent, bool useUniversalTime) : FIdent(useIdent), FUniversalTime(useUniversalTime) {}
 
   // Indentation (indented form only), the text, then a line break if CRLF and indented.
-  void Append(std::string_view Value, bool CRLF);
+  void Append(std::string_view Value, bool CRLF) {
+    if (FIdent) return AppendIndented(Value, CRLF);
+    FData += Value;
+  }
   void Append(UStringView Value, bool CRLF);
   // Integers are written through Append, so they carry the indentation in the indented form.
   void Append(std::int64_t Value, bool CRLF);
   // The text, then a line break if CRLF; never indents.
-  void AppendVal(std::string_view Value, bool CRLF);
+  void AppendVal(std::string_view Value, bool CRLF) {
+    FData += Value;
+    if (CRLF) FData += "\r\n";
+  }
+  // One character (AppendVal without line break).
+  void AppendVal(char Value) { FData.push_back(Value); }
   void AppendVal(UStringView Value, bool CRLF);
   void AppendVal(std::int64_t Value, bool CRLF);
   // The float text (AppendVal without line break).
   void AppendFloat(double Value);
   // A quoted, escaped string (AppendVal without line break).
-  void AppendString(UStringView Value);
+  void AppendString(UStringView Value) {
+    FData.push_back('"');
+    AppendEscaped(FData, Value);
+    FData.push_back('"');
+  }
   void Inc() noexcept { FIdentOffset += 2; }
   void Dec() noexcept { FIdentOffset -= 2; }
 
@@ -38,14 +53,13 @@ class TJSONWriter {
 
  private:
   void Indent();
+  void AppendIndented(std::string_view Value, bool CRLF);
   std::string FData;
   bool FIdent;
   bool FUniversalTime;
   int FIdentOffset = 0;
 };
 
-// Appends the escaped form of a text (no quotes): see the escaping rules in json_text.cpp.
-void AppendEscaped(std::string& out, UStringView text);
 // The float text: 15 significant digits, positional for 1E-4 <= |v| < 1E15, else d.dddE[-]x;
 // NAN, INF, -INF.
 [[nodiscard]] std::string FloatToJSONText(double value);
