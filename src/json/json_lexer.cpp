@@ -224,56 +224,6 @@ void TLexGenerator<CharT>::ParseBuffer(TParseProc proc, bool& escapeEnded) {
 }
 
 template <class CharT>
-inline void TLexGenerator<CharT>::TakeRun(const TRoute* route) {
-  // From the character under the read position (ASCII, continuing the route) to the first
-  // character that does not continue it; the position moves as if stepped one by one.
-  const bool* continues = route->Continues.data();
-  const CharT* text = FText.data();
-  const size_t size = FText.size();
-  const size_t from = FIndex;
-  size_t i = from + 1;
-  std::int32_t line = FPosition.Line, col = FPosition.Col;
-  if (continues[static_cast<unsigned char>('\n')]) {
-    // Blanks: line feeds inside the run move the position to the next line.
-    for (; i < size; ++i) {
-      const auto next = static_cast<std::make_unsigned_t<CharT>>(text[i]);
-      if (next >= 256 || !continues[next]) break;
-      if (next == '\n') {
-        ++line;
-        col = 1;
-      } else {
-        ++col;
-      }
-    }
-  } else {
-    while (i < size) {
-      const auto next = static_cast<std::make_unsigned_t<CharT>>(text[i]);
-      if (next >= 256 || !continues[next]) break;
-      ++i;
-    }
-    col += static_cast<std::int32_t>(i - from - 1);
-  }
-  // The step onto the character after the run.
-  if (i < size && text[i] == CharT('\n')) {
-    ++line;
-    col = 1;
-  } else {
-    ++col;
-  }
-  if (route->Run->Class == TTriggerClass::UseRoute) {
-    const size_t old = FBuffer.size();
-    FBuffer.resize(old + (i - from));
-    char16_t* dst = FBuffer.data() + old;
-    for (size_t k = from; k < i; ++k) {
-      *dst++ = static_cast<char16_t>(static_cast<std::make_unsigned_t<CharT>>(text[k]));
-    }
-  }
-  FIndex = i;
-  FPosition.Line = line;
-  FPosition.Col = col;
-}
-
-template <class CharT>
 bool TLexGenerator<CharT>::NextLex() {
   FLex.Pos = {};
   FLex.Kind = ltNull;
@@ -282,41 +232,87 @@ bool TLexGenerator<CharT>::NextLex() {
   FBuffer.clear();
   FEscBuffer.clear();
   const TRoute* route = FStartRoute;
+  const CharT* const text = FText.data();
+  const size_t size = FText.size();
   for (;;) {
-    // The common case first: an ASCII character other than NUL outside escape sequences,
-    // whose trigger is not an error.
-    if (FIndex < FText.size()) {
-      const auto u = static_cast<std::make_unsigned_t<CharT>>(FText[FIndex]);
-      if (u < 128 && u != 0 && FEscRoute->Triggers[u] == nullptr) {
-        const TTrigger* trigger = route->Triggers[u];
-        if (trigger == route->Run) {
-          TakeRun(route);
-          continue;
-        }
-        if (trigger->Class != TTriggerClass::Error) {
-          if (trigger->Class == TTriggerClass::UseRoute) FBuffer.push_back(static_cast<char16_t>(u));
-          if ((trigger->Procs & ttBuffer) && FLex.Pos.Col == 0) FLex.Pos = FPosition;
-          if (!(trigger->Procs & ttBack)) {
-            ++FIndex;
-            if (FIndex < FText.size() && FText[FIndex] == CharT('\n')) {
-              ++FPosition.Line;
-              FPosition.Col = 1;
+    // The common case first, with the read position in locals: an ASCII character other than
+    // NUL outside escape sequences, whose trigger is not an error.
+    size_t index = FIndex;
+    std::int32_t line = FPosition.Line, col = FPosition.Col;
+    const auto& escTable = FEscRoute->Triggers;
+    while (index < size) {
+      const auto u = static_cast<std::make_unsigned_t<CharT>>(text[index]);
+      if (u >= 128 || u == 0 || escTable[u] != nullptr) break;
+      const TTrigger* trigger = route->Triggers[u];
+      if (trigger == route->Run) {
+        // A run of characters that only continue the route (the body of a string, word or
+        // number, or blanks between lexemes), taken in one go; the position moves as if
+        // stepped one by one.
+        const bool* continues = route->Continues.data();
+        const size_t from = index;
+        ++index;
+        if (continues[static_cast<unsigned char>('\n')]) {
+          for (; index < size; ++index) {
+            const auto next = static_cast<std::make_unsigned_t<CharT>>(text[index]);
+            if (next >= 256 || !continues[next]) break;
+            if (next == '\n') {
+              ++line;
+              col = 1;
             } else {
-              ++FPosition.Col;
+              ++col;
             }
           }
-          bool escapeEnded = false;
-          ParseBuffer(trigger->Parse, escapeEnded);
-          if (!(trigger->Procs & ttEnd)) {
-            route = trigger->Next;
-            continue;
+        } else {
+          while (index < size) {
+            const auto next = static_cast<std::make_unsigned_t<CharT>>(text[index]);
+            if (next >= 256 || !continues[next]) break;
+            ++index;
           }
-          FStartRoute = trigger->Next;
-          FLex.SValue = FBuffer;
-          return true;
+          col += static_cast<std::int32_t>(index - from - 1);
+        }
+        // The step onto the character after the run.
+        if (index < size && text[index] == CharT('\n')) {
+          ++line;
+          col = 1;
+        } else {
+          ++col;
+        }
+        if (trigger->Class == TTriggerClass::UseRoute) {
+          const size_t old = FBuffer.size();
+          FBuffer.resize(old + (index - from));
+          char16_t* dst = FBuffer.data() + old;
+          for (size_t k = from; k < index; ++k) {
+            *dst++ = static_cast<char16_t>(static_cast<std::make_unsigned_t<CharT>>(text[k]));
+          }
+        }
+        continue;
+      }
+      if (trigger->Class == TTriggerClass::Error) break;
+      if (trigger->Class == TTriggerClass::UseRoute) FBuffer.push_back(static_cast<char16_t>(u));
+      if ((trigger->Procs & ttBuffer) && FLex.Pos.Col == 0) FLex.Pos = {col, line};
+      if (!(trigger->Procs & ttBack)) {
+        ++index;
+        if (index < size && text[index] == CharT('\n')) {
+          ++line;
+          col = 1;
+        } else {
+          ++col;
         }
       }
+      FIndex = index;
+      FPosition = {col, line};
+      bool escapeEnded = false;
+      ParseBuffer(trigger->Parse, escapeEnded);
+      if (!(trigger->Procs & ttEnd)) {
+        route = trigger->Next;
+        continue;
+      }
+      FStartRoute = trigger->Next;
+      FLex.SValue = FBuffer;
+      return true;
     }
+    FIndex = index;
+    FPosition = {col, line};
     // Everything else: decoded characters, escape sequences, errors and the end of the text.
     const TChar c = CharAt(FIndex);
     const unsigned code = c.Units[0] < 128 ? c.Units[0] : 127;
@@ -324,13 +320,9 @@ bool TLexGenerator<CharT>::NextLex() {
     const bool inEscape = trigger != nullptr;
     if (!inEscape) {
       trigger = route->Triggers[code];
-      if (trigger == route->Run && c.Units[0] != 0) {
-        if (c.Count != 1 || c.Units[0] >= 128) {
-          if (trigger->Class == TTriggerClass::UseRoute) FBuffer.append(c.Units, c.Count);
-          Step(c);
-        } else {
-          TakeRun(route);
-        }
+      if (trigger == route->Run && c.Units[0] >= 128) {
+        if (trigger->Class == TTriggerClass::UseRoute) FBuffer.append(c.Units, c.Count);
+        Step(c);
         continue;
       }
     }
@@ -362,28 +354,6 @@ bool TLexGenerator<CharT>::NextLex() {
     FLex.SValue = FBuffer;
     return true;
   }
-}
-
-template <class CharT>
-TLexemType TLexGenerator<CharT>::Check(TLexemSet kinds) {
-  if (!FPending) FPending = NextLex();
-  if (!FPending) return ltNil;
-  return (kinds & (1u << FLex.Kind)) ? FLex.Kind : ltNil;
-}
-
-template <class CharT>
-bool TLexGenerator<CharT>::CheckKill(TLexemType kind) {
-  if (Check(LexSet({kind})) != kind) return false;
-  KillLex();
-  return true;
-}
-
-template <class CharT>
-bool TLexGenerator<CharT>::CheckName(UString& name) {
-  if (Check(LexSet({ltSValue, ltName, ltTrue, ltFalse})) == ltNil) return false;
-  if (FLex.SValue.find_first_of(u"\r\n") != UStringView::npos) return false;
-  name = FLex.SValue;
-  return true;
 }
 
 template class TLexGenerator<char16_t>;

@@ -37,11 +37,26 @@ class TLexGenerator {
   explicit TLexGenerator(std::basic_string_view<CharT> text);
 
   // Reads the next lexeme if none is pending; its kind if in the set, otherwise ltNil.
-  [[nodiscard]] TLexemType Check(TLexemSet kinds);
+  [[nodiscard]] TLexemType Check(TLexemSet kinds) {
+    if (!FPending) FPending = NextLex();
+    if (!FPending) return ltNil;
+    return (kinds & (1u << FLex.Kind)) ? FLex.Kind : ltNil;
+  }
   // True, consuming the pending lexeme, when it has this kind.
-  [[nodiscard]] bool CheckKill(TLexemType kind);
+  [[nodiscard]] bool CheckKill(TLexemType kind) {
+    if (Check(LexSet({kind})) != kind) return false;
+    KillLex();
+    return true;
+  }
   // A pending string, bare word, true or false without line breaks names a member.
-  [[nodiscard]] bool CheckName(UString& name);
+  [[nodiscard]] bool CheckName(UString& name) {
+    if (Check(LexSet({ltSValue, ltName, ltTrue, ltFalse})) == ltNil) return false;
+    for (const char16_t c : FLex.SValue) {
+      if (c == u'\r' || c == u'\n') return false;
+    }
+    name = FLex.SValue;
+    return true;
+  }
   void KillLex() noexcept { FPending = false; }
   [[nodiscard]] bool Pending() const noexcept { return FPending; }
   [[nodiscard]] const TLexeme& Current() const noexcept { return FLex; }
@@ -58,7 +73,6 @@ class TLexGenerator {
   [[nodiscard]] TChar CharAt(size_t index) const noexcept;
   [[nodiscard]] TChar DecodeAt(size_t index) const noexcept;
   bool NextLex();
-  void TakeRun(const TRoute* route);
   void Step(const TChar& c) noexcept;
   [[noreturn]] void RaiseIllegal(const TTrigger& trigger, const TChar& c) const;
   void ParseBuffer(TParseProc proc, bool& escapeEnded);
