@@ -184,6 +184,9 @@ void TISO8601::ReadZoneOffset(int sign) {
 }
 
 bool ISO8601Check(UStringView text, TDateTime& value, TDataType& kind) {
+  // Every match starts with a digit: most texts are refused before a test is even set up.
+  const UStringView trimmed = Trim(text);
+  if (trimmed.empty() || !IsDigit(trimmed.front())) return false;
   const TISO8601 test(text);
   if (!test.Success()) return false;
   value = test.Value();

@@ -71,7 +71,8 @@ class TMemberList {
       return it->second;
     }
     for (size_t i = FBase; i < FStack.size(); ++i) {
-      if (FStack[i] && SameName(FStack[i]->GetName(), name)) return i - FBase;
+      if (FStack[i] && FStack[i]->GetName().size() == name.size() && SameName(FStack[i]->GetName(), name))
+        return i - FBase;
     }
     return std::nullopt;
   }
