@@ -175,11 +175,6 @@ class ZenityDialogs final : public UserDialogs {
     return r.output.empty() ? 1 : -1;
   }
 
-  bool Question(const std::u16string& caption, const std::u16string& text, const std::u16string& yes,
-                const std::u16string& no) override {
-    return MessageBox(caption, text, {yes, no}) == 0;
-  }
-
   std::optional<std::u16string> InputBox(const std::u16string& caption, const std::u16string& prompt,
                                          const std::u16string& value, const std::u16string& ok,
                                          const std::u16string& cancel) override {
@@ -234,11 +229,6 @@ class KDialogDialogs final : public UserDialogs {
     return r.exitCode <= 2 && static_cast<size_t>(r.exitCode) < buttons.size() ? r.exitCode : -1;
   }
 
-  bool Question(const std::u16string& caption, const std::u16string& text, const std::u16string& yes,
-                const std::u16string& no) override {
-    return MessageBox(caption, text, {yes, no}) == 0;
-  }
-
   std::optional<std::u16string> InputBox(const std::u16string& caption, const std::u16string& prompt,
                                          const std::u16string& value, const std::u16string& ok,
                                          const std::u16string& cancel) override {
@@ -278,11 +268,6 @@ class TerminalDialogs final : public UserDialogs {
           return static_cast<int>(i);
       }
     }
-  }
-
-  bool Question(const std::u16string& caption, const std::u16string& text, const std::u16string& yes,
-                const std::u16string& no) override {
-    return MessageBox(caption, text, {yes, no}) == 0;
   }
 
   std::optional<std::u16string> InputBox(const std::u16string& caption, const std::u16string& prompt,
