@@ -29,7 +29,9 @@ Figures Summarise(std::vector<double> us) {
   return {us[us.size() / 2], us[std::min(us.size() - 1, us.size() * 99 / 100)]};
 }
 
-double Since(Clock::time_point t) { return std::chrono::duration<double, std::micro>(Clock::now() - t).count(); }
+double Since(Clock::time_point t) {
+  return std::chrono::duration<double, std::micro>(Clock::now() - t).count();
+}
 
 Figures RoundTrips(vx::Tvx64BWorkerCom& host, int n) {
   std::vector<double> us;
@@ -80,7 +82,8 @@ Figures SocketFloor(int n) {
   for (int i = 0; i < n; ++i) {
     auto t = Clock::now();
     for (int k = 0; k < 2; ++k) {
-      if (write(sv[0], buf, sizeof buf) != sizeof buf || read(sv[0], buf, sizeof buf) != sizeof buf) std::exit(1);
+      if (write(sv[0], buf, sizeof buf) != sizeof buf || read(sv[0], buf, sizeof buf) != sizeof buf)
+        std::exit(1);
     }
     us.push_back(Since(t));
   }
@@ -110,8 +113,10 @@ int main(int argc, char** argv) {
   Figures start = Starts(starts);
 
   std::printf("%-44s %10s %10s\n", "measure", "median us", "p99 us");
-  std::printf("%-44s %10.1f %10.1f\n", "CMD_GET_STATUS round trip (host<->worker)", link.median_us, link.p99_us);
-  std::printf("%-44s %10.1f %10.1f\n", "floor: 2 socket round trips (2 processes)", floor.median_us, floor.p99_us);
+  std::printf("%-44s %10.1f %10.1f\n", "CMD_GET_STATUS round trip (host<->worker)", link.median_us,
+              link.p99_us);
+  std::printf("%-44s %10.1f %10.1f\n", "floor: 2 socket round trips (2 processes)", floor.median_us,
+              floor.p99_us);
   std::printf("%-44s %10.2f %10.2f\n", "ratio round trip / floor", link.median_us / floor.median_us,
               link.p99_us / floor.p99_us);
   std::printf("%-44s %10.1f %10.1f\n", "start worker -> CLIENTRECONNECT", start.median_us, start.p99_us);

@@ -1,7 +1,7 @@
 #include "common/global_interface.h"
 
-#include "platform/debug_channel.h"
 #include "common/dialogs.h"
+#include "platform/debug_channel.h"
 
 namespace vx {
 
@@ -9,9 +9,13 @@ void DoLog(const UString& text, std::int32_t level) {
   if (SHelp != nullptr) SHelp->DoLog(text, level);
 }
 
-std::int32_t GetLoglevel() { return SHelp != nullptr ? SHelp->FLogLevel : 0; }
+std::int32_t GetLoglevel() {
+  return SHelp != nullptr ? SHelp->FLogLevel : 0;
+}
 
-void DoDebugLog(UStringView text) { platform::OutputDebugStringA(UToAnsi(text)); }
+void DoDebugLog(UStringView text) {
+  platform::OutputDebugStringA(UToAnsi(text));
+}
 
 void Inf_Lite(const UString& text) {
   if (Messages) {

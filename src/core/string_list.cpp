@@ -17,7 +17,9 @@ bool NeedsQuotes(UStringView line) {
   return false;
 }
 
-bool IsSpaceOrControl(char16_t c) { return c >= 0x01 && c <= 0x20; }
+bool IsSpaceOrControl(char16_t c) {
+  return c >= 0x01 && c <= 0x20;
+}
 
 }  // namespace
 

@@ -43,15 +43,25 @@ char16_t FoldCase(char16_t c) {
 }
 }  // namespace
 
-UString Utf8ToU(std::string_view s) { return platform::Utf8ToUtf16(s); }
+UString Utf8ToU(std::string_view s) {
+  return platform::Utf8ToUtf16(s);
+}
 
-std::string UToUtf8(UStringView s) { return platform::Utf16ToUtf8(s); }
+std::string UToUtf8(UStringView s) {
+  return platform::Utf16ToUtf8(s);
+}
 
-std::string UToAnsi(UStringView s) { return platform::Utf8ToLocale(UToUtf8(s)); }
+std::string UToAnsi(UStringView s) {
+  return platform::Utf8ToLocale(UToUtf8(s));
+}
 
-UString AnsiToU(std::string_view s) { return Utf8ToU(platform::LocaleToUtf8(s)); }
+UString AnsiToU(std::string_view s) {
+  return Utf8ToU(platform::LocaleToUtf8(s));
+}
 
-char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
+char16_t AsciiUpper(char16_t c) {
+  return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+}
 
 bool SameTextAscii(UStringView a, UStringView b) {
   if (a.size() != b.size()) return false;
@@ -83,7 +93,11 @@ UString IntToU(std::int64_t v) {
   return UString(buf, ptr);
 }
 
-std::optional<std::int32_t> TryUToInt32(UStringView s) { return ParseDecimal<std::int32_t>(s); }
-std::optional<std::int64_t> TryUToInt64(UStringView s) { return ParseDecimal<std::int64_t>(s); }
+std::optional<std::int32_t> TryUToInt32(UStringView s) {
+  return ParseDecimal<std::int32_t>(s);
+}
+std::optional<std::int64_t> TryUToInt64(UStringView s) {
+  return ParseDecimal<std::int64_t>(s);
+}
 
 }  // namespace vx

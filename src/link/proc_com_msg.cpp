@@ -60,7 +60,8 @@ void TvxProcComMsg::CopyDataRecived(const platform::COPYDATASTRUCT& descriptor) 
   const std::uint32_t bytes = descriptor.cbData;
   const auto* data = static_cast<const unsigned char*>(descriptor.lpData);
   if (bytes < 2 || bytes % 2 != 0 || data == nullptr || data[bytes - 2] != 0 || data[bytes - 1] != 0) {
-    DebugLine(u" -> TvxProcComMsg.CopyDataRecived -> Odrzucam uszkodzoną ramkę, liczba bajtów: " + IntToU(bytes));
+    DebugLine(u" -> TvxProcComMsg.CopyDataRecived -> Odrzucam uszkodzoną ramkę, liczba bajtów: " +
+              IntToU(bytes));
     return;
   }
   UString text(bytes / 2 - 1, u'\0');
@@ -130,16 +131,17 @@ bool TvxProcComMsg::SendString(const UString& aString) {
     SendClientReconnect();
   }
   if (FClientHWND == 0) {
-    DebugLine(u" -> TvxProcComMsg.SendString -> Brak ustawionego okna komunikacji klienta !!!  Main Handle: " +
-              IntToU(hMainHandle));
+    DebugLine(
+        u" -> TvxProcComMsg.SendString -> Brak ustawionego okna komunikacji klienta !!!  Main Handle: " +
+        IntToU(hMainHandle));
     if (!TryUseLastHandle()) return false;
   }
   if (!platform::IsWindow(FClientHWND) && !TryUseLastHandle()) {
     SetClientHWND(0);
     return false;
   }
-  DebugLine(u" -> TvxProcComMsg.SendString -> Wysyłam do Klienta " + IntToU(FClientHWND) +
-            u" Main Handle: " + IntToU(hMainHandle));
+  DebugLine(u" -> TvxProcComMsg.SendString -> Wysyłam do Klienta " + IntToU(FClientHWND) + u" Main Handle: " +
+            IntToU(hMainHandle));
   DebugLine(u" Dane: " + aString);
   platform::SendMessage(FClientHWND, platform::WM_COPYDATA, 0, reinterpret_cast<std::intptr_t>(&descriptor));
   return true;
@@ -148,7 +150,8 @@ bool TvxProcComMsg::SendString(const UString& aString) {
 bool TvxProcComMsg::TryUseLastHandle() {
   if (FLastCmdHWND == 0 || !platform::IsWindow(FLastCmdHWND)) return false;
   DebugLine(
-      u" -> TvxProcComMsg.SendString -> Przestawiam klienta na okno z którego otrzymałem ostatnie polecenie: " +
+      u" -> TvxProcComMsg.SendString -> Przestawiam klienta na okno z którego otrzymałem ostatnie "
+      u"polecenie: " +
       IntToU(FLastCmdHWND));
   SetClientHWND(FLastCmdHWND);
   return true;
@@ -157,8 +160,10 @@ bool TvxProcComMsg::TryUseLastHandle() {
 void TvxProcComMsg::SetClientHWND(HWND h) {
   DebugLine(u" ->  TvxProcComMsg.SetClientHWND -> Ustawiam klienta: " + IntToU(h));
   if (h == hMainHandle) {
-    DebugLine(u" ->  TvxProcComMsg.SetClientHWND -> Błąd - Okno klienta ustawiane wartością MainHwnd  - odrzucam!!: " +
-              IntToU(h));
+    DebugLine(
+        u" ->  TvxProcComMsg.SetClientHWND -> Błąd - Okno klienta ustawiane wartością MainHwnd  - "
+        u"odrzucam!!: " +
+        IntToU(h));
     return;
   }
   FClientHWND = h;
@@ -167,7 +172,8 @@ void TvxProcComMsg::SetClientHWND(HWND h) {
 void TvxProcComMsg::SetLastCmdHWND(HWND h) {
   if (h == hMainHandle) {
     DebugLine(
-        u" ->  TvxProcComMsg.SetLastCmdHWND -> Błąd - Okno klienta ustawiane wartością MainHwnd  - odrzucam!!: " +
+        u" ->  TvxProcComMsg.SetLastCmdHWND -> Błąd - Okno klienta ustawiane wartością MainHwnd  - "
+        u"odrzucam!!: " +
         IntToU(h));
     return;
   }

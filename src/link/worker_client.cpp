@@ -18,7 +18,9 @@ UString WorkerProgram() {
   return kWorkerExecutable;
 }
 
-bool WorkerPresent() { return platform::FindProgram(WorkerProgram()).has_value(); }
+bool WorkerPresent() {
+  return platform::FindProgram(WorkerProgram()).has_value();
+}
 
 void Tvx64BWorkerCom::Start64BWorker() {
   TExecuteFileResult started = ExecuteFileEx(0, WorkerProgram(), IntToU(MainHWND()), {});
@@ -49,7 +51,8 @@ bool Tvx64BWorkerCom::WaitForClient() {
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) {
-      DebugLine(u" -> Tvx64BWorkerCom.WaitForClient -> Proces vx64BWorker nie zgłosił się w wyznaczonym czasie");
+      DebugLine(
+          u" -> Tvx64BWorkerCom.WaitForClient -> Proces vx64BWorker nie zgłosił się w wyznaczonym czasie");
       return false;
     }
     platform::WaitMessageTimeout(static_cast<int>(std::min<long long>(left, kWaitSliceMs)));

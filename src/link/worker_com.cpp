@@ -21,7 +21,9 @@ void RegisterJobBranch(TJobBranch branch) {
 
 Tvx64BWorkerCom::Tvx64BWorkerCom() : FStatus(kStatusReady), FClientStatus(kStatusUnknown) {}
 
-Tvx64BWorkerCom::~Tvx64BWorkerCom() { Close64BWorker(); }
+Tvx64BWorkerCom::~Tvx64BWorkerCom() {
+  Close64BWorker();
+}
 
 bool Tvx64BWorkerCom::RunCmd(const UString& aCMD, const TStringList& aParams) {
   bool result = TvxProcComMsg::RunCmd(aCMD, aParams);
@@ -68,6 +70,8 @@ bool Tvx64BWorkerCom::RunCmd(const UString& aCMD, const TStringList& aParams) {
   return result;
 }
 
-bool wWindowExists(HWND handle) { return handle != 0 && platform::IsWindow(handle); }
+bool wWindowExists(HWND handle) {
+  return handle != 0 && platform::IsWindow(handle);
+}
 
 }  // namespace vx

@@ -51,7 +51,8 @@ struct ShellOptions {
 // Starts a program found by FindProgram with the parameters split like a Windows command line
 // (blanks separate, double quotes group, "" inside quotes is one quote). nullopt when the
 // program cannot be found or started.
-[[nodiscard]] std::optional<Process> ShellExecute(const std::u16string& file, const std::u16string& parameters,
+[[nodiscard]] std::optional<Process> ShellExecute(const std::u16string& file,
+                                                  const std::u16string& parameters,
                                                   ShellOptions options = {});
 
 // Full path of the running executable, and its directory (without a trailing separator).

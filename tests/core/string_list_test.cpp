@@ -21,11 +21,12 @@ TEST(WireText, WorkedExamplesEncodeExactly) {
   EXPECT_EQ(ListOf({u"HANDLE=5000", u"CMD=#CLIENTRECONNECT", u"CMD_HANDLE=5000"}).DelimitedText(),
             u"HANDLE=5000,CMD=#CLIENTRECONNECT,CMD_HANDLE=5000");
   EXPECT_EQ(ListOf({u"XMLFILE=C:\\My Files\\a.xml"}).DelimitedText(), u"\"XMLFILE=C:\\My Files\\a.xml\"");
-  EXPECT_EQ(ListOf({u"CMD_MAPI_SEND_MAIL_RESULT={\"Result\":0,\"Error\":\"\"}", u"CMD=#CMD_MAPI_SEND_MAIL_RESULT",
-                    u"CMD_HANDLE=5000"})
-                .DelimitedText(),
-            u"\"CMD_MAPI_SEND_MAIL_RESULT={\"\"Result\"\":0,\"\"Error\"\":\"\"\"\"}\",CMD=#CMD_MAPI_SEND_MAIL_"
-            u"RESULT,CMD_HANDLE=5000");
+  EXPECT_EQ(
+      ListOf({u"CMD_MAPI_SEND_MAIL_RESULT={\"Result\":0,\"Error\":\"\"}", u"CMD=#CMD_MAPI_SEND_MAIL_RESULT",
+              u"CMD_HANDLE=5000"})
+          .DelimitedText(),
+      u"\"CMD_MAPI_SEND_MAIL_RESULT={\"\"Result\"\":0,\"\"Error\"\":\"\"\"\"}\",CMD=#CMD_MAPI_SEND_MAIL_"
+      u"RESULT,CMD_HANDLE=5000");
   EXPECT_EQ(ListOf({u"LOG_LEVEL=200", u"XSD=a,b"}).DelimitedText(), u"LOG_LEVEL=200,\"XSD=a,b\"");
   EXPECT_EQ(ListOf({u""}).DelimitedText(), u"\"\"");
   EXPECT_EQ(TStringList().DelimitedText(), u"");
@@ -34,7 +35,8 @@ TEST(WireText, WorkedExamplesEncodeExactly) {
 TEST(WireText, WorkedExamplesDecodeBack) {
   EXPECT_EQ(Decode(u"HANDLE=5000,CMD=#CLIENTRECONNECT,CMD_HANDLE=5000"),
             (std::vector<UString>{u"HANDLE=5000", u"CMD=#CLIENTRECONNECT", u"CMD_HANDLE=5000"}));
-  EXPECT_EQ(Decode(u"\"XMLFILE=C:\\My Files\\a.xml\""), (std::vector<UString>{u"XMLFILE=C:\\My Files\\a.xml"}));
+  EXPECT_EQ(Decode(u"\"XMLFILE=C:\\My Files\\a.xml\""),
+            (std::vector<UString>{u"XMLFILE=C:\\My Files\\a.xml"}));
   EXPECT_EQ(Decode(u"LOG_LEVEL=200,\"XSD=a,b\""), (std::vector<UString>{u"LOG_LEVEL=200", u"XSD=a,b"}));
   EXPECT_EQ(Decode(u"\"\""), (std::vector<UString>{u""}));
   EXPECT_TRUE(Decode(u"").empty());

@@ -56,22 +56,22 @@ struct TestJob {
   std::function<void()> duringRequest;
 
   void Register() {
-    RegisterJobBranch(TJobBranch{
-        u"CMD_TEST_JOB", u"CMD_TEST_JOB_RESULT",
-        [this](Tvx64BWorkerCom& com, const TStringList& params, TStringList& answer) {
-          ++requests;
-          if (duringRequest) duringRequest();
-          com.SetStatus(kStatusReady);
-          answer.SetValue(u"RESULT", u"done:" + params.Value(u"ARG"));
-          com.SendCommand(u"CMD_TEST_JOB_RESULT", &answer);
-          return true;
-        },
-        [this](Tvx64BWorkerCom&, const TStringList& params) {
-          ++answers;
-          answerText = params.Value(u"RESULT");
-          return true;
-        },
-        [this](Tvx64BWorkerCom&) { ++endOfCommand; }});
+    RegisterJobBranch(
+        TJobBranch{u"CMD_TEST_JOB", u"CMD_TEST_JOB_RESULT",
+                   [this](Tvx64BWorkerCom& com, const TStringList& params, TStringList& answer) {
+                     ++requests;
+                     if (duringRequest) duringRequest();
+                     com.SetStatus(kStatusReady);
+                     answer.SetValue(u"RESULT", u"done:" + params.Value(u"ARG"));
+                     com.SendCommand(u"CMD_TEST_JOB_RESULT", &answer);
+                     return true;
+                   },
+                   [this](Tvx64BWorkerCom&, const TStringList& params) {
+                     ++answers;
+                     answerText = params.Value(u"RESULT");
+                     return true;
+                   },
+                   [this](Tvx64BWorkerCom&) { ++endOfCommand; }});
   }
   ~TestJob() { RegisterJobBranch(TJobBranch{u"CMD_TEST_JOB", u"CMD_TEST_JOB_RESULT", {}, {}, {}}); }
 };
@@ -98,7 +98,7 @@ TEST(Dispatcher, BusyRuleDropsASecondRequest) {
     if (job.requests > 1) return;
     int endBefore = job.endOfCommand;
     p.host.SendCommand(u"CMD_TEST_JOB", nullptr);  // dropped: no answer, no second run
-    EXPECT_EQ(job.endOfCommand, endBefore + 1);   // but its end-of-command step ran
+    EXPECT_EQ(job.endOfCommand, endBefore + 1);    // but its end-of-command step ran
     p.host.SendCommand(u"CMD_GET_STATUS", nullptr);
     statusDuringJob = p.host.ClientStatus();
   };

@@ -102,12 +102,15 @@ TEST(Transport, ClientReconnectPairsAndRefusesTheOwnHandle) {
   log.Clear();
   b.SetClientHWND(b.MainHWND());
   b.SetLastCmdHWND(b.MainHWND());
-  EXPECT_THAT(log.Lines(),
-              ElementsAre(" ->  TvxProcComMsg.SetClientHWND -> Ustawiam klienta: " + UToUtf8(own),
-                          " ->  TvxProcComMsg.SetClientHWND -> Błąd - Okno klienta ustawiane wartością MainHwnd  "
-                          "- odrzucam!!: " + UToUtf8(own),
-                          " ->  TvxProcComMsg.SetLastCmdHWND -> Błąd - Okno klienta ustawiane wartością MainHwnd  "
-                          "- odrzucam!!: " + UToUtf8(own)));
+  EXPECT_THAT(
+      log.Lines(),
+      ElementsAre(" ->  TvxProcComMsg.SetClientHWND -> Ustawiam klienta: " + UToUtf8(own),
+                  " ->  TvxProcComMsg.SetClientHWND -> Błąd - Okno klienta ustawiane wartością MainHwnd  "
+                  "- odrzucam!!: " +
+                      UToUtf8(own),
+                  " ->  TvxProcComMsg.SetLastCmdHWND -> Błąd - Okno klienta ustawiane wartością MainHwnd  "
+                  "- odrzucam!!: " +
+                      UToUtf8(own)));
   EXPECT_EQ(b.ClientHWND(), 0);
 }
 
@@ -116,14 +119,16 @@ TEST(Transport, SendStringDebugLinesAndNoPeer) {
   Recorder a, b;
   log.Clear();
   EXPECT_FALSE(a.SendString(u"x"));
-  EXPECT_THAT(log.Lines(), ElementsAre(" -> TvxProcComMsg.SendString -> Brak ustawionego okna komunikacji klienta "
-                                       "!!!  Main Handle: " + UToUtf8(IntToU(a.MainHWND()))));
+  EXPECT_THAT(log.Lines(),
+              ElementsAre(" -> TvxProcComMsg.SendString -> Brak ustawionego okna komunikacji klienta "
+                          "!!!  Main Handle: " +
+                          UToUtf8(IntToU(a.MainHWND()))));
   a.SetClientHWND(b.MainHWND());
   log.Clear();
   EXPECT_TRUE(a.SendString(u"dane ż"));
   EXPECT_THAT(log.Lines(), ElementsAre(" -> TvxProcComMsg.SendString -> Wysyłam do Klienta " +
-                                           UToUtf8(IntToU(b.MainHWND())) + " Main Handle: " +
-                                           UToUtf8(IntToU(a.MainHWND())),
+                                           UToUtf8(IntToU(b.MainHWND())) +
+                                           " Main Handle: " + UToUtf8(IntToU(a.MainHWND())),
                                        " Dane: dane ż"));
   // Every line begins with the executable's full path.
   EXPECT_EQ(log.Lines(false)[0].rfind(UToUtf8(platform::ExecutablePath()) + " -> ", 0), 0u);
@@ -144,7 +149,8 @@ TEST(Transport, GonePeerFallsBackToTheLastCommandWindow) {
   EXPECT_EQ(a.ClientHWND(), c.MainHWND());
   EXPECT_THAT(c.received, ElementsAre(u"to whoever asked"));
   EXPECT_EQ(log.Lines()[0],
-            " -> TvxProcComMsg.SendString -> Przestawiam klienta na okno z którego otrzymałem ostatnie polecenie: " +
+            " -> TvxProcComMsg.SendString -> Przestawiam klienta na okno z którego otrzymałem ostatnie "
+            "polecenie: " +
                 UToUtf8(IntToU(c.MainHWND())));
 }
 
@@ -176,7 +182,8 @@ TEST(Transport, DestroyedOwnWindowIsRecreatedAndAnnouncedFirst) {
   ASSERT_TRUE(platform::DestroyWindow(fresh));
   log.Clear();
   ASSERT_TRUE(b.SendString(u"raw"));
-  EXPECT_EQ(log.Lines()[0], " -> TvxProcComMsg.SendString -> Jest problem z Main Handle : " + UToUtf8(IntToU(fresh)));
+  EXPECT_EQ(log.Lines()[0],
+            " -> TvxProcComMsg.SendString -> Jest problem z Main Handle : " + UToUtf8(IntToU(fresh)));
   EXPECT_EQ(a.received.back(), u"raw");
   EXPECT_EQ(a.ClientHWND(), b.MainHWND());
 }

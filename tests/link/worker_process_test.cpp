@@ -83,7 +83,8 @@ TEST(WorkerProcess, AnnouncesAnswersAndClosesOnCommand) {
   EXPECT_EQ(host.ClientStatus(), u"UNKONOWN");
   // The worker ends within one loop pass; allow for a loaded machine.
   auto start = std::chrono::steady_clock::now();
-  while (process->Running() && std::chrono::steady_clock::now() - start < 2s) std::this_thread::sleep_for(1ms);
+  while (process->Running() && std::chrono::steady_clock::now() - start < 2s)
+    std::this_thread::sleep_for(1ms);
   EXPECT_FALSE(process->Running());
   EXPECT_EQ(process->ExitCode(), 0);
   EXPECT_FALSE(platform::IsWindow(worker));
@@ -138,7 +139,8 @@ TEST(WorkerProcess, EndsSoonAfterItsHostIsKilled) {
   while ((r = waitpid(worker, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() - killed < 5s) {
     std::this_thread::sleep_for(1ms);
   }
-  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - killed);
+  const auto took =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - killed);
   ASSERT_EQ(r, worker);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   // One idle pass is 10 ms; 100 ms is the promise.
@@ -167,7 +169,9 @@ TEST(WorkerProcess, AWorkerThatDiesOrStaysSilentEndsTheWait) {
   kill(host.WorkerProcess()->pid(), SIGKILL);
 
   // A worker that cannot be started: no wait at all.
-  test::WriteFile(cwd.dir() / "vx64BWorker", std::string("\x7f" "ELF not really", 15));
+  test::WriteFile(cwd.dir() / "vx64BWorker", std::string("\x7f"
+                                                         "ELF not really",
+                                                         15));
   chmod((cwd.dir() / "vx64BWorker").c_str(), 0755);
   start = std::chrono::steady_clock::now();
   host.Start64BWorker();

@@ -14,7 +14,9 @@ extern char** environ;
 
 namespace vx::test {
 
-std::string BinPath(const std::string& name) { return std::string(VX_BIN_DIR) + "/" + name; }
+std::string BinPath(const std::string& name) {
+  return std::string(VX_BIN_DIR) + "/" + name;
+}
 
 Child::Child(const std::string& program, const std::vector<std::string>& args) {
   int fds[2];
@@ -50,7 +52,8 @@ std::optional<std::string> Child::ReadLine(std::chrono::milliseconds timeout) {
       buffer_.erase(0, nl + 1);
       return line;
     }
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return std::nullopt;
     pollfd p{out_, POLLIN, 0};
     if (poll(&p, 1, static_cast<int>(left.count())) <= 0) return std::nullopt;
@@ -76,6 +79,8 @@ std::optional<int> Child::WaitExit(std::chrono::milliseconds timeout) {
   }
 }
 
-void Child::Kill(int signal) { kill(pid_, signal); }
+void Child::Kill(int signal) {
+  kill(pid_, signal);
+}
 
 }  // namespace vx::test

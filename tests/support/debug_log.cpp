@@ -40,6 +40,8 @@ bool DebugLogCapture::Contains(const std::string& text) const {
   return ReadFile(dir_ / "debug.log").find(text) != std::string::npos;
 }
 
-void DebugLogCapture::Clear() { WriteFile(dir_ / "debug.log", ""); }
+void DebugLogCapture::Clear() {
+  WriteFile(dir_ / "debug.log", "");
+}
 
 }  // namespace vx::test

@@ -55,8 +55,12 @@ void Write(std::string_view line) {
 
 }  // namespace
 
-void OutputDebugStringA(std::string_view text) { Write(text); }
+void OutputDebugStringA(std::string_view text) {
+  Write(text);
+}
 
-void OutputDebugStringW(std::u16string_view text) { Write(Utf16ToUtf8(text)); }
+void OutputDebugStringW(std::u16string_view text) {
+  Write(Utf16ToUtf8(text));
+}
 
 }  // namespace vx::platform

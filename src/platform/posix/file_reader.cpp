@@ -12,7 +12,9 @@
 namespace vx::platform {
 
 namespace {
-std::string SystemError(int err) { return std::strerror(err); }
+std::string SystemError(int err) {
+  return std::strerror(err);
+}
 }  // namespace
 
 FileReader::FileReader(const std::u16string& path) {

@@ -133,7 +133,7 @@ struct Window {
   WNDPROC proc = nullptr;
   SocketPtr listener;
   std::vector<SocketPtr> connections;  // accepted from senders
-  std::shared_ptr<ThreadQueue> queue;   // the owning thread's queue
+  std::shared_ptr<ThreadQueue> queue;  // the owning thread's queue
   std::thread::id owner;
 };
 using WindowPtr = std::shared_ptr<Window>;
@@ -151,8 +151,8 @@ Registry& Reg() {
 
 struct ThreadState {
   std::shared_ptr<ThreadQueue> queue = std::make_shared<ThreadQueue>();
-  std::vector<WindowPtr> windows;                     // windows this thread owns
-  std::unordered_map<HWND, SocketPtr> outgoing;       // connections to other processes' windows
+  std::vector<WindowPtr> windows;                // windows this thread owns
+  std::unordered_map<HWND, SocketPtr> outgoing;  // connections to other processes' windows
 };
 
 ThreadState& Thread() {
@@ -216,7 +216,8 @@ bool WriteFrame(int fd, const wire::Header& h, const void* payload) {
   auto head = wire::Encode(h);
   if (h.length == 0) return WriteAll(fd, head.data(), head.size());
   // Header and payload in one call where the socket buffer allows, to keep latency low.
-  iovec iov[2] = {{head.data(), head.size()}, {const_cast<void*>(payload), static_cast<std::size_t>(h.length)}};
+  iovec iov[2] = {{head.data(), head.size()},
+                  {const_cast<void*>(payload), static_cast<std::size_t>(h.length)}};
   msghdr mh{};
   mh.msg_iov = iov;
   mh.msg_iovlen = 2;
@@ -476,7 +477,9 @@ bool IsWindow(HWND hwnd) {
   return taken;
 }
 
-std::intptr_t DefWindowProc(HWND, std::uint32_t, std::uintptr_t, std::intptr_t) { return 0; }
+std::intptr_t DefWindowProc(HWND, std::uint32_t, std::uintptr_t, std::intptr_t) {
+  return 0;
+}
 
 std::intptr_t SendMessage(HWND hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
   if (hwnd <= 0 || hwnd > 0x7FFFFFFF) return 0;
@@ -524,6 +527,8 @@ bool WaitMessageTimeout(int timeoutMs) {
   return WaitOnce(timeoutMs, true, -1) != WaitResult::Nothing;
 }
 
-void Sleep(unsigned milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+void Sleep(unsigned milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
 
 }  // namespace vx::platform
