@@ -1,5 +1,7 @@
 #include "validation/http_download.h"
 
+#include "platform/process.h"
+
 #include <iconv.h>
 
 #include <cerrno>
@@ -34,10 +36,6 @@ bool StartsWithNoCase(std::string_view aText, std::string_view aPrefix) {
 
 // Only web addresses are downloaded; a file path or a URN is not something to ask curl for
 // (curl would guess a scheme and look the "host" up).
-bool IsWebAddress(std::string_view aURL) {
-  return StartsWithNoCase(aURL, "http://") || StartsWithNoCase(aURL, "https://");
-}
-
 size_t AppendBody(char* aData, size_t aSize, size_t aCount, void* aTarget) noexcept {
   try {
     static_cast<std::string*>(aTarget)->append(aData, aSize * aCount);
@@ -144,11 +142,11 @@ std::optional<std::string> ToUtf8(std::string_view aBody, const std::string& aCh
 
 THttpTimeouts HttpTimeouts() {
   THttpTimeouts timeouts;
-  const char* value = std::getenv(kHttpTimeoutVariable);
-  if (value == nullptr || *value == '\0') return timeouts;
+  const std::optional<std::string> value = platform::EnvironmentVariable(kHttpTimeoutVariable);
+  if (!value) return timeouts;
   char* end = nullptr;
   errno = 0;
-  const long long ms = std::strtoll(value, &end, 10);
+  const long long ms = std::strtoll(value->c_str(), &end, 10);
   if (errno != 0 || *end != '\0' || ms <= 0 || ms > 3600000) return timeouts;
   timeouts.connect = std::chrono::milliseconds(ms);
   timeouts.read = std::chrono::seconds((ms + 999) / 1000);
@@ -193,16 +191,31 @@ UString wGetFileText(UStringView aURL) noexcept {
   }
 }
 
-UString GetPageText(UStringView aURL) {
-  const std::string url = UToUtf8(aURL);
-  if (!IsWebAddress(url)) throw EHttpError("not a web address: " + url, 0);
+bool IsWebAddress(std::string_view aURL) {
+  return StartsWithNoCase(aURL, "http://") || StartsWithNoCase(aURL, "https://");
+}
+
+std::string FetchDocument(const std::string& aURL, bool aFollowRedirects, std::string* aContentType) {
+  if (!IsWebAddress(aURL)) throw EHttpError("not a web address: " + aURL, 0);
   TCurlEasy handle;
-  SetCommon(handle, url);
-  const TAnswer answer = Perform(handle);
-  if (answer.code != CURLE_OK) throw EHttpError(url + ": " + answer.error, answer.status);
+  SetCommon(handle, aURL);
+  if (aFollowRedirects) {
+    SetOpt(handle.get(), CURLOPT_FOLLOWLOCATION, 1L);
+    SetOpt(handle.get(), CURLOPT_MAXREDIRS, 5L);
+    SetOpt(handle.get(), CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  }
+  TAnswer answer = Perform(handle);
+  if (answer.code != CURLE_OK) throw EHttpError(aURL + ": " + answer.error, answer.status);
   if (answer.status < 200 || answer.status > 299)
-    throw EHttpError(url + ": HTTP status " + std::to_string(answer.status), answer.status);
-  return DecodeHttpBody(answer.body, answer.contentType);
+    throw EHttpError(aURL + ": HTTP status " + std::to_string(answer.status), answer.status);
+  if (aContentType != nullptr) *aContentType = std::move(answer.contentType);
+  return std::move(answer.body);
+}
+
+UString GetPageText(UStringView aURL) {
+  std::string contentType;
+  const std::string body = FetchDocument(UToUtf8(aURL), false, &contentType);
+  return DecodeHttpBody(body, contentType);
 }
 
 }  // namespace vx

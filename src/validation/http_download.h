@@ -48,6 +48,16 @@ void WSetHttp(TCurlEasy& aHandle, const std::string& aURL);
 // status outside 2xx.
 [[nodiscard]] UString GetPageText(UStringView aURL);
 
+// True for an http:// or https:// address (any letter case).
+[[nodiscard]] bool IsWebAddress(std::string_view aURL);
+
+// A GET with the settings every download shares (time-outs, http(s) only, the host override,
+// certificates verified against the system store), following up to 5 redirects when asked.
+// Returns the raw body (and the answer's Content-Type when asked for); throws EHttpError on any
+// failure, including a status outside 2xx.
+[[nodiscard]] std::string FetchDocument(const std::string& aURL, bool aFollowRedirects,
+                                        std::string* aContentType = nullptr);
+
 // A body turned into text by the charset parameter of a Content-Type value (UTF-8 when absent
 // or unknown). Bytes the charset cannot decode become U+FFFD; ASCII stays intact.
 [[nodiscard]] UString DecodeHttpBody(std::string_view aBody, std::string_view aContentType);

@@ -2,7 +2,6 @@
 
 #include "validation/xml_memory.h"
 
-#include <curl/curl.h>
 #include <libxml/parser.h>
 #include <libxml/uri.h>
 #include <libxml/xmlIO.h>
@@ -13,9 +12,7 @@
 
 #include "core/ustring.h"
 #include "platform/file_reader.h"
-#include "validation/curl_handle.h"
 #include "validation/http_download.h"
-#include "validation/net_override.h"
 
 namespace vx {
 
@@ -26,10 +23,6 @@ thread_local TSchemaSources* tActive = nullptr;
 bool StartsWithNoCase(const std::string& s, const char* prefix) {
   std::size_t n = std::strlen(prefix);
   return s.size() >= n && strncasecmp(s.c_str(), prefix, n) == 0;
-}
-
-bool IsWebAddress(const std::string& s) {
-  return StartsWithNoCase(s, "http://") || StartsWithNoCase(s, "https://");
 }
 
 // A file URL or a plain path as a file-system path.
@@ -73,11 +66,6 @@ int Read(void* context, char* buffer, int len) {
 int Close(void* context) {
   std::unique_ptr<Reader> owned(static_cast<Reader*>(context));
   return 0;
-}
-
-size_t Collect(char* data, size_t size, size_t count, void* target) {
-  static_cast<std::string*>(target)->append(data, size * count);
-  return size * count;
 }
 
 }  // namespace
@@ -128,35 +116,7 @@ void InstallSchemaInputHandlers() {
 
 std::optional<std::string> FetchSchemaDocument(const std::string& url, std::string& reason) {
   try {
-    TCurlEasy curl;
-    std::string body;
-    char error[CURL_ERROR_SIZE] = {};
-    const THttpTimeouts timeouts = HttpTimeouts();
-    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, &Collect);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, error);
-    curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
-    curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_TIME, static_cast<long>(timeouts.read.count()));
-    curl_easy_setopt(curl.get(), CURLOPT_NOSIGNAL, 1L);
-    ApplyHostOverride(curl);
-    CURLcode rc = curl_easy_perform(curl.get());
-    if (rc != CURLE_OK) {
-      reason = error[0] != '\0' ? error : curl_easy_strerror(rc);
-      return std::nullopt;
-    }
-    long status = 0;
-    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
-    if (status < 200 || status > 299) {
-      reason = "HTTP " + std::to_string(status);
-      return std::nullopt;
-    }
-    return body;
+    return FetchDocument(url, true);
   } catch (const std::exception& e) {
     reason = e.what();
     return std::nullopt;
