@@ -1,7 +1,6 @@
 // Host side of the link: starting the worker, waiting for it, closing it, and the job pattern.
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 
 #include "common/system_functions.h"
 #include "link/worker_com.h"
@@ -14,7 +13,7 @@ constexpr int kWaitSliceMs = 20;
 }  // namespace
 
 UString WorkerProgram() {
-  if (const char* p = std::getenv("VX64_WORKER"); p != nullptr && *p != '\0') return Utf8ToU(p);
+  if (auto program = platform::EnvironmentVariable("VX64_WORKER")) return Utf8ToU(*program);
   return kWorkerExecutable;
 }
 

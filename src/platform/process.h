@@ -62,6 +62,12 @@ struct ShellOptions {
 // The program's command-line arguments, without the program name.
 [[nodiscard]] std::vector<std::u16string> CommandLineArguments();
 
+// The value of an environment variable; nullopt when it is unset or empty.
+[[nodiscard]] std::optional<std::string> EnvironmentVariable(const char* name);
+
+// True when standard error is a terminal (a person may watch progress there).
+[[nodiscard]] bool StandardErrorIsTerminal();
+
 // Ends the own process at once with the given exit code; no shut-down code runs.
 [[noreturn]] void TerminateCurrentProcess(int exitCode);
 

@@ -1,10 +1,9 @@
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 
 #include "core/ustring.h"
 #include "platform/file_ops.h"
+#include "platform/process.h"
 #include "tools/commands.h"
 #include "tools/host_services.h"
 #include "validation/entry.h"
@@ -59,7 +58,7 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
 class Progress {
  public:
   Progress(const UString& file, std::ostream& err) : FErr(err) {
-    if (!isatty(STDERR_FILENO)) return;
+    if (!platform::StandardErrorIsTerminal()) return;
     std::int64_t size = platform::FileSizeOf(file);
     if (size < kShowFrom) return;
     FSize = static_cast<std::uint64_t>(size);

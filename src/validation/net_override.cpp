@@ -1,5 +1,7 @@
 #include "validation/net_override.h"
 
+#include "platform/process.h"
+
 #include <cstdlib>
 #include <stdexcept>
 
@@ -27,8 +29,7 @@ std::size_t FieldSeparators(std::string_view s) {
 }
 
 std::string EnvironmentText() {
-  const char* value = std::getenv(kConnectToVariable);
-  return value != nullptr ? value : "";
+  return platform::EnvironmentVariable(kConnectToVariable).value_or("");
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #define SI_CONVERT_ICU
 #include <SimpleIni.h>
 
-#include <cstdlib>
 #include <stdexcept>
 
 #include "platform/file_ops.h"
@@ -30,7 +29,7 @@ void Load(CSimpleIniA& ini) {
 }  // namespace
 
 UString SchemaMapPath() {
-  if (const char* p = std::getenv("VX64_XSD_MAP"); p != nullptr && *p != '\0') return Utf8ToU(p);
+  if (auto path = platform::EnvironmentVariable("VX64_XSD_MAP")) return Utf8ToU(*path);
   return platform::ExecutableDir() + u"/xsd_map.ini";
 }
 

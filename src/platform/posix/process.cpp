@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -322,6 +323,16 @@ bool Is32BitProcessOn64BitSystem() {
     return m == "x86_64" || m == "aarch64" || m == "ppc64" || m == "ppc64le" || m == "s390x" ||
            m == "riscv64" || m == "mips64";
   }
+}
+
+std::optional<std::string> EnvironmentVariable(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value == '\0') return std::nullopt;
+  return std::string(value);
+}
+
+bool StandardErrorIsTerminal() {
+  return isatty(STDERR_FILENO) == 1;
 }
 
 }  // namespace vx::platform
