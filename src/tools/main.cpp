@@ -7,10 +7,16 @@
 
 #include "tools/commands.h"
 #include "tools/json_command.h"
+#include "vx64/version.h"
 
 namespace {
 
+constexpr const char* kVersion = "vxhost (vx64) " VX64_VERSION "\n";
+
 constexpr const char* kHelp =
+    "vxhost (vx64) " VX64_VERSION
+    "\n"
+    "\n"
     "Użycie: vxhost POLECENIE [OPCJE]\n"
     "\n"
     "Polecenia:\n"
@@ -25,6 +31,7 @@ constexpr const char* kHelp =
     "  json [--indent] [--utc] [PLIK]\n"
     "                         czyta tekst JSON (plik lub standardowe wejście) i zapisuje go ponownie\n"
     "  --help                 ta pomoc\n"
+    "  --version              wypisuje wersję programu\n"
     "\n"
     "Kody wyjścia: 0 powodzenie, 1 błąd danych, 2 błąd użycia lub brak odpowiedzi procesu vx64BWorker,\n"
     "3 walidacja niewykonana.\n";
@@ -42,6 +49,10 @@ int main(int argc, char** argv) {
   std::vector<std::string> rest(args.begin() + 1, args.end());
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << kHelp;
+    return 0;
+  }
+  if (command == "--version") {
+    std::cout << kVersion;
     return 0;
   }
   if (command == "validate") return vx::tools::ValidateCommand(rest, std::cout, std::cerr);

@@ -1,0 +1,51 @@
+// A host application on the installed vx64 host library: asks a worker for its status, then
+// validates a file through the worker (or in this process with --in-process).
+//
+//   vx64-example [--in-process] FILE
+//
+// The worker is found in the current directory, beside this program, or where VX64_WORKER names it.
+#include <cstring>
+#include <iostream>
+
+#include <vx64/host.h>
+
+namespace {
+
+// Log lines of the library, the worker's replayed lines included, go to standard error.
+class StderrLogger : public vx64::ILogger {
+ public:
+  void DoLog(const std::u16string& text, std::int32_t level) override {
+    std::cerr << "[" << level << "] " << vx64::ToUtf8(text) << '\n';
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool inProcess = argc == 3 && std::strcmp(argv[1], "--in-process") == 0;
+  if (argc != 2 && !inProcess) {
+    std::cerr << "usage: vx64-example [--in-process] FILE\n";
+    return 2;
+  }
+  std::cout << "vx64 " << vx64::Version() << " (headers " << VX64_VERSION << ")\n";
+
+  StderrLogger logger;
+  vx64::SetLogger(&logger, 200);  // 200: the worker sends its validator's lines back
+
+  if (!inProcess) {
+    vx64::WorkerClient client;
+    if (!client.Start64BWorker()) {
+      std::cerr << "the worker " << vx64::ToUtf8(vx64::WorkerProgram()) << " did not start\n";
+      vx64::SetLogger(nullptr, 0);
+      return 2;
+    }
+    std::cout << "worker status: " << vx64::ToUtf8(client.AskStatus()) << '\n';
+  }  // the client closes its worker here
+
+  const std::u16string file = vx64::FromUtf8(argv[argc - 1]);
+  const std::u16string result =
+      vx64::ValidateXMLFile(file, inProcess ? vx64::ValidationMode::InProcess : vx64::ValidationMode::Worker);
+  vx64::SetLogger(nullptr, 0);
+  std::cout << (result.empty() ? std::string("OK") : vx64::ToUtf8(result)) << '\n';
+  return result.empty() ? 0 : 1;
+}

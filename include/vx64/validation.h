@@ -1,0 +1,27 @@
+#pragma once
+// Validating an XML file against the XSD schemas its namespaces lead to.
+#include <string>
+
+#include "vx64/export.h"
+
+namespace vx64 {
+
+enum class ValidationMode {
+  InProcess,  // in the calling process
+  Auto,       // in the worker for files of 100000000 bytes and more, when the worker is present
+  Worker,     // always in the worker when it is present
+};
+
+// The result is empty when the file is valid; otherwise the first error, or one of the texts
+// "Brak pliku do walidacji o nazwie: " + path and "Nie powiodła się weryfikacja pliku XML."
+// (see ValidationFailedText). `dsc` and `xsd` travel with a request to the worker.
+[[nodiscard]] VX64_HOST_API std::u16string IsXMLFIle_Valid(const std::u16string& aXMLFile,
+                                                           const std::u16string& aDsc,
+                                                           const std::u16string& aXSD, bool aAllowWorker);
+[[nodiscard]] VX64_HOST_API std::u16string ValidateXMLFile(const std::u16string& aXMLFile,
+                                                           ValidationMode aMode);
+
+// "Nie powiodła się weryfikacja pliku XML.": the validation could not be done.
+[[nodiscard]] VX64_HOST_API const std::u16string& ValidationFailedText();
+
+}  // namespace vx64
