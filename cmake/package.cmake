@@ -17,7 +17,12 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://vx64.example.org/")
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME vx64)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+# ldconfig runs through dpkg's trigger when the shared library is installed or removed.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/deb_triggers ${PROJECT_BINARY_DIR}/deb/triggers COPYONLY)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/deb/triggers)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "XML validation worker and its host side
  vx64BWorker is a small worker process that a desktop host application starts
  beside itself; it validates XML files against the XSD schemas their namespaces
