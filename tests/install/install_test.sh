@@ -17,7 +17,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/vxhost bin/vx64BWorker lib/libvx64-host.so lib/libvx64-host.so.0 lib/libvx64-host.a \
   include/vx64/host.h include/vx64/version.h include/vx64/export.h lib/pkgconfig/vx64-host.pc \
   lib/cmake/vx64/vx64Config.cmake lib/cmake/vx64/vx64ConfigVersion.cmake lib/cmake/vx64/vx64Targets.cmake \
-  share/doc/vx64/README.md share/doc/vx64/LICENSE share/man/man1/vxhost.1; do
+  share/doc/vx64/README.md share/doc/vx64/LICENSE share/man/man1/vxhost.1 share/man/man1/vx64BWorker.1; do
   [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
 [ "$(readelf -d "$prefix/lib/libvx64-host.so" | grep -o 'soname: \[[^]]*\]')" = "soname: [libvx64-host.so.0]" ] ||

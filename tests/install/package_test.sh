@@ -28,7 +28,7 @@ files() { dpkg-deb -c "$1" | awk '{print $6}' | sed 's|^\./|/|'; }
 files "$deb" >"$work/deb.files"
 files "$dev" >"$work/dev.files"
 for f in /usr/bin/vxhost /usr/bin/vx64BWorker /usr/lib/libvx64-host.so.0 /usr/lib/libvx64-host.so.$version \
-  /usr/share/man/man1/vxhost.1.gz /usr/share/doc/vx64/copyright /usr/share/doc/vx64/README.md; do
+  /usr/share/man/man1/vxhost.1.gz /usr/share/man/man1/vx64BWorker.1.gz /usr/share/doc/vx64/copyright /usr/share/doc/vx64/README.md; do
   grep -qx "$f" "$work/deb.files" || fail "vx64 lacks $f"
 done
 for f in /usr/lib/libvx64-host.so /usr/lib/libvx64-host.a /usr/include/vx64/host.h /usr/lib/pkgconfig/vx64-host.pc \
