@@ -14,7 +14,8 @@ enum class ValidationMode {
 
 // The result is empty when the file is valid; otherwise the first error, or one of the texts
 // "Brak pliku do walidacji o nazwie: " + path and "Nie powiodła się weryfikacja pliku XML."
-// (see ValidationFailedText). `dsc` and `xsd` travel with a request to the worker.
+// (see ValidationFailedText). `aDsc` and `aXSD` travel with a request to the worker. A failure to
+// set up the link with the worker is raised as a std::exception.
 [[nodiscard]] VX64_HOST_API std::u16string IsXMLFIle_Valid(const std::u16string& aXMLFile,
                                                            const std::u16string& aDsc,
                                                            const std::u16string& aXSD, bool aAllowWorker);

@@ -46,7 +46,9 @@ sed 's/^/lintian: /' "$work/lintian.log"
 root="$work/root"
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/triggers"
 touch "$root/var/lib/dpkg/status" "$root/var/lib/dpkg/available"
-dpkg --root="$root" --log=/dev/null --force-not-root --force-depends --force-script-chrootless \
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then as_root=(fakeroot); fi
+"${as_root[@]}" dpkg --root="$root" --log=/dev/null --force-not-root --force-depends --force-script-chrootless \
   -i "$deb" "$dev" >"$work/dpkg.log" 2>&1 || fail "dpkg -i: $(cat "$work/dpkg.log")"
 dpkg --root="$root" -s vx64 vx64-dev | grep -q '^Status: install ok installed' || fail "not installed in the root"
 
