@@ -17,6 +17,7 @@ namespace vx64 {
 
 class VX64_HOST_API WorkerClient {
  public:
+  // Raises a std::exception when its message window cannot be made.
   WorkerClient();
   ~WorkerClient();  // closes a connected worker
   WorkerClient(const WorkerClient&) = delete;
