@@ -117,6 +117,23 @@ TEST(WindowProcesses, ConnectionsCloseWhenForgottenAndWhenTheProcessIsKilled) {
   EXPECT_EQ(SendText(w, u"trzy"), -1);
 }
 
+TEST(WindowProcesses, TheNextProcessRemovesTheFilesOfKilledOnes) {
+  RuntimeDir runtime;
+  test::Child killed(test::BinPath("vx_window_peer"), {"serve"});
+  const HWND gone = StartServingPeer(killed);
+  test::Child alive(test::BinPath("vx_window_peer"), {"serve"});
+  const HWND live = StartServingPeer(alive);
+  ASSERT_NE(gone, 0);
+  ASSERT_NE(live, 0);
+  killed.Kill(SIGKILL);
+  killed.WaitExit(10s);
+  ASSERT_TRUE(std::filesystem::exists(wire::SocketPath(gone)));
+  test::Child next(test::BinPath("vx_window_peer"), {"serve"});
+  ASSERT_NE(StartServingPeer(next), 0);
+  EXPECT_FALSE(std::filesystem::exists(wire::SocketPath(gone)));
+  EXPECT_TRUE(IsWindow(live));
+}
+
 TEST(WindowProcesses, RunningOutOfDescriptorsDoesNotReadAsThePeersDeath) {
   RuntimeDir runtime;
   test::Child peer(test::BinPath("vx_window_peer"), {"serve"});

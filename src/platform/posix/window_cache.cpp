@@ -82,6 +82,34 @@ void Insert(HWND h, SocketPtr s, bool inUse) {
 
 }  // namespace
 
+bool ProbeWindow(HWND hwnd, SocketPtr* connected) {
+  const std::string path = WindowPath(hwnd);
+  // Without descriptors to spare only the socket file can be looked at: a missing file means
+  // gone; a present one may be live, and the peer is not declared dead for our shortage.
+  auto fileExists = [&path] {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
+  };
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return OutOfResources(errno) && fileExists();
+  auto s = std::make_shared<Socket>(fd);
+  sockaddr_un addr = Address(path);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+    if (!PeerIsSameUser(fd)) return false;
+    if (connected != nullptr) *connected = std::move(s);
+    return true;
+  }
+  switch (errno) {
+    case EAGAIN:  // alive, with its queue of waiting connections full
+      return true;
+    case ECONNREFUSED:  // the socket file of a process that has ended
+      ::unlink(path.c_str());
+      return false;
+    default:
+      return OutOfResources(errno) && fileExists();
+  }
+}
+
 Lease AcquireConnection(HWND h, bool allowReuse) {
   ThreadState& t = Thread();
   if (auto it = t.outgoing.find(h); it != t.outgoing.end()) {
@@ -140,31 +168,10 @@ bool IsWindow(HWND hwnd) {
     if (it->second.inUse || !HungUp(it->second.socket->fd())) return true;
     t.outgoing.erase(it);  // hung up; the window may still exist (idle connections are closed)
   }
-  const std::string path = WindowPath(hwnd);
-  // Without descriptors to spare only the socket file can be looked at: a missing file means
-  // gone; a present one may be live, and the peer is not declared dead for our shortage.
-  auto fileExists = [&path] {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
-  };
-  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0) return OutOfResources(errno) ? fileExists() : false;
-  auto s = std::make_shared<Socket>(fd);
-  sockaddr_un addr = Address(path);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-    if (!PeerIsSameUser(fd)) return false;
-    Insert(hwnd, std::move(s), false);  // the next test and the next send use it
-    return true;
-  }
-  switch (errno) {
-    case EAGAIN:  // alive, with its queue of waiting connections full
-      return true;
-    case ECONNREFUSED:  // the socket file of a process that has ended
-      ::unlink(path.c_str());
-      return false;
-    default:
-      return OutOfResources(errno) && fileExists();
-  }
+  SocketPtr connected;
+  if (!ProbeWindow(hwnd, &connected)) return false;
+  if (connected != nullptr) Insert(hwnd, std::move(connected), false);  // for the next test and send
+  return true;
 }
 
 }  // namespace vx::platform

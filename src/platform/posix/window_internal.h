@@ -132,6 +132,9 @@ bool ReceiveFrom(const Window& w, Connection& c, bool& complete);
 bool SendAnswer(int fd, std::uint32_t kind, std::uint32_t message, std::uint64_t value);
 
 // --- connection cache (window_cache.cpp)
+// Whether another process's window lives, found by connecting to it (a killed process's socket
+// file is removed on the way); the connection is handed out through `connected` when given.
+[[nodiscard]] bool ProbeWindow(HWND hwnd, SocketPtr* connected);
 // A connection to another process's window for one send. `cached`: it belongs to the cache
 // (give it back with ReleaseConnection); otherwise it is a one-off for a send nested inside
 // another send to the same window. `reused`: it was open before this send.

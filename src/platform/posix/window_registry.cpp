@@ -106,7 +106,7 @@ void SweepDirectory(const std::string& dir) {
       const long long h = std::strtoll(e->d_name, &end, 10);
       if (end == e->d_name || *end != '\0' || h <= 0 || h > 0x7FFFFFFF) continue;
       if (++checked > 256) break;
-      (void)IsWindow(h);  // a dead window's file is removed there
+      if (FindWindow(h) == nullptr) (void)ProbeWindow(h, nullptr);  // removes a dead window's file
     }
     ::closedir(d);
   });
