@@ -228,7 +228,7 @@ TEST_F(WindowTest, BadFramesAreDroppedAndTheWindowKeepsServing) {
 }
 
 TEST_F(WindowTest, AnOverSizeSendFailsAtTheSender) {
-  HWND peer = 0;
+  std::atomic<HWND> peer{0};
   std::thread owner([&] {
     // A window of another thread is reached through its socket like another process's.
     RegisterClass(u"TestRecorder", &RecordingProc);
