@@ -28,17 +28,6 @@ bool HungUp(int fd) {
   return ::poll(&p, 1, 0) != 0;
 }
 
-sockaddr_un Address(const std::string& path) {
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::memcpy(addr.sun_path, path.data(), std::min(path.size(), sizeof addr.sun_path - 1));
-  return addr;
-}
-
-bool OutOfResources(int error) {
-  return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
-}
-
 // Opens a connection to a window for sending; null when it is gone or not this user's.
 SocketPtr ConnectNew(HWND h) {
   const std::string path = WindowPath(h);
@@ -48,7 +37,7 @@ SocketPtr ConnectNew(HWND h) {
   // A window whose queue of waiting connections is full makes connect wait; bound that wait.
   timeval tv{kIoTimeoutMs / 1000, 0};
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-  sockaddr_un addr = Address(path);
+  sockaddr_un addr = SocketAddress(path);
   int rc;
   do {
     rc = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
@@ -93,7 +82,7 @@ bool ProbeWindow(HWND hwnd, SocketPtr* connected) {
   int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return OutOfResources(errno) && fileExists();
   auto s = std::make_shared<Socket>(fd);
-  sockaddr_un addr = Address(path);
+  sockaddr_un addr = SocketAddress(path);
   if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
     if (!PeerIsSameUser(fd)) return false;
     if (connected != nullptr) *connected = std::move(s);

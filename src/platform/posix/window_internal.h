@@ -4,6 +4,7 @@
 // src/platform/posix/window_*.cpp.
 #include <poll.h>
 #include <sys/types.h>
+#include <sys/un.h>
 
 #include <chrono>
 #include <cstdint>
@@ -108,8 +109,11 @@ ThreadState& Thread();
 [[nodiscard]] WindowPtr FindWindow(HWND h);
 
 // --- the window directory (window_registry.cpp)
-// The socket file of a window; empty when no directory can be named.
+// The socket file of a window.
 [[nodiscard]] std::string WindowPath(HWND h);
+[[nodiscard]] sockaddr_un SocketAddress(const std::string& path);
+// The error says the process or the system is out of descriptors or memory, not that a peer is gone.
+[[nodiscard]] bool OutOfResources(int error);
 // The peer of a connected socket runs as this user.
 [[nodiscard]] bool PeerIsSameUser(int fd, uid_t* peer = nullptr, pid_t* pid = nullptr);
 // Logs one refused foreign peer, rate-limited to a line per interval.

@@ -7,6 +7,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -88,9 +89,7 @@ HWND NewHandle() {
 }
 
 bool Bind(int fd, const std::string& path) {
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::memcpy(addr.sun_path, path.data(), path.size());
+  sockaddr_un addr = SocketAddress(path);
   return ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
 }
 
@@ -113,6 +112,17 @@ void SweepDirectory(const std::string& dir) {
 }
 
 }  // namespace
+
+sockaddr_un SocketAddress(const std::string& path) {
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::memcpy(addr.sun_path, path.data(), std::min(path.size(), sizeof addr.sun_path - 1));
+  return addr;
+}
+
+bool OutOfResources(int error) {
+  return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+}
 
 std::string WindowPath(HWND h) {
   return DirectoryName() + "/" + std::to_string(h);

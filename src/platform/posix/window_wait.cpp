@@ -56,7 +56,7 @@ bool AcceptFrom(Window& w) {
     int fd = ::accept4(w.listener->fd(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) {
       if (errno == EINTR) continue;
-      if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+      if (OutOfResources(errno)) {
         // Out of descriptors: make room from idle connections, or let the listener rest a
         // while rather than find it readable again at once.
         if (DropOldestIdleOfThread()) {

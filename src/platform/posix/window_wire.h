@@ -35,9 +35,9 @@ struct Header {
 // The socket file of a window of this user.
 [[nodiscard]] std::string SocketPath(std::int64_t hwnd);
 
-// Assembles one incoming frame from the bytes as they arrive. The payload buffer grows with the
-// data received, never ahead of it by more than the data already there, so a header that claims
-// a large payload costs nothing until the payload really comes.
+// Assembles one incoming frame from the bytes as they arrive. The payload buffer starts at
+// 64 KiB and doubles only when full, so a header that claims a large payload costs little until
+// the payload really comes.
 class FrameReader {
  public:
   enum class State { NeedMore, Complete, BadHeader, TooLarge };
