@@ -267,13 +267,18 @@ TEST_F(WindowTest, AFrameCutShortIsDropped) {
 }
 
 TEST_F(WindowTest, StalledSendersDoNotHoldUpOthers) {
-  // Half a header, a large claim with two bytes, and a byte at a time: each connection waits
-  // for the rest of its frame while complete frames on other connections are answered.
+  // Half headers, a large claim with two bytes, and a byte at a time: each connection waits for
+  // the rest of its frame while complete frames on other connections are answered.
   long long answers = 0;
   PumpWhile([&] {
-    int half = ConnectTo(window);
+    // More half headers than a window keeps connections: stalled ones make way for new ones.
+    std::vector<int> halves;
     auto head = wire::Encode(CopyDataHeader(8));
-    send(half, head.data(), 20, MSG_NOSIGNAL);
+    for (int i = 0; i < 80; ++i) {
+      halves.push_back(ConnectTo(window));
+      send(halves.back(), head.data(), 20, MSG_NOSIGNAL);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // all taken in and read
     int claim = ConnectTo(window);
     auto bigHead = wire::Encode(CopyDataHeader(wire::kMaxPayload));
     send(claim, bigHead.data(), bigHead.size(), MSG_NOSIGNAL);
@@ -286,7 +291,7 @@ TEST_F(WindowTest, StalledSendersDoNotHoldUpOthers) {
       answers += SendRaw(fd, CopyDataHeader(bytes.size()), bytes) == 77;
       close(fd);
     }
-    close(half);
+    for (int fd : halves) close(fd);
     close(claim);
     close(trickle);
   });

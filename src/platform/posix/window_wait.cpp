@@ -24,11 +24,17 @@ bool Idle(const Connection& c) {
   return !c.serving && !c.reader.Started();
 }
 
-// Closes the connection of `w` that has waited longest without a frame; false when none.
-bool DropOldestIdle(Window& w) {
+// Closes the connection of `w` that has waited longest without a frame; with `evenPartial`,
+// failing that, the one whose frame began longest ago. False when none could go.
+bool DropOldest(Window& w, bool evenPartial) {
   ConnectionPtr oldest;
   for (const ConnectionPtr& c : w.connections) {
     if (Idle(*c) && (oldest == nullptr || c->lastActivity < oldest->lastActivity)) oldest = c;
+  }
+  if (oldest == nullptr && evenPartial) {
+    for (const ConnectionPtr& c : w.connections) {
+      if (!c->serving && (oldest == nullptr || c->frameStart < oldest->frameStart)) oldest = c;
+    }
   }
   if (oldest == nullptr) return false;
   Drop(w, oldest);
@@ -46,7 +52,7 @@ bool DropOldestIdleOfThread() {
       }
     }
   }
-  return from != nullptr && DropOldestIdle(*from);
+  return from != nullptr && DropOldest(*from, false);
 }
 
 // Accepts waiting senders of `w`; true when anything was done.
@@ -74,7 +80,9 @@ bool AcceptFrom(Window& w) {
       LogForeignPeer(w.handle, uid);
       continue;
     }
-    if (w.connections.size() >= kMaxConnectionsPerWindow && !DropOldestIdle(w)) continue;
+    // At the cap the newcomer is taken in place of the oldest idle (or stalled) connection, so
+    // stalled senders cannot keep a live one out.
+    if (w.connections.size() >= kMaxConnectionsPerWindow && !DropOldest(w, true)) continue;
     auto c = std::make_shared<Connection>();
     c->socket = std::move(s);
     w.connections.push_back(std::move(c));
