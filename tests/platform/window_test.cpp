@@ -3,6 +3,7 @@
 // serving after bad or stalled input.
 #include <dirent.h>
 #include <grp.h>
+#include <poll.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -296,6 +297,30 @@ TEST_F(WindowTest, StalledSendersDoNotHoldUpOthers) {
     close(trickle);
   });
   EXPECT_EQ(answers, 30);
+}
+
+TEST_F(WindowTest, AFrameTricklingInIsClosedAtItsDeadline) {
+  // A byte every two seconds: each byte would restart a per-read time-out, but the frame as a
+  // whole has one deadline (ten seconds for a small frame).
+  test::DebugLogCapture log;
+  bool closed = false;
+  std::chrono::steady_clock::duration took{};
+  PumpWhile([&] {
+    int fd = ConnectTo(window);
+    auto head = wire::Encode(CopyDataHeader(8));
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t i = 0; i < head.size() && !closed; ++i) {
+      if (send(fd, head.data() + i, 1, MSG_NOSIGNAL) != 1) closed = true;
+      pollfd p{fd, POLLIN, 0};
+      if (poll(&p, 1, 2000) > 0) closed = true;  // only the window closing makes it readable
+    }
+    took = std::chrono::steady_clock::now() - start;
+    close(fd);
+  });
+  EXPECT_TRUE(closed);
+  EXPECT_LT(took, std::chrono::seconds(30));
+  EXPECT_TRUE(log.Contains("nie nadeszła w czasie"));
+  EXPECT_TRUE(g_received.empty());
 }
 
 TEST(FrameReader, GrowsWithTheDataNotWithTheClaim) {
