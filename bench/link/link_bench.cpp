@@ -1,5 +1,6 @@
 // Link benchmark between a host (this process) and a worker process:
 //  - round trip of CMD_GET_STATUS -> CMD_GET_STATUS_RESULT (two synchronous sends),
+//  - IsWindow on the worker's window (the liveness test both sides run in their loops),
 //  - time from starting the worker to its CLIENTRECONNECT,
 //  - the floor: two request/answer exchanges over a Unix stream socket pair between two processes.
 // Usage: vx_bench_link [round trips] [starts]
@@ -39,6 +40,17 @@ Figures RoundTrips(vx::Tvx64BWorkerCom& host, int n) {
   for (int i = 0; i < n; ++i) {
     auto t = Clock::now();
     host.SendCommand(u"CMD_GET_STATUS", nullptr);
+    us.push_back(Since(t));
+  }
+  return Summarise(std::move(us));
+}
+
+Figures LivenessTests(vx::HWND window, int n) {
+  std::vector<double> us;
+  us.reserve(n);
+  for (int i = 0; i < n; ++i) {
+    auto t = Clock::now();
+    if (!vx::platform::IsWindow(window)) std::exit(1);
     us.push_back(Since(t));
   }
   return Summarise(std::move(us));
@@ -107,6 +119,7 @@ int main(int argc, char** argv) {
   }
   RoundTrips(host, trips / 10);  // warm-up
   Figures link = RoundTrips(host, trips);
+  Figures alive = LivenessTests(host.ClientHWND(), trips);
   host.Close64BWorker();
 
   Figures floor = SocketFloor(trips);
@@ -119,6 +132,7 @@ int main(int argc, char** argv) {
               floor.p99_us);
   std::printf("%-44s %10.2f %10.2f\n", "ratio round trip / floor", link.median_us / floor.median_us,
               link.p99_us / floor.p99_us);
+  std::printf("%-44s %10.2f %10.2f\n", "IsWindow(worker window)", alive.median_us, alive.p99_us);
   std::printf("%-44s %10.1f %10.1f\n", "start worker -> CLIENTRECONNECT", start.median_us, start.p99_us);
   return 0;
 }

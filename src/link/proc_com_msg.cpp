@@ -143,8 +143,9 @@ bool TvxProcComMsg::SendString(const UString& aString) {
   DebugLine(u" -> TvxProcComMsg.SendString -> Wysyłam do Klienta " + IntToU(FClientHWND) + u" Main Handle: " +
             IntToU(hMainHandle));
   DebugLine(u" Dane: " + aString);
-  platform::SendMessage(FClientHWND, platform::WM_COPYDATA, 0, reinterpret_cast<std::intptr_t>(&descriptor));
-  return true;
+  return platform::TrySendMessage(FClientHWND, platform::WM_COPYDATA, 0,
+                                  reinterpret_cast<std::intptr_t>(&descriptor))
+      .has_value();
 }
 
 bool TvxProcComMsg::TryUseLastHandle() {

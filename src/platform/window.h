@@ -7,6 +7,7 @@
 // while it waits the sending thread handles messages sent to its own windows (nested handling).
 // A receiver that dies ends the wait.
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace vx::platform {
@@ -40,14 +41,22 @@ bool RegisterClass(std::u16string_view className, WNDPROC proc);
 [[nodiscard]] HWND CreateWindow(std::u16string_view className);
 bool DestroyWindow(HWND hwnd);
 // True when the handle names a live window of any process of this user. Cheap; a window of a
-// process that has ended reads as gone at once.
+// process that has ended reads as gone at once. Running out of descriptors never makes a live
+// window read as gone.
 [[nodiscard]] bool IsWindow(HWND hwnd);
+// Closes this thread's kept connection to another process's window (a peer the caller is done
+// with). Connections also close by themselves when their window goes.
+void ForgetWindow(HWND hwnd);
 std::intptr_t DefWindowProc(HWND hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
 
 // Synchronous send. For WM_COPYDATA lParam points at a COPYDATASTRUCT whose bytes are copied to
 // the receiver; for other messages wParam and lParam travel as numbers. Returns the receiver's
 // result, 0 when the window is gone, refused or dies during the call.
 std::intptr_t SendMessage(HWND hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+// The same send; nullopt when the message was not handled: the window is gone, it refused the
+// message (a WM_COPYDATA block over the size bound), or it died before answering.
+[[nodiscard]] std::optional<std::intptr_t> TrySendMessage(HWND hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                                                          std::intptr_t lParam);
 
 // Queues a message for a window of this process (any thread); false when no such window.
 bool PostMessage(HWND hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);

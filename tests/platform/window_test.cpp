@@ -1,12 +1,20 @@
-// Message windows at the socket level: frames from other processes are checked, foreign users
-// are refused, and a window keeps serving after bad input.
+// Message windows at the socket level: frames from other processes are checked and bounded,
+// the window directory is private to the user, foreign users are refused, and a window keeps
+// serving after bad or stalled input.
+#include <dirent.h>
+#include <grp.h>
+#include <poll.h>
+#include <pwd.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,7 +23,9 @@
 
 #include "platform/posix/window_wire.h"
 #include "platform/window.h"
+#include "platform/window_support.h"
 #include "support/debug_log.h"
+#include "support/temp_dir.h"
 
 namespace vx::platform {
 namespace {
@@ -33,34 +43,6 @@ std::intptr_t RecordingProc(HWND h, std::uint32_t msg, std::uintptr_t w, std::in
   return DefWindowProc(h, msg, w, l);
 }
 
-int ConnectTo(HWND h) {
-  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::string name = wire::SocketName(geteuid(), h);
-  std::memcpy(addr.sun_path, name.data(), name.size());
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), offsetof(sockaddr_un, sun_path) + name.size()) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-// Sends a frame; returns the reply's value, or -1 when the window closed the connection.
-long long SendRaw(int fd, const wire::Header& h, const std::string& payload) {
-  auto head = wire::Encode(h);
-  if (send(fd, head.data(), head.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(head.size())) return -1;
-  if (!payload.empty() && send(fd, payload.data(), payload.size(), MSG_NOSIGNAL) < 0) return -1;
-  unsigned char reply[wire::kHeaderSize];
-  if (recv(fd, reply, sizeof reply, MSG_WAITALL) != static_cast<ssize_t>(sizeof reply)) return -1;
-  return static_cast<long long>(wire::Decode(reply).value);
-}
-
-std::string Utf16Bytes(const std::u16string& s) {
-  std::string out(reinterpret_cast<const char*>(s.c_str()), (s.size() + 1) * 2);
-  return out;
-}
-
 // Pumps this thread's windows while `work` runs on another thread.
 template <typename Work>
 void PumpWhile(Work work) {
@@ -73,6 +55,31 @@ void PumpWhile(Work work) {
   t.join();
 }
 
+// Runs `body` in a child process as another user; returns its exit code.
+template <typename Body>
+int AsOtherUser(uid_t uid, gid_t gid, Body body) {
+  pid_t child = fork();
+  if (child == 0) {
+    if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(100);
+    _exit(body());
+  }
+  int status = -1;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
+}
+
+// A second user of this machine (created when missing); nullopt unless running as root.
+std::optional<passwd> SecondUser() {
+  if (geteuid() != 0) return std::nullopt;
+  if (getpwnam("vx64probe") == nullptr &&
+      std::system("useradd --system --no-create-home --shell /usr/sbin/nologin vx64probe >/dev/null 2>&1") !=
+          0)
+    return std::nullopt;
+  passwd* pw = getpwnam("vx64probe");
+  if (pw == nullptr) return std::nullopt;
+  return *pw;
+}
+
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -82,6 +89,7 @@ class WindowTest : public ::testing::Test {
     g_received.clear();
   }
   void TearDown() override { DestroyWindow(window); }
+  RuntimeDir runtime;
   HWND window = 0;
 };
 
@@ -94,15 +102,104 @@ TEST_F(WindowTest, HandlesAreLiveExactlyWhileTheWindowExists) {
   EXPECT_FALSE(IsWindow(std::int64_t{1} << 33));
   HWND other = CreateWindow(u"TestRecorder");
   EXPECT_NE(other, window);
+  EXPECT_TRUE(std::filesystem::exists(wire::SocketPath(other)));
   EXPECT_TRUE(DestroyWindow(other));
   EXPECT_FALSE(IsWindow(other));
+  EXPECT_FALSE(std::filesystem::exists(wire::SocketPath(other)));
   EXPECT_FALSE(DestroyWindow(other));
   EXPECT_EQ(CreateWindow(u"NoSuchClass"), 0);
 }
 
+TEST_F(WindowTest, WindowsLiveInAPrivateDirectoryOfTheUser) {
+  struct stat st {};
+  ASSERT_EQ(lstat(runtime.windows().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
+  EXPECT_EQ(st.st_uid, geteuid());
+  EXPECT_EQ(wire::SocketPath(window), (runtime.windows() / std::to_string(window)).string());
+}
+
+TEST(WindowDirectory, AnUnsafeDirectoryIsRefusedWithAClearMessage) {
+  RegisterClass(u"TestRecorder", &RecordingProc);
+  test::DebugLogCapture log;
+  {
+    RuntimeDir runtime;
+    std::filesystem::create_directory(runtime.windows());
+    chmod(runtime.windows().c_str(), 0755);
+    EXPECT_EQ(CreateWindow(u"TestRecorder"), 0);
+    EXPECT_TRUE(log.Contains("ma uprawnienia 0755 zamiast 0700 - odmawiam pracy"));
+  }
+  {
+    RuntimeDir runtime;
+    test::TempDir elsewhere;
+    chmod(elsewhere.path().c_str(), 0700);
+    std::filesystem::create_directory_symlink(elsewhere.path(), runtime.windows());
+    EXPECT_EQ(CreateWindow(u"TestRecorder"), 0);
+    EXPECT_TRUE(log.Contains("jest dowiązaniem - odmawiam pracy"));
+  }
+  if (auto other = SecondUser()) {
+    RuntimeDir runtime;
+    std::filesystem::create_directory(runtime.windows());
+    chmod(runtime.windows().c_str(), 0700);
+    ASSERT_EQ(chown(runtime.windows().c_str(), other->pw_uid, other->pw_gid), 0);
+    EXPECT_EQ(CreateWindow(u"TestRecorder"), 0);
+    EXPECT_TRUE(log.Contains("należy do innego użytkownika (uid " + std::to_string(other->pw_uid) +
+                             ") - odmawiam pracy"));
+  }
+}
+
+TEST_F(WindowTest, AnotherUserCanNeitherReachNorSquatAWindow) {
+  auto other = SecondUser();
+  if (!other) GTEST_SKIP() << "needs root to act as another user";
+  const std::string live = wire::SocketPath(window);
+  const std::string squat = wire::SocketPath(window == 1 ? 2 : window - 1);
+  const std::string dir = runtime.windows().string();
+  int code = AsOtherUser(other->pw_uid, other->pw_gid, [&] {
+    if (ConnectPath(live) >= 0) return 1;
+    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr = AddressOf(squat);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return 2;
+    if (opendir(dir.c_str()) != nullptr) return 3;
+    return 0;
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_FALSE(std::filesystem::exists(squat));
+}
+
+TEST_F(WindowTest, PeersOfAnotherUserAreRefusedWithFewLogLines) {
+  auto other = SecondUser();
+  if (!other) GTEST_SKIP() << "needs root to act as another user";
+  // Open the way on purpose, to reach the check of the peer's credentials behind it.
+  chmod(runtime.windows().c_str(), 0711);
+  chmod(wire::SocketPath(window).c_str(), 0777);
+  test::DebugLogCapture log;
+  const std::string path = wire::SocketPath(window);
+  int code = -1;
+  PumpWhile([&] {
+    code = AsOtherUser(other->pw_uid, other->pw_gid, [&] {
+      for (int i = 0; i < 500; ++i) {
+        int fd = ConnectPath(path);
+        if (fd < 0) return 4;
+        wire::Header h = CopyDataHeader(Utf16Bytes(u"intruder").size());
+        if (SendRaw(fd, h, Utf16Bytes(u"intruder")) != -1) return 5;
+        close(fd);
+      }
+      return 0;
+    });
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_TRUE(g_received.empty());
+  int lines = 0;
+  for (const std::string& line : log.Lines())
+    if (line.find("innego użytkownika") != std::string::npos) ++lines;
+  EXPECT_GE(lines, 1);
+  EXPECT_LE(lines, 3);
+}
+
 TEST_F(WindowTest, BadFramesAreDroppedAndTheWindowKeepsServing) {
   test::DebugLogCapture log;
-  long long badMagic = 0, tooLong = 0, good = 0, goodAfter = 0;
+  long long badMagic = 0, good = 0, goodAfter = 0;
+  wire::Header tooLong;
   PumpWhile([&] {
     int fd = ConnectTo(window);
     wire::Header h;
@@ -111,28 +208,45 @@ TEST_F(WindowTest, BadFramesAreDroppedAndTheWindowKeepsServing) {
     close(fd);
 
     fd = ConnectTo(window);
-    wire::Header big;
-    big.message = WM_COPYDATA;
-    big.length = wire::kMaxPayload + 1;
-    tooLong = SendRaw(fd, big, "");
+    tooLong = Exchange(fd, CopyDataHeader(wire::kMaxPayload + 1), "");
     close(fd);
 
     fd = ConnectTo(window);
-    wire::Header ok;
-    ok.message = WM_COPYDATA;
     std::string bytes = Utf16Bytes(u"zażółć");
-    ok.length = bytes.size();
-    good = SendRaw(fd, ok, bytes);
-    goodAfter = SendRaw(fd, ok, bytes);  // the same connection serves again
+    good = SendRaw(fd, CopyDataHeader(bytes.size()), bytes);
+    goodAfter = SendRaw(fd, CopyDataHeader(bytes.size()), bytes);  // the same connection serves again
     close(fd);
   });
   EXPECT_EQ(badMagic, -1);
-  EXPECT_EQ(tooLong, -1);
+  EXPECT_EQ(tooLong.magic, wire::kMagic);  // the sender of an over-size frame is told
+  EXPECT_EQ(tooLong.kind, wire::kRefused);
   EXPECT_EQ(good, 77);
   EXPECT_EQ(goodAfter, 77);
   ASSERT_EQ(g_received.size(), 2u);
   EXPECT_EQ(g_received[0], std::u16string(u"zażółć\0", 7));
   EXPECT_TRUE(log.Contains("odrzucam uszkodzoną ramkę"));
+  EXPECT_TRUE(log.Contains("odrzucam zbyt dużą ramkę"));
+}
+
+TEST_F(WindowTest, AnOverSizeSendFailsAtTheSender) {
+  std::atomic<HWND> peer{0};
+  std::thread owner([&] {
+    // A window of another thread is reached through its socket like another process's.
+    RegisterClass(u"TestRecorder", &RecordingProc);
+    HWND h = CreateWindow(u"TestRecorder");
+    peer = h;
+    while (peer != 0) WaitMessageTimeout(5);
+    DestroyWindow(h);
+  });
+  while (peer == 0) std::this_thread::yield();
+  char byte = 0;
+  COPYDATASTRUCT big{0, static_cast<std::uint32_t>(wire::kMaxPayload + 1), &byte};  // never read
+  EXPECT_FALSE(TrySendMessage(peer, WM_COPYDATA, 0, reinterpret_cast<std::intptr_t>(&big)).has_value());
+  std::u16string text = u"mała";
+  COPYDATASTRUCT small{0, static_cast<std::uint32_t>((text.size() + 1) * 2), text.c_str()};
+  EXPECT_EQ(TrySendMessage(peer, WM_COPYDATA, 0, reinterpret_cast<std::intptr_t>(&small)), 77);
+  peer = 0;
+  owner.join();
 }
 
 TEST_F(WindowTest, AFrameCutShortIsDropped) {
@@ -140,10 +254,7 @@ TEST_F(WindowTest, AFrameCutShortIsDropped) {
   long long result = 0;
   PumpWhile([&] {
     int fd = ConnectTo(window);
-    wire::Header h;
-    h.message = WM_COPYDATA;
-    h.length = 100;
-    auto head = wire::Encode(h);
+    auto head = wire::Encode(CopyDataHeader(100));
     send(fd, head.data(), head.size(), MSG_NOSIGNAL);
     send(fd, "abc", 3, MSG_NOSIGNAL);
     shutdown(fd, SHUT_WR);
@@ -156,36 +267,110 @@ TEST_F(WindowTest, AFrameCutShortIsDropped) {
   EXPECT_TRUE(log.Contains("niepełną ramkę"));
 }
 
-TEST_F(WindowTest, PeersOfAnotherUserAreRefused) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
-  test::DebugLogCapture log;
-  const std::string name = wire::SocketName(geteuid(), window);
-  std::atomic<bool> done{false};
-  int status = -1;
-  std::thread waiter([&] {
-    pid_t child = fork();
-    if (child == 0) {
-      if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
-      int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-      sockaddr_un addr{};
-      addr.sun_family = AF_UNIX;
-      std::memcpy(addr.sun_path, name.data(), name.size());
-      if (connect(fd, reinterpret_cast<sockaddr*>(&addr), offsetof(sockaddr_un, sun_path) + name.size()) != 0)
-        _exit(4);
-      wire::Header h;
-      h.message = WM_COPYDATA;
-      std::string bytes = Utf16Bytes(u"intruder");
-      h.length = bytes.size();
-      _exit(SendRaw(fd, h, bytes) == -1 ? 0 : 5);
+TEST_F(WindowTest, StalledSendersDoNotHoldUpOthers) {
+  // Half headers, a large claim with two bytes, and a byte at a time: each connection waits for
+  // the rest of its frame while complete frames on other connections are answered.
+  long long answers = 0;
+  PumpWhile([&] {
+    // More half headers than a window keeps connections: stalled ones make way for new ones.
+    std::vector<int> halves;
+    auto head = wire::Encode(CopyDataHeader(8));
+    for (int i = 0; i < 80; ++i) {
+      halves.push_back(ConnectTo(window));
+      send(halves.back(), head.data(), 20, MSG_NOSIGNAL);
     }
-    waitpid(child, &status, 0);
-    done = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // all taken in and read
+    int claim = ConnectTo(window);
+    auto bigHead = wire::Encode(CopyDataHeader(wire::kMaxPayload));
+    send(claim, bigHead.data(), bigHead.size(), MSG_NOSIGNAL);
+    send(claim, "ab", 2, MSG_NOSIGNAL);
+    int trickle = ConnectTo(window);
+    for (int i = 0; i < 30; ++i) {
+      send(trickle, head.data() + i, 1, MSG_NOSIGNAL);
+      int fd = ConnectTo(window);
+      std::string bytes = Utf16Bytes(u"x");
+      answers += SendRaw(fd, CopyDataHeader(bytes.size()), bytes) == 77;
+      close(fd);
+    }
+    for (int fd : halves) close(fd);
+    close(claim);
+    close(trickle);
   });
-  while (!done) WaitMessageTimeout(5);
-  waiter.join();
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(answers, 30);
+}
+
+TEST_F(WindowTest, AFrameTricklingInIsClosedAtItsDeadline) {
+  // A byte every two seconds: each byte would restart a per-read time-out, but the frame as a
+  // whole has one deadline (ten seconds for a small frame).
+  test::DebugLogCapture log;
+  bool closed = false;
+  std::chrono::steady_clock::duration took{};
+  PumpWhile([&] {
+    int fd = ConnectTo(window);
+    auto head = wire::Encode(CopyDataHeader(8));
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t i = 0; i < head.size() && !closed; ++i) {
+      if (send(fd, head.data() + i, 1, MSG_NOSIGNAL) != 1) closed = true;
+      pollfd p{fd, POLLIN, 0};
+      if (poll(&p, 1, 2000) > 0) closed = true;  // only the window closing makes it readable
+    }
+    took = std::chrono::steady_clock::now() - start;
+    close(fd);
+  });
+  EXPECT_TRUE(closed);
+  EXPECT_LT(took, std::chrono::seconds(30));
+  EXPECT_TRUE(log.Contains("nie nadeszła w czasie"));
   EXPECT_TRUE(g_received.empty());
-  EXPECT_TRUE(log.Contains("innego użytkownika"));
+}
+
+TEST(FrameReader, GrowsWithTheDataNotWithTheClaim) {
+  wire::FrameReader reader;
+  auto head = wire::Encode(CopyDataHeader(wire::kMaxPayload));
+  wire::FrameReader::State state;
+  EXPECT_EQ(reader.Feed(head, state), head.size());
+  EXPECT_EQ(state, wire::FrameReader::State::NeedMore);
+  EXPECT_LE(reader.Space().size(), 64u * 1024);  // room for the first bytes only
+  const std::string text = "0123456789";
+  auto frame = wire::Encode(CopyDataHeader(text.size()));
+  wire::FrameReader second;
+  std::vector<unsigned char> bytes(frame.begin(), frame.end());
+  bytes.insert(bytes.end(), text.begin(), text.end());
+  bytes.insert(bytes.end(), frame.begin(), frame.end());  // the next frame follows
+  // Fed a byte at a time, then the rest: one frame, the following bytes left over.
+  std::size_t used = 0;
+  for (; used < 7; ++used) ASSERT_EQ(second.Feed({bytes.data() + used, 1}, state), 1u);
+  used += second.Feed({bytes.data() + used, bytes.size() - used}, state);
+  ASSERT_EQ(state, wire::FrameReader::State::Complete);
+  EXPECT_EQ(used, frame.size() + text.size());
+  std::vector<unsigned char> payload = second.Take();
+  EXPECT_EQ(std::string(payload.begin(), payload.end()), text);
+  EXPECT_FALSE(second.Started());
+  wire::Header wrongKind = CopyDataHeader(0);
+  wrongKind.kind = wire::kReply;
+  auto bad = wire::Encode(wrongKind);
+  wire::FrameReader third;
+  third.Feed(bad, state);
+  EXPECT_EQ(state, wire::FrameReader::State::BadHeader);
+}
+
+TEST(FrameLayout, IsTheSameWhateverThePointerSize) {
+  wire::Header h;
+  h.message = WM_COPYDATA;
+  h.wParam = 0x0102030405060708ULL;
+  h.value = 0xFFFFFFFFFFFFFFFFULL;
+  h.length = 0x1122334455ULL;
+  auto bytes = wire::Encode(h);
+  static_assert(wire::kHeaderSize == 40);
+  EXPECT_EQ(bytes[0], 0x56);  // little-endian magic "VX64"
+  EXPECT_EQ(bytes[8], 0x4A);
+  EXPECT_EQ(bytes[16], 0x08);
+  EXPECT_EQ(bytes[23], 0x01);
+  EXPECT_EQ(bytes[32], 0x55);
+  EXPECT_EQ(bytes[36], 0x11);
+  wire::Header back = wire::Decode(bytes.data());
+  EXPECT_EQ(back.wParam, h.wParam);
+  EXPECT_EQ(back.value, h.value);
+  EXPECT_EQ(back.length, h.length);
 }
 
 TEST_F(WindowTest, PostedMessagesAndQuit) {
