@@ -257,7 +257,7 @@ TStreamOutcome StreamDocument(IXmlSource& source, _xmlSchema* schema, TStreamExt
     plug.reset(xmlSchemaSAXPlug(validator.get(), &saxPtr, &userData));
   }
 
-  std::unique_ptr<char[]> buffer = std::make_unique<char[]>(kChunk);
+  std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kChunk);
   std::size_t n = source.Read(std::span<char>(buffer.get(), kChunk));
   std::unique_ptr<xmlParserCtxt, ParserFree> parser(
       xmlCreatePushParserCtxt(saxPtr, userData, nullptr, 0, nullptr));
