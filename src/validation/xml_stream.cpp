@@ -200,6 +200,7 @@ void ValidatorError(void* data, xmlError* error) {
   if (error == nullptr || error->level < XML_ERR_ERROR) return;
   if (state->outcome.validationError.empty()) state->outcome.validationError = MessageText(error);
 }
+
 struct ParserFree {
   void operator()(xmlParserCtxt* c) const {
     if (c->myDoc != nullptr) xmlFreeDoc(c->myDoc);

@@ -78,6 +78,22 @@ TEST_F(VxhostValidateTest, SeveralFilesOneLineEachAndTheWorstExitCode) {
   EXPECT_EQ(Vxhost({"validate", good, good}).code, 0);
 }
 
+TEST_F(VxhostValidateTest, ATerminalSeesWhichFileIsBeingValidated) {
+  const std::string a = File("a.xml", "<root/>");
+  const std::string b = File("b.xml", "<root/>");
+  // stderr on a terminal, stdout elsewhere; the final line feed ends the captured line.
+  Outcome r = RunProgram(
+      "/usr/bin/script",
+      {"-qec", test::BinPath("vxhost") + " validate " + a + " " + b + " >/dev/null; echo", "/dev/null"});
+  std::string all;
+  for (const auto& line : r.out) all += line;
+  EXPECT_THAT(all, ::testing::HasSubstr("[1/2] " + a));
+  EXPECT_THAT(all, ::testing::HasSubstr("[2/2] " + b));
+  // Standard output holds the results alone.
+  Outcome plain = Vxhost({"validate", a, b});
+  EXPECT_EQ(plain.out, (std::vector<std::string>{a + ": OK", b + ": OK"}));
+}
+
 // One host process runs many jobs, each with a worker of its own: nothing may pile up.
 // Disabled for now: every worker life still leaves one socket open in the host, so under 64
 // descriptors the 57th job fails ("Nie powiodła się weryfikacja pliku XML."). Enable it once the
