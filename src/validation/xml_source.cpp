@@ -53,7 +53,13 @@ std::size_t TUtf8Check::Scan(std::span<const char> data) {
   std::size_t i = 0;
   while (i < n) {
     if (FNeed == 0) {
-      // Plain ASCII, eight bytes at a time.
+      // Plain ASCII, 32 and then eight bytes at a time.
+      while (i + 32 <= n) {
+        std::uint64_t w[4];
+        std::memcpy(w, b + i, 32);
+        if (((w[0] | w[1] | w[2] | w[3]) & 0x8080808080808080ULL) != 0) break;
+        i += 32;
+      }
       while (i + 8 <= n) {
         std::uint64_t word;
         std::memcpy(&word, b + i, 8);
