@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -17,7 +18,7 @@ struct Options {
   TValidationMode mode = TValidationMode::Auto;
   bool verbose = false;
   std::optional<std::int32_t> logLevel;
-  std::string file;
+  std::vector<std::string> files;
 };
 
 std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream& err) {
@@ -40,33 +41,35 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
     } else if (a.rfind("-", 0) == 0 && a.size() > 1) {
       err << "vxhost validate: nieznana opcja \"" << a << "\"\n";
       return std::nullopt;
-    } else if (o.file.empty()) {
-      o.file = a;
     } else {
-      err << "vxhost validate: podaj jeden plik\n";
-      return std::nullopt;
+      o.files.push_back(a);
     }
   }
-  if (o.file.empty()) {
-    err << "Użycie: vxhost validate [--in-process | --worker] [--log-level N] [-v] PLIK\n";
+  if (o.files.empty()) {
+    err << "Użycie: vxhost validate [--in-process | --worker] [--log-level N] [-v] PLIK...\n";
     return std::nullopt;
   }
   return o;
 }
 
-// A percentage on the terminal while a long file is read.
+// On a terminal: which file of several is being validated and, for a long file read in this
+// process, how far it is.
 class Progress {
  public:
-  Progress(const UString& file, std::ostream& err) : FErr(err) {
+  Progress(const std::string& file, std::size_t index, std::size_t count, std::ostream& err) : FErr(err) {
     if (!platform::StandardErrorIsTerminal()) return;
-    std::int64_t size = platform::FileSizeOf(file);
+    if (count > 1) {
+      FLabel = "[" + std::to_string(index + 1) + "/" + std::to_string(count) + "] " + file + " ";
+      Print("");
+    }
+    std::int64_t size = platform::FileSizeOf(Utf8ToU(file));
     if (size < kShowFrom) return;
     FSize = static_cast<std::uint64_t>(size);
     ValidationProgress = [this](std::uint64_t bytes) { Show(bytes); };
   }
   ~Progress() {
     ValidationProgress = nullptr;
-    if (FShown) FErr << "\r                          \r" << std::flush;
+    if (FShown) FErr << "\r\x1b[K" << std::flush;  // the line is cleared again
   }
 
  private:
@@ -75,14 +78,26 @@ class Progress {
     int percent = static_cast<int>(bytes * 100 / FSize);
     if (percent == FLast) return;
     FLast = percent;
+    Print(std::to_string(percent) + "% ");
+  }
+  void Print(const std::string& tail) {
     FShown = true;
-    FErr << "\rWalidacja: " << percent << "% " << std::flush;
+    FErr << "\r\x1b[KWalidacja: " << FLabel << tail << std::flush;
   }
   std::ostream& FErr;
+  std::string FLabel;
   std::uint64_t FSize = 0;
   int FLast = -1;
   bool FShown = false;
 };
+
+// 0 valid, 1 not valid, 3 not validated (missing file, failure).
+int ExitCode(const UString& result) {
+  if (result.empty()) return 0;
+  const bool notDone =
+      result.rfind(u"Brak pliku do walidacji o nazwie: ", 0) == 0 || result.rfind(kValidationFailed, 0) == 0;
+  return notDone ? 3 : 1;
+}
 
 }  // namespace
 
@@ -91,20 +106,28 @@ int ValidateCommand(const std::vector<std::string>& args, std::ostream& out, std
   if (!o) return 2;
   const std::int32_t level = o->logLevel.value_or(o->verbose ? 200 : 0);
   THostServices services(level, o->verbose, err);
-  const UString file = Utf8ToU(o->file);
-  UString result;
-  {
-    Progress progress(file, err);
-    result = ValidateXMLFile(file, u"", u"", o->mode);
+  const bool several = o->files.size() > 1;
+  int worst = 0;
+  // Each file is a job of its own, with its own worker when the worker is used.
+  for (std::size_t i = 0; i < o->files.size(); ++i) {
+    const std::string& file = o->files[i];
+    UString result;
+    {
+      Progress progress(file, i, o->files.size(), err);
+      result = ValidateXMLFile(Utf8ToU(file), u"", u"", o->mode);
+    }
+    const int code = ExitCode(result);
+    worst = std::max(worst, code);  // 3 > 1 > 0
+    if (!several) {
+      out << (result.empty() ? "OK" : UToUtf8(result)) << "\n";
+    } else {
+      // One line per file: the first line of the result.
+      const std::string text =
+          result.empty() ? "OK" : UToUtf8(result.substr(0, result.find_first_of(u"\r\n")));
+      out << file << ": " << text << "\n" << std::flush;
+    }
   }
-  if (result.empty()) {
-    out << "OK\n";
-    return 0;
-  }
-  out << UToUtf8(result) << "\n";
-  const bool notDone =
-      result.rfind(u"Brak pliku do walidacji o nazwie: ", 0) == 0 || result.rfind(kValidationFailed, 0) == 0;
-  return notDone ? 3 : 1;
+  return worst;
 }
 
 }  // namespace vx::tools

@@ -21,6 +21,17 @@ class EStructureFirst : public EValidationAbort {
   UString FReason;
 };
 
+// The document could not be read while its schemas were being resolved; carried through the
+// resolution's traps as an abort and raised again as the read error it is.
+class EReadFirst : public EValidationAbort {
+ public:
+  explicit EReadFirst(std::string what) : FWhat(std::move(what)) {}
+  [[nodiscard]] const char* what() const noexcept override { return FWhat.c_str(); }
+
+ private:
+  std::string FWhat;
+};
+
 // Holds back the log lines that follow the structure check until the whole document is known to
 // be well formed: for a malformed document they must not appear at all. Held lines go where they
 // would have gone when they were logged; if someone replaced or unset the log hook meanwhile
@@ -106,7 +117,13 @@ UString IsXML_Valid(IXmlSource& source, const UString& aNamespace, const UString
     if (!head.structureError.empty()) return structureResult(head.structureError);
 
     deferred.Begin();
-    run.beforeDialog = ensureWellFormed;
+    run.beforeDialog = [&] {
+      try {
+        ensureWellFormed();
+      } catch (const platform::EFileError& e) {
+        throw EReadFirst(e.what());
+      }
+    };
     Log(u"Walidacja XML: Stworzenie obiektu XSD klasy \"MSXML2.XMLSchemaCache.6.0\".");
     Log(u"Walidacja XML: Stworzono obiekt XSD - OK.");
     Log(u"Walidacja XML: Analiza pzestrzeni nazw.");
@@ -143,6 +160,8 @@ UString IsXML_Valid(IXmlSource& source, const UString& aNamespace, const UString
     result = pass.validationError;
   } catch (const EStructureFirst& e) {
     return structureResult(e.Reason());
+  } catch (const EReadFirst& e) {
+    throw platform::EFileError(e.what());
   } catch (const platform::EFileError&) {
     throw;  // the caller reads the file and reports that
   } catch (const std::exception& e) {

@@ -25,15 +25,19 @@ UString ValidateInProcess(const UString& aXMLFile) {
   }
 }
 
-// The worker does the job; a failure of the worker is retried in this process.
+// The worker does the job. When it answers with the failure text, the file is validated again in
+// this process; a worker that gave no answer (it died or was killed) is not followed by a run
+// here, since whatever ended it would then hit this process.
 UString ValidateInWorker(const UString& aXMLFile, const UString& aDsc, const UString& aXSD) {
   DoLog(u"Walidacja XML: W trybie 64-bit.", 200);
   UString result;
+  bool answered = false;
   {
     Tvx64BWorkerCom client;
     result = SendXMLValidateFile(client, aXMLFile, aDsc, aXSD, IntToU(GetLoglevel()));
+    answered = !client.FXMLValidatonResult.empty();
   }
-  if (result == kValidationFailed) {
+  if (answered && result == kValidationFailed) {
     DoLog(u"Walidacja XML: W trybie 64-bit nie powiodła się.", 200);
     result = IsXMLFIle_Valid(aXMLFile, aDsc, aXSD, false);
   }

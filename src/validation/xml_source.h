@@ -34,8 +34,33 @@ class TTextXmlSource : public IXmlSource {
   std::size_t FPos = 0;
 };
 
-// A file whose byte-order marks are dropped: every EF BB BF sequence (U+FEFF in UTF-8) is removed
-// wherever it stands, also across block boundaries.
+// The file holds a byte sequence that is not UTF-8; the text names the offset of its first byte.
+class EInvalidUtf8 : public platform::EFileError {
+ public:
+  explicit EInvalidUtf8(std::uint64_t offset);
+};
+
+// Checks UTF-8 block by block; a sequence may continue in the next block.
+class TUtf8Check {
+ public:
+  // The number of leading bytes of `data` that are UTF-8 or may become so with the next block;
+  // less than data.size() when a bad sequence was met (Bad() then holds its file offset).
+  [[nodiscard]] std::size_t Scan(std::span<const char> data);
+  // At the end of the file: false when a sequence was left unfinished.
+  [[nodiscard]] bool Finish();
+  [[nodiscard]] std::uint64_t Bad() const { return FSequenceStart; }
+  void Reset() { *this = TUtf8Check(); }
+
+ private:
+  std::uint64_t FOffset = 0;                // file offset of the next byte
+  std::uint64_t FSequenceStart = 0;         // file offset of the open (or bad) sequence
+  int FNeed = 0;                            // continuation bytes still expected
+  unsigned char FLow = 0x80, FHigh = 0xBF;  // range of the next continuation byte
+};
+
+// A file read as UTF-8 whose byte-order marks are dropped: every EF BB BF sequence (U+FEFF) is
+// removed wherever it stands, also across block boundaries. The bytes before the first sequence
+// that is not UTF-8 are delivered; the read after them raises EInvalidUtf8.
 class TFileXmlSource : public IXmlSource {
  public:
   explicit TFileXmlSource(const UString& path) : FReader(path) {}
@@ -46,6 +71,8 @@ class TFileXmlSource : public IXmlSource {
  private:
   platform::FileReader FReader;
   std::string FCarry;  // bytes held back because they may start a mark
+  TUtf8Check FCheck;
+  bool FBad = false;
 };
 
 // Removes every EF BB BF sequence from data[0..n) in place; bytes at the end that may start a

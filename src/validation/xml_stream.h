@@ -25,12 +25,21 @@ enum class TStreamExtent {
   Whole,
 };
 
+// Bounds that keep a hostile document from taking the process down. The defaults can be changed
+// with VX64_XML_MAX_DEPTH and VX64_XML_MAX_ENTITY_BYTES.
+struct TDocumentLimits {
+  std::size_t maxDepth = 10000;                    // open elements at one time
+  std::uint64_t maxEntityBytes = 8 * 1024 * 1024;  // text taken from entity references in all
+};
+[[nodiscard]] TDocumentLimits DocumentLimits();
+
 // Called now and then with the number of bytes read so far.
 using TStreamProgress = std::function<void(std::uint64_t bytes)>;
 
 // Reads `source` from its start. `schema` may be null (no validation). Raises platform::EFileError
 // when the source cannot be read.
 [[nodiscard]] TStreamOutcome StreamDocument(IXmlSource& source, _xmlSchema* schema, TStreamExtent extent,
-                                            const TStreamProgress& progress = {});
+                                            const TStreamProgress& progress = {},
+                                            const TDocumentLimits& limits = DocumentLimits());
 
 }  // namespace vx

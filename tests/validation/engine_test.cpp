@@ -121,6 +121,16 @@ TEST_F(EngineTest, ANamespaceFirstMetDeepInTheDocumentIsResolvedToo) {
   EXPECT_THAT(UToUtf8(bad), HasSubstr("'five'"));
 }
 
+TEST_F(EngineTest, EntityTextIsWhatTheSchemaSees) {
+  const std::string ns = OrderNamespace();
+  auto doc = [&](const std::string& value) {
+    return "<!DOCTYPE o:order [<!ENTITY n \"" + value + "\">]><o:order xmlns:o=\"" + ns +
+           "\"><o:nip>&n;</o:nip></o:order>";
+  };
+  EXPECT_EQ(Validate(doc("1234567890")), u"");
+  EXPECT_THAT(UToUtf8(Validate(doc("12x"))), HasSubstr("'12x'"));
+}
+
 TEST_F(EngineTest, UnresolvedNamespacesAreNotReportedValid) {
   // A namespace that leads nowhere: the validator has no declaration for the root.
   UString r = Validate("<x:root xmlns:x=\"urn:nowhere:at-all\"/>");

@@ -149,6 +149,36 @@ TEST_F(WorkerJobTest, AWorkerThatNeverAnswersIsAFailureNotAValidFile) {
   EXPECT_TRUE(log.Has("Walidacja XML: W trybie 64-bit brak odpowiedzi procesu vx64BWorker."));
 }
 
+TEST_F(WorkerJobTest, AWorkerThatDiedIsNotFollowedByARunInThisProcess) {
+  const std::string file = XmlFile("ok.xml", "<a/>");
+  const std::string marker = (dir.path() / "running").string();
+  const auto dies = dir.path() / "dies";
+  test::WriteFile(dies, "#!/bin/sh\nexit 0\n");
+  chmod(dies.c_str(), 0755);
+  for (const std::string& worker : {dies.string(), FakeWorker("stall " + marker)}) {
+    log.lines.clear();
+    std::filesystem::remove(marker);
+    test::ScopedEnv env("VX64_WORKER", worker.c_str());
+    std::thread killer([&] {
+      auto deadline = std::chrono::steady_clock::now() + 10s;
+      while (!std::filesystem::exists(marker) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+      int pid = 0;
+      std::ifstream(marker) >> pid;
+      if (pid > 0) kill(pid, SIGKILL);
+    });
+    const bool stalls = worker != dies.string();
+    if (!stalls) test::WriteFile(marker, "0");  // nothing to kill
+    UString r = ValidateXMLFile(Utf8ToU(file), u"", u"", TValidationMode::Worker);
+    killer.join();
+    EXPECT_EQ(UToUtf8(r), kFailed) << worker;
+    EXPECT_TRUE(log.Has("Walidacja XML: W trybie 64-bit brak odpowiedzi procesu vx64BWorker.")) << worker;
+    EXPECT_FALSE(log.Has("Walidacja XML: W trybie 32-bit.")) << worker;
+    EXPECT_FALSE(log.Has("Walidacja XML: W trybie 64-bit nie powiodła się.")) << worker;
+    EXPECT_EQ(log.Count("Walidacja XML - Start."), 1) << worker;
+  }
+}
+
 TEST_F(WorkerJobTest, AWorkerKilledDuringTheRequestEndsTheWaitAtOnce) {
   const std::string marker = (dir.path() / "running").string();
   test::ScopedEnv worker("VX64_WORKER", FakeWorker("stall " + marker).c_str());
