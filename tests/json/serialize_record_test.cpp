@@ -72,6 +72,13 @@ struct TOther {
 };
 VX_RECORD(TOther, VX_FIELD(A), VX_FIELD(Callback), VX_FIELD(Kind), VX_FIELD(Doc), VX_FIELD(List),
           VX_FIELD(Days), VX_FIELD(At));
+
+// Listed out of declaration order: refused when the description is first used.
+struct TSwapped {
+  std::int32_t First = 0;
+  std::int32_t Second = 0;
+};
+VX_RECORD(TSwapped, VX_FIELD(Second), VX_FIELD(First));
 }  // namespace sample
 
 namespace vx::json::test {
@@ -355,6 +362,11 @@ TEST(SerializeRecord, AttributeHelpers) {
   EXPECT_EQ(TRecordJSONHelper<TNumbers>::getJSONAttribute(n, u"\"I32\""), u"42");
   EXPECT_EQ(TRecordJSONHelper<TNumbers>::getJSONAttribute(n, u"Missing"), u"");
   EXPECT_EQ(TRecordJSONHelper<TNumbers>::getJSONAttribute(n, u""), TRecordJSONHelper<TNumbers>::AsJSON(n));
+}
+
+TEST(SerializeRecord, DescriptionOutOfDeclarationOrderIsRefused) {
+  EXPECT_THROW((void)TypeInfoOf<TSwapped>(), std::logic_error);
+  EXPECT_EQ(TypeInfoOf<TPoint>().Fields.size(), 1u);
 }
 
 TEST(SerializeRecord, Base64) {
