@@ -61,8 +61,12 @@ VX_RECORD(TAliased, VX_FIELD(Subject, Alias(u"nm")), VX_FIELD(Body), VX_FIELD(Sk
           VX_FIELD(NoRead, DISABLEREAD()), VX_FIELD(NoWrite, DISABLEWRITE()), VX_FIELD(Zero, REVAL(0)),
           VX_FIELD(Empty, REVAL(u"", u"(none)")));
 
+enum class TYesNo : bool { No, Yes };
+
 struct TOther {
   std::int32_t A = 0;
+  std::string Ansi;
+  TYesNo Answer = TYesNo::No;
   std::function<void()> Callback;
   const TTypeInfo* Kind = nullptr;
   IDocObject Doc;
@@ -70,8 +74,8 @@ struct TOther {
   std::vector<TDateField> Days;
   TTimeField At;
 };
-VX_RECORD(TOther, VX_FIELD(A), VX_FIELD(Callback), VX_FIELD(Kind), VX_FIELD(Doc), VX_FIELD(List),
-          VX_FIELD(Days), VX_FIELD(At));
+VX_RECORD(TOther, VX_FIELD(A), VX_FIELD(Ansi), VX_FIELD(Answer), VX_FIELD(Callback), VX_FIELD(Kind),
+          VX_FIELD(Doc), VX_FIELD(List), VX_FIELD(Days), VX_FIELD(At));
 
 // Listed out of declaration order: refused when the description is first used.
 struct TSwapped {
@@ -312,13 +316,19 @@ TEST(SerializeRecord, DisableAttributesAndReval) {
 TEST(SerializeRecord, LeftOutKindsAndDocuments) {
   TOther o;
   EXPECT_EQ(UToUtf8(TRecordJSONHelper<TOther>::AsJSON(o)),
-            R"({"A":0,"Callback":null,"Kind":null,"Doc":null,"List":null,"Days":null,"At":"00:00:00.000"})");
+            R"({"A":0,"Ansi":"","Answer":0,"Callback":null,"Kind":null,"Doc":null,"List":null,"Days":null,)"
+            R"("At":"00:00:00.000"})");
   o.Callback = [] {};
   o.Kind = &TypeInfoOf<TOther>();
   o.Doc = JO(u"{\"k\":[1]}");
   o.List = JA(u"[true]");
+  o.Ansi = "plain";
+  o.Answer = TYesNo::Yes;
   const std::string text = UToUtf8(TRecordJSONHelper<TOther>::AsJSON(o));
-  EXPECT_EQ(text, R"({"A":0,"Doc":{"k":[1]},"List":[true],"Days":null,"At":"00:00:00.000"})");
+  // A boolean-like enumeration is an ordinal; a callback or class reference that is set is left out.
+  EXPECT_EQ(
+      text,
+      R"({"A":0,"Ansi":"plain","Answer":1,"Doc":{"k":[1]},"List":[true],"Days":null,"At":"00:00:00.000"})");
   // The members hold copies: changing the record's document later does not change the JSON.
   const IDocObject json = TRecordJSONHelper<TOther>::AsJSONObject(o);
   o.Doc->SetInteger(u"k", 2);
@@ -326,6 +336,9 @@ TEST(SerializeRecord, LeftOutKindsAndDocuments) {
 
   TOther back = TRecordJSONHelper<TOther>::FromJSON(Utf8ToU(text));
   ASSERT_TRUE(back.Doc && back.List);
+  EXPECT_EQ(back.Ansi, "plain");
+  EXPECT_EQ(back.Answer, TYesNo::Yes);
+  EXPECT_THROW(TSerializeParse::WriteObject(back, JO(uR"({"Answer":true})")), EInvalidCast);
   EXPECT_EQ(UToUtf8(back.Doc->AsJSON()), R"({"k":[1]})");
   EXPECT_EQ(UToUtf8(back.List->AsJSON()), "[true]");
   TSerializeParse::WriteObject(back, JO(uR"({"Doc":[1],"List":{}})"));
