@@ -135,7 +135,8 @@ class TList {
   std::vector<T> FItems;
 };
 
-// Generic list that owns its objects.
+// Generic list that owns its objects (whatever the flag says: the items are unique_ptrs; the flag
+// is the construction argument the serializer passes).
 template <class T>
 class TObjectList {
  public:
@@ -431,7 +432,7 @@ struct TKind<M> : TKindBase {
   static bool FromVariant(M& v, const TVariant& x) {
     if (x.IsNull()) return FromNull(v);
     const auto n = VarNumber(x);
-    if (!n || x.VarType() == varBoolean) return false;
+    if (!n) return false;
     v = static_cast<M>(*n);
     return true;
   }
@@ -457,7 +458,7 @@ struct TKind<TDateKindField<Kind>> : TKindBase {
       return true;
     }
     const auto n = VarNumber(x);
-    if (!n || x.VarType() == varBoolean) return false;
+    if (!n) return false;
     v.Value = *n;
     return true;
   }
