@@ -221,6 +221,11 @@ void TObjectJSONHelper::RequireObject(const IDocObject& json) {
   if (!json || json->GetDataType() != dtObject) throw EInvalidCast();
 }
 
+IDocObject TObjectJSONHelper::ParseDocument(UStringView text) {
+  if (IsBlank(text)) throw TJSONSyntaxError(u"Unexpected end of input", 0, 0);
+  return MakeRef<TDocObject>(text, true);
+}
+
 // ---- Dates and Base64 ----
 
 bool TSerializeParse::VxCastDateTime(const TVariant& in, TVariant& out) {
@@ -272,7 +277,7 @@ std::vector<std::uint8_t> TSerializeParse::Base64Decode(UStringView text) {
 bool TSerializeParse::SetJSONAttributes(const TTypeInfo& type, void* instance,
                                         UStringView aJSONAttributes) noexcept {
   try {
-    const auto doc = MakeRef<TDocObject>(aJSONAttributes, true);
+    const IDocObject doc = TObjectJSONHelper::ParseDocument(aJSONAttributes);
     TObjectJSONHelper::RequireObject(doc);
     WriteRecord(type, instance, *doc->GetSelf(), true);
     return true;

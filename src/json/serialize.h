@@ -12,8 +12,11 @@
 // which ends the operation; members set before it keep their new values.
 //
 // Choices where the rules leave room:
-// - FromJSON of an empty or blank text yields an instance as its constructor made it (as "{}");
-//   a text whose value is not an object raises EInvalidCast.
+// - A text that holds no JSON value (empty or blank) given to the object FromJSON raises
+//   TJSONSyntaxError "Unexpected end of input", as a cut-off text does: a missing document is a
+//   failure, not an empty instance (setJSONAttribute answers false). The record FromJSON reads
+//   its text through JO, so an empty or blank text gives the empty record there. A text whose
+//   value is not an object raises EInvalidCast in every form.
 // - A null element of a JSON array where a record, object or interface is expected is skipped:
 //   the element keeps its value (a new element stays empty); scalar elements take their empty
 //   value (0, "", false), as the getters give for null.
@@ -122,7 +125,7 @@ class TObjectJSONHelper {
   template <Described T>
   [[nodiscard]] static std::unique_ptr<T> FromJSON(UStringView text, const TArgs& args,
                                                    UStringView constructor) {
-    return FromJSON<T>(MakeRef<TDocObject>(text, true), args, constructor);
+    return FromJSON<T>(ParseDocument(text), args, constructor);
   }
   // Runs the named constructor with the arguments (without one when the class has none of that
   // name), then writes the JSON object into the new instance; on any error the instance is freed.
@@ -176,6 +179,8 @@ class TObjectJSONHelper {
 
   // Raises EInvalidCast when the document's value is not an object.
   static void RequireObject(const IDocObject& json);
+  // The text as a document (date checking on); TJSONSyntaxError when it holds no value.
+  [[nodiscard]] static IDocObject ParseDocument(UStringView text);
   [[nodiscard]] static UString AttributeText(UStringView aAttribute, UStringView aJSONFormatValue);
 
  private:

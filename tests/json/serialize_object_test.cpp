@@ -229,7 +229,10 @@ TEST(SerializeObject, FromJSONConstructorForms) {
     // No constructor of that name: the instance is filled without one.
     const auto plain = TObjectJSONHelper::FromJSON<THolder>(u"{\"Name\":\"p\"}", {}, u"Missing");
     EXPECT_EQ(plain->Name, u"p");
-    EXPECT_EQ(TObjectJSONHelper::FromJSON<THolder>(u"")->Count, 0);
+    // A text without a value is a failure, as a cut-off one is.
+    EXPECT_THROW((void)TObjectJSONHelper::FromJSON<THolder>(u""), TJSONSyntaxError);
+    EXPECT_THROW((void)TObjectJSONHelper::FromJSON<THolder>(u" \r\n"), TJSONSyntaxError);
+    EXPECT_THROW((void)TObjectJSONHelper::FromJSON<THolder>(u"{\"Name\":"), TJSONSyntaxError);
 
     // A failing constructor, a failing fill, wrong arguments: nothing is left behind.
     EXPECT_THROW((void)TObjectJSONHelper::FromJSON<TSized>(JO(u"{}"), {TVariant::Int64(-1)}, u"Create"),
@@ -301,6 +304,7 @@ TEST(SerializeObject, AttributeHelpersNeverRaise) {
   EXPECT_EQ(box.GetSize(), 4);
   EXPECT_FALSE(TObjectJSONHelper::setJSONAttribute(box, u"Size", u"\"4\""));
   EXPECT_FALSE(TObjectJSONHelper::setJSONAttribute(box, u"{"));
+  EXPECT_FALSE(TObjectJSONHelper::setJSONAttribute(box, u" "));
   EXPECT_EQ(TObjectJSONHelper::getJSONAttribute(box, u"Title"), u"t");
   EXPECT_EQ(TObjectJSONHelper::getJSONAttribute(box, u"Size"), u"4");
 }
