@@ -196,6 +196,55 @@ class TObjectJSONHelper {
                           TOwned (*makeDefault)());
 };
 
+// The object helper's operations as members of a class (described with VX_CLASS) that derives
+// from this one:
+//   class TNote : public TObjectJSONMethods<TNote> { ... };   note.AsJSON(), TNote::FromJSON(text)
+template <class T>
+class TObjectJSONMethods {
+ public:
+  [[nodiscard]] IDocObject AsJSONObject() const { return TObjectJSONHelper::AsJSONObject(Self()); }
+  [[nodiscard]] UString AsJSON(bool Ident = false, bool UniversalTime = false) const {
+    return TObjectJSONHelper::AsJSON(Self(), Ident, UniversalTime);
+  }
+  [[nodiscard]] static std::unique_ptr<T> FromJSON(UStringView text) {
+    return TObjectJSONHelper::FromJSON<T>(text);
+  }
+  [[nodiscard]] static std::unique_ptr<T> FromJSON(UStringView text, const TArgs& args,
+                                                   UStringView constructor) {
+    return TObjectJSONHelper::FromJSON<T>(text, args, constructor);
+  }
+  [[nodiscard]] static std::unique_ptr<T> FromJSON(const IDocObject& json, const TArgs& args,
+                                                   UStringView constructor) {
+    return TObjectJSONHelper::FromJSON<T>(json, args, constructor);
+  }
+  bool setJSONAttribute(UStringView aJSONAttributes) noexcept {
+    return TObjectJSONHelper::setJSONAttribute(Self(), aJSONAttributes);
+  }
+  bool setJSONAttribute(UStringView aAttribute, UStringView aJSONFormatValue) noexcept {
+    return TObjectJSONHelper::setJSONAttribute(Self(), aAttribute, aJSONFormatValue);
+  }
+  [[nodiscard]] UString getJSONAttribute(UStringView aAttribute) const noexcept {
+    return TObjectJSONHelper::getJSONAttribute(Self(), aAttribute);
+  }
+  static void AddObjectMap(UStringView aClass, const std::vector<UString>& aEnabled) {
+    TObjectJSONHelper::AddObjectMap(aClass, aEnabled);
+  }
+  static void AddObjectMapExt(UStringView aClass, UStringView aPropName, UStringView aAliasName,
+                              TClassMapFnc aConvertFnc = {}) {
+    TObjectJSONHelper::AddObjectMapExt(aClass, aPropName, aAliasName, std::move(aConvertFnc));
+  }
+  [[nodiscard]] static bool IsObjectMapped(UStringView aClass) {
+    return TObjectJSONHelper::IsObjectMapped(aClass);
+  }
+  [[nodiscard]] static int IsObjectMappedIdx(UStringView aClass) {
+    return TObjectJSONHelper::IsObjectMappedIdx(aClass);
+  }
+
+ private:
+  const T& Self() const { return static_cast<const T&>(*this); }
+  T& Self() { return static_cast<T&>(*this); }
+};
+
 // The operations on a record type.
 template <Described T>
 class TRecordJSONHelper {

@@ -109,6 +109,13 @@ class TMappedExt {
   std::int32_t B = 2;
 };
 VX_CLASS(TMappedExt, VX_FIELD(A), VX_FIELD(B));
+
+class TNote : public TObjectJSONMethods<TNote> {
+ public:
+  UString Text;
+  std::int32_t Pages = 0;
+};
+VX_CLASS(TNote, VX_FIELD(Text), VX_FIELD(Pages));
 }  // namespace shapes
 
 namespace vx::json::test {
@@ -296,6 +303,14 @@ TEST(SerializeObject, AddObjectMapExtWithConversionFunctions) {
   EXPECT_TRUE(calls[0].first);
   EXPECT_FALSE(calls[1].first);
   EXPECT_EQ(calls[1].second, TVariant::Int64(3));
+}
+
+TEST(SerializeObject, HelperOperationsAsMembers) {
+  const auto note = TNote::FromJSON(u"{\"Text\":\"t\",\"Pages\":2}");
+  EXPECT_EQ(UToUtf8(note->AsJSON()), R"({"Text":"t","Pages":2})");
+  EXPECT_TRUE(note->setJSONAttribute(u"Pages", u"3"));
+  EXPECT_EQ(note->getJSONAttribute(u"Pages"), u"3");
+  EXPECT_EQ(note->AsJSONObject()->GetInteger(u"Pages"), 3);
 }
 
 TEST(SerializeObject, AttributeHelpersNeverRaise) {
