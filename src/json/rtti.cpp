@@ -1,7 +1,5 @@
 #include "json/rtti.h"
 
-#include <cstring>
-
 #include "json/json_errors.h"
 
 namespace vx::json {
@@ -32,21 +30,6 @@ bool VarSame(const TVariant& a, const TVariant& b) noexcept {
   const auto x = rtti::VarNumber(a);
   const auto y = rtti::VarNumber(b);
   return x && y && *x == *y;
-}
-
-void TMemoryStream::Write(std::span<const std::uint8_t> bytes) {
-  const auto at = static_cast<std::size_t>(FPosition);
-  if (at + bytes.size() > FData.size()) FData.resize(at + bytes.size());
-  std::copy(bytes.begin(), bytes.end(), FData.begin() + static_cast<std::ptrdiff_t>(at));
-  FPosition += static_cast<std::int64_t>(bytes.size());
-}
-
-std::size_t TMemoryStream::Read(std::span<std::uint8_t> bytes) {
-  const auto at = static_cast<std::size_t>(FPosition);
-  const std::size_t n = std::min(bytes.size(), FData.size() - at);
-  if (n > 0) std::memcpy(bytes.data(), FData.data() + at, n);
-  FPosition += static_cast<std::int64_t>(n);
-  return n;
 }
 
 const TTypeInfo& VxTypeInfo(const TMemoryStream*) {
