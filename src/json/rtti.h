@@ -109,7 +109,6 @@ TPropertyDecl Property(UStringView name, const A&... attrs) {
   using Access = TPropertyAccess<Self, G, S>;
   TMember m;
   m.Name = UString(name);
-  m.IsProperty = true;
   (ApplyAttr(m, attrs), ...);
   if constexpr (Access::kGet) {
     m.Get = &Access::Get;

@@ -81,7 +81,6 @@ struct TMember {
   bool DisableRead = false;
   bool DisableWrite = false;
   std::optional<REVAL> Reval;
-  bool IsProperty = false;
   // The value as JSON: nil when the kind is left out.
   IJSONAncestor (*Get)(const void* instance) = nullptr;
   // Sets the member from a JSON value (null included); raises EInvalidCast on a mismatch.
