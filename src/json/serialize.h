@@ -104,8 +104,26 @@ class TSerializeParse {
   [[nodiscard]] static UString GetJSONAttribute(UStringView compactJSON, UStringView aAttribute);
 };
 
+// The four class-map operations of every front end; they work on the process-wide list,
+// whatever type they are called on.
+struct TClassMapOperations {
+  static void AddObjectMap(UStringView aClass, const std::vector<UString>& aEnabled) {
+    TSerializeParse::AddObjectMap(aClass, aEnabled);
+  }
+  static void AddObjectMapExt(UStringView aClass, UStringView aPropName, UStringView aAliasName,
+                              TClassMapFnc aConvertFnc = {}) {
+    TSerializeParse::AddObjectMapExt(aClass, aPropName, aAliasName, std::move(aConvertFnc));
+  }
+  [[nodiscard]] static bool IsObjectMapped(UStringView aClass) {
+    return TSerializeParse::IsObjectMapped(aClass);
+  }
+  [[nodiscard]] static int IsObjectMappedIdx(UStringView aClass) {
+    return TSerializeParse::IsObjectMappedIdx(aClass);
+  }
+};
+
 // The operations on class instances.
-class TObjectJSONHelper {
+class TObjectJSONHelper : public TClassMapOperations {
  public:
   template <Described T>
   [[nodiscard]] static IDocObject AsJSONObject(const T& instance) {
@@ -163,20 +181,6 @@ class TObjectJSONHelper {
     }
   }
 
-  static void AddObjectMap(UStringView aClass, const std::vector<UString>& aEnabled) {
-    TSerializeParse::AddObjectMap(aClass, aEnabled);
-  }
-  static void AddObjectMapExt(UStringView aClass, UStringView aPropName, UStringView aAliasName,
-                              TClassMapFnc aConvertFnc = {}) {
-    TSerializeParse::AddObjectMapExt(aClass, aPropName, aAliasName, std::move(aConvertFnc));
-  }
-  [[nodiscard]] static bool IsObjectMapped(UStringView aClass) {
-    return TSerializeParse::IsObjectMapped(aClass);
-  }
-  [[nodiscard]] static int IsObjectMappedIdx(UStringView aClass) {
-    return TSerializeParse::IsObjectMappedIdx(aClass);
-  }
-
   // Raises EInvalidCast when the document's value is not an object.
   static void RequireObject(const IDocObject& json);
   // The text as a document (date checking on); TJSONSyntaxError when it holds no value.
@@ -200,7 +204,7 @@ class TObjectJSONHelper {
 // from this one:
 //   class TNote : public TObjectJSONMethods<TNote> { ... };   note.AsJSON(), TNote::FromJSON(text)
 template <class T>
-class TObjectJSONMethods {
+class TObjectJSONMethods : public TClassMapOperations {
  public:
   [[nodiscard]] IDocObject AsJSONObject() const { return TObjectJSONHelper::AsJSONObject(Self()); }
   [[nodiscard]] UString AsJSON(bool Ident = false, bool UniversalTime = false) const {
@@ -226,19 +230,6 @@ class TObjectJSONMethods {
   [[nodiscard]] UString getJSONAttribute(UStringView aAttribute) const noexcept {
     return TObjectJSONHelper::getJSONAttribute(Self(), aAttribute);
   }
-  static void AddObjectMap(UStringView aClass, const std::vector<UString>& aEnabled) {
-    TObjectJSONHelper::AddObjectMap(aClass, aEnabled);
-  }
-  static void AddObjectMapExt(UStringView aClass, UStringView aPropName, UStringView aAliasName,
-                              TClassMapFnc aConvertFnc = {}) {
-    TObjectJSONHelper::AddObjectMapExt(aClass, aPropName, aAliasName, std::move(aConvertFnc));
-  }
-  [[nodiscard]] static bool IsObjectMapped(UStringView aClass) {
-    return TObjectJSONHelper::IsObjectMapped(aClass);
-  }
-  [[nodiscard]] static int IsObjectMappedIdx(UStringView aClass) {
-    return TObjectJSONHelper::IsObjectMappedIdx(aClass);
-  }
 
  private:
   const T& Self() const { return static_cast<const T&>(*this); }
@@ -247,7 +238,7 @@ class TObjectJSONMethods {
 
 // The operations on a record type.
 template <Described T>
-class TRecordJSONHelper {
+class TRecordJSONHelper : public TClassMapOperations {
  public:
   [[nodiscard]] static IDocObject AsJSONObject(const T& Rec) { return TObjectJSONHelper::AsJSONObject(Rec); }
   // Compact, local time.
@@ -269,19 +260,6 @@ class TRecordJSONHelper {
   }
   [[nodiscard]] static UString getJSONAttribute(const T& Rec, UStringView aAttribute) noexcept {
     return TObjectJSONHelper::getJSONAttribute(Rec, aAttribute);
-  }
-  static void AddObjectMap(UStringView aClass, const std::vector<UString>& aEnabled) {
-    TObjectJSONHelper::AddObjectMap(aClass, aEnabled);
-  }
-  static void AddObjectMapExt(UStringView aClass, UStringView aPropName, UStringView aAliasName,
-                              TClassMapFnc aConvertFnc = {}) {
-    TObjectJSONHelper::AddObjectMapExt(aClass, aPropName, aAliasName, std::move(aConvertFnc));
-  }
-  [[nodiscard]] static bool IsObjectMapped(UStringView aClass) {
-    return TObjectJSONHelper::IsObjectMapped(aClass);
-  }
-  [[nodiscard]] static int IsObjectMappedIdx(UStringView aClass) {
-    return TObjectJSONHelper::IsObjectMappedIdx(aClass);
   }
 };
 
