@@ -1,4 +1,6 @@
 // Worker side of the link: the main loop that serves the host until it goes or says close.
+#include <memory>
+
 #include "common/system_functions.h"
 #include "link/worker_com.h"
 #include "platform/process.h"
@@ -11,7 +13,10 @@ void Tvx64BWorkerCom::WaitForHost() {
   CloseRequested = false;
   const HWND host = TryUToInt64(args[0]).value_or(0);
 
-  Tvx64BWorkerCom com;
+  // The endpoint lives until the process ends and is never released: releasing it would close
+  // its peer, that is send a message to someone after the host has gone.
+  static Tvx64BWorkerCom* const endpoint = std::make_unique<Tvx64BWorkerCom>().release();
+  Tvx64BWorkerCom& com = *endpoint;
   com.SetClientHWND(host);
   (void)com.SendClientReconnect();
 
