@@ -54,6 +54,8 @@ class Tvx64BWorkerCom : public TvxProcComMsg {
 
   // The worker's whole life with its host: announce, serve commands, end with the host.
   static void WaitForHost();
+  // The same for a host window given directly.
+  static void ServeHost(HWND host);
 
   // Host side: start the worker and wait for its announcement.
   void Start64BWorker();
