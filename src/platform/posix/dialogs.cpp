@@ -61,9 +61,10 @@ std::optional<std::string> FindInPath(const std::string& program) {
   std::string_view dirs = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
   while (true) {
     size_t colon = dirs.find(':');
-    std::string dir(dirs.substr(0, colon));
-    if (dir.empty()) dir = ".";
-    std::string candidate = dir + "/" + program;
+    // An empty entry is the current directory.
+    std::string_view dir = colon == 0 || dirs.empty() ? std::string_view(".") : dirs.substr(0, colon);
+    std::string candidate;
+    candidate.append(dir).append("/").append(program);
     struct stat st {};
     if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
       return candidate;
