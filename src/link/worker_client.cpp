@@ -84,6 +84,7 @@ bool Tvx64BWorkerCom::RunJob(UStringView aCMD, const TStringList& aParams) {
   FStatus = kStatusWaitForClient;
   Start64BWorker();
   if (!WaitForClient()) {
+    EndWorkerProcess();  // also one left behind by a quit message: it would live as long as this window
     Close64BWorker();
     return false;
   }
