@@ -5,7 +5,6 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -84,8 +83,8 @@ constexpr int kModalStepMs = 10;
 // One step of a modal wait: dispatches the thread's queued messages (a quit message is kept
 // for the caller), then waits up to one step for `fd` to become readable while messages sent
 // to the thread's windows are handled. True when `fd` is readable or hung up (never for -1,
-// which only waits one step). When the
-// lifeline fails, `dialog` (the dialog's program, if any) is ended and so is the process.
+// which only waits one step). When the lifeline fails, `dialog` (the dialog's program, if any)
+// is ended and so is the process.
 bool ModalStep(int fd, std::optional<MSG>& quit, Process* dialog) {
   MSG msg;
   while (!quit && PeekMessage(msg)) {
