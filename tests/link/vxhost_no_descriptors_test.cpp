@@ -34,6 +34,11 @@ Outcome VxhostWithoutDescriptors(const test::TempDir& dir, const std::string& ar
 }
 
 TEST(VxhostWithoutDescriptors, EveryCommandEndsInAnOrderlyWay) {
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizer runtime probes memory through a pipe; without descriptors it reports every
+  // virtual call as a bad object. The plain build runs this test.
+  GTEST_SKIP() << "needs descriptors of its own under the sanitizers";
+#endif
   test::TempDir dir;
   const std::string xml = (dir / "a.xml").string();
   test::WriteFile(xml, "<a/>");
