@@ -49,11 +49,14 @@ class WorkerDialogTest : public testing::Test {
                        std::string(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin"))
                           .c_str()),
         dialogs_("VX64_DIALOGS", "zenity") {
-    // A stand-in for zenity: writes its process id to "shown", says Yes once "go" exists.
+    // A stand-in for zenity: writes its process id to "shown", says Yes once "go" exists (gives
+    // up after 20 s, so a failing test leaves nothing running).
     const auto script = dir_ / "zenity";
+    const std::string go = (dir_ / "go").string();
     test::WriteFile(script, "#!/bin/sh\necho $$ > '" + Shown() + ".tmp' && mv '" + Shown() + ".tmp' '" +
-                                Shown() + "'\nwhile [ ! -e '" + (dir_ / "go").string() +
-                                "' ]; do sleep 0.02; done\n");
+                                Shown() + "'\ni=0\nwhile [ ! -e '" + go +
+                                "' ] && [ $i -lt 1000 ]; do sleep 0.02; i=$((i+1)); done\n[ -e '" + go +
+                                "' ]\n");
     chmod(script.c_str(), 0755);
   }
   std::string Shown() const { return (dir_ / "shown").string(); }
