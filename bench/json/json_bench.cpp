@@ -54,7 +54,7 @@ void Generate(double megabytes, const char* path) {
     out += ",\"tags\":[";
     for (int t = 0, n = static_cast<int>(rng() % 5); t < n; ++t) {
       if (t > 0) out += ",";
-      out += "\"" + std::string(words[rng() % 12]) + "\"";
+      out.append("\"").append(words[rng() % 12]).append("\"");
     }
     out += "],\"point\":{\"x\":" + std::to_string(static_cast<long>(rng() % 20000) - 10000) +
            ",\"y\":" + std::to_string(static_cast<long>(rng() % 20000) - 10000) + "}";

@@ -102,7 +102,9 @@ bool TvxProcComMsg::RunCmd(const UString& aCMD, const TStringList& aParams) {
 bool TvxProcComMsg::SendCommand(UStringView aCMD, const TStringList* aParams) {
   TStringList copy;
   if (aParams != nullptr) copy.SetDelimitedText(aParams->DelimitedText());
-  copy.SetValue(kCmd, u"#" + UString(aCMD));
+  UString command(u"#");
+  command.append(aCMD);
+  copy.SetValue(kCmd, command);
   if (!platform::IsWindow(hMainHandle)) {
     CreateComWindow();
     SendClientReconnect();

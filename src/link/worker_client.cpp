@@ -10,6 +10,8 @@ namespace vx {
 namespace {
 // How long one wait step may sleep before the worker's liveness and the bound are checked again.
 constexpr int kWaitSliceMs = 20;
+// How long a worker told to end may take before it is killed.
+constexpr std::chrono::milliseconds kEndGrace{1000};
 }  // namespace
 
 UString WorkerProgram() {
@@ -22,6 +24,9 @@ bool WorkerPresent() {
 }
 
 void Tvx64BWorkerCom::Start64BWorker() {
+  // One bound for the announcement, however often the job waits for it.
+  FClientDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(FClientWaitTimeoutMs);
+  FClientGivenUp = false;
   TExecuteFileResult started = ExecuteFileEx(0, WorkerProgram(), IntToU(MainHWND()), {});
   FClientStarted = started.result == 0;
   FWorkerProcess = std::move(started.process);
@@ -30,7 +35,6 @@ void Tvx64BWorkerCom::Start64BWorker() {
 
 bool Tvx64BWorkerCom::WaitForClient() {
   using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(FClientWaitTimeoutMs);
   for (;;) {
     // Queued messages first; the sent ones (the announcement, answers) are handled meanwhile.
     platform::MSG msg;
@@ -43,19 +47,27 @@ bool Tvx64BWorkerCom::WaitForClient() {
       platform::DispatchMessage(msg);
     }
     if (FClientStatus == kStatusReady) return true;
-    if (!FClientStarted) return false;
+    if (!FClientStarted || FClientGivenUp) return false;
     if (FWorkerProcess && !FWorkerProcess->Running()) {
+      FClientGivenUp = true;
       DebugLine(u" -> Tvx64BWorkerCom.WaitForClient -> Proces vx64BWorker zakończył się bez odpowiedzi");
       return false;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(FClientDeadline - Clock::now()).count();
     if (left <= 0) {
+      FClientGivenUp = true;
       DebugLine(
           u" -> Tvx64BWorkerCom.WaitForClient -> Proces vx64BWorker nie zgłosił się w wyznaczonym czasie");
+      EndWorkerProcess();
       return false;
     }
     platform::WaitMessageTimeout(static_cast<int>(std::min<long long>(left, kWaitSliceMs)));
   }
+}
+
+void Tvx64BWorkerCom::EndWorkerProcess() {
+  if (FWorkerProcess) (void)FWorkerProcess->End(kEndGrace);
 }
 
 void Tvx64BWorkerCom::Close64BWorker() {
@@ -72,10 +84,26 @@ bool Tvx64BWorkerCom::RunJob(UStringView aCMD, const TStringList& aParams) {
   FStatus = kStatusWaitForClient;
   Start64BWorker();
   if (!WaitForClient()) {
+    EndWorkerProcess();  // also one left behind by a quit message: it would live as long as this window
     Close64BWorker();
     return false;
   }
-  bool sent = SendCommand(aCMD, &aParams);
+  bool sent = false;
+  bool hung = false;
+  {
+    // The send returns only when the worker answers or ends; a worker that does neither within
+    // the request bound is ended, which ends the send.
+    std::optional<platform::ProcessDeadline> bound;
+    if (FWorkerProcess)
+      bound.emplace(FWorkerProcess->pid(), std::chrono::milliseconds(FRequestTimeoutMs), kEndGrace);
+    sent = SendCommand(aCMD, &aParams);
+    hung = bound && bound->Fired();
+  }
+  if (hung) {
+    DebugLine(u" -> Tvx64BWorkerCom.RunJob -> Proces vx64BWorker nie odpowiedział w wyznaczonym czasie");
+    EndWorkerProcess();
+    sent = false;
+  }
   WaitForClient();
   Close64BWorker();
   return sent;

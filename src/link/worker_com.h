@@ -3,6 +3,7 @@
 // the link's own commands (announcement, status, close) and hands job commands to the job
 // branches registered by the jobs; the host-side operations start the worker, wait for it and
 // close it.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -53,16 +54,20 @@ class Tvx64BWorkerCom : public TvxProcComMsg {
 
   // The worker's whole life with its host: announce, serve commands, end with the host.
   static void WaitForHost();
+  // The same for a host window given directly.
+  static void ServeHost(HWND host);
 
   // Host side: start the worker and wait for its announcement.
   void Start64BWorker();
-  // Host side: waits until the worker has announced itself. Returns false when the started
-  // worker ended, did not announce itself within the bound, or the quit message arrived.
+  // Host side: waits until the worker has announced itself, within one bound counted from the
+  // start. Returns false when the started worker ended, did not announce itself within the
+  // bound (it is then ended), or the quit message arrived; the failure is logged once.
   bool WaitForClient() override;
   // Host side: tells a connected worker to close and forgets it.
   void Close64BWorker();
   // The job pattern: start the worker, wait, send one request, wait, close. False when the
-  // worker never announced itself or the request could not be sent.
+  // worker never announced itself, the request could not be sent, or the worker did not answer
+  // within the request bound (it is then ended).
   bool RunJob(UStringView aCMD, const TStringList& aParams);
 
   [[nodiscard]] const UString& Status() const { return FStatus; }
@@ -72,6 +77,9 @@ class Tvx64BWorkerCom : public TvxProcComMsg {
   [[nodiscard]] bool ClientStarted() const { return FClientStarted; }
   // Bound for the wait for the worker's announcement, in milliseconds (default 30 s).
   void SetClientWaitTimeout(int ms) { FClientWaitTimeoutMs = ms; }
+  // Bound for one request of the job pattern, in milliseconds (default 30 min: a job may wait
+  // for the user in a dialog).
+  void SetRequestTimeout(int ms) { FRequestTimeoutMs = ms; }
   // The worker process of the last start (kept after closing, replaced by the next start).
   [[nodiscard]] platform::Process* WorkerProcess() { return FWorkerProcess ? &*FWorkerProcess : nullptr; }
 
@@ -88,7 +96,13 @@ class Tvx64BWorkerCom : public TvxProcComMsg {
   UString FClientStatus;
   bool FClientStarted = false;
   int FClientWaitTimeoutMs = 30000;
+  int FRequestTimeoutMs = 30 * 60 * 1000;
+  std::chrono::steady_clock::time_point FClientDeadline{};
+  bool FClientGivenUp = false;  // the wait for this start failed and was reported
   std::optional<platform::Process> FWorkerProcess;
+
+  // Ends the started worker process (SIGTERM, then SIGKILL) and reaps it.
+  void EndWorkerProcess();
 };
 
 // True when the handle is not 0 and names a live window.

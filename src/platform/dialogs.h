@@ -1,6 +1,7 @@
 #pragma once
 // The dialog service: message box, yes/no question and input box. Captions and button texts
 // are given by the caller (the Polish texts of the dialog table).
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,5 +34,14 @@ class UserDialogs {
 [[nodiscard]] UserDialogs& Dialogs();
 // Replaces the service (tests install a scripted one); returns the previous one.
 std::unique_ptr<UserDialogs> SetDialogs(std::unique_ptr<UserDialogs> dialogs);
+
+// While a dialog of the zenity, kdialog or terminal service waits for the user, the calling
+// thread's window messages keep flowing (sent messages are handled, posted ones dispatched; a
+// quit message is kept for after the dialog), as in a modal loop.
+//
+// The lifeline is checked on every step of that wait: once it returns false the dialog's
+// program is ended and the process ends at once with exit code 0. A process that lives only
+// for another one (the worker for its host) sets it; nullptr removes it.
+void SetDialogLifeline(std::function<bool()> alive);
 
 }  // namespace vx::platform

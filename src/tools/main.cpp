@@ -36,11 +36,7 @@ constexpr const char* kHelp =
     "Kody wyjścia: 0 powodzenie, 1 błąd danych, 2 błąd użycia lub brak odpowiedzi procesu vx64BWorker,\n"
     "3 walidacja niewykonana.\n";
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::setlocale(LC_ALL, "");
-  std::vector<std::string> args(argv + 1, argv + argc);
+int RunCommand(const std::vector<std::string>& args) {
   if (args.empty()) {
     std::cerr << kHelp;
     return 2;
@@ -59,5 +55,18 @@ int main(int argc, char** argv) {
   if (command == "status") return vx::tools::StatusCommand(rest, std::cout, std::cerr);
   if (command == "json") return RunJsonCommand(rest, std::cin, std::cout, std::cerr);
   std::cerr << "vxhost: nieznane polecenie \"" << command << "\" (vxhost --help wypisuje polecenia)\n";
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  // No command ends by an uncaught error: the message goes to stderr and the exit code is 2.
+  try {
+    return RunCommand(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::exception& e) {  // among them EComWindowError: no window, no link
+    std::cerr << "vxhost: " << e.what() << "\n";
+  }
   return 2;
 }

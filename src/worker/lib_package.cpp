@@ -1,5 +1,8 @@
 #include "worker/lib_package.h"
 
+#include <optional>
+#include <string>
+
 #include "platform/debug_channel.h"
 #include "platform/file_ops.h"
 #include "platform/process.h"
@@ -10,6 +13,8 @@ namespace vx {
 namespace {
 
 constexpr char16_t kArchiveName[] = u"LIB64BIT.ZIP";
+// Holds the size of an archive whose unpacking failed.
+constexpr char16_t kFailedMarkerName[] = u"LIB64BIT.ZIP.failed";
 
 void DebugLine(UStringView text) {
   platform::OutputDebugStringW(text);
@@ -21,16 +26,28 @@ std::int64_t FileSize(const UString& name) {
   return platform::FileSizeOf(name);
 }
 
-void Prepare64bitLibIn(const UString& folder, const UString& archive) {
+void Prepare64bitLibIn(const UString& folder, const UString& archiveName) {
   try {
     platform::SetTlsLibraryPath(folder);
-    if (!platform::FileExists(archive)) {
+    // The archive's name is matched in any letter case, like the worker program's.
+    const std::optional<UString> found = platform::FindFileIgnoringCase(archiveName);
+    if (!found) {
       DebugLine(u"Uwaga! - brak pliku lib64bit.zip !!!");
       return;
     }
+    const UString& archive = *found;
+    const std::int64_t size = FileSize(archive);
     const UString marker = folder + u"/" + kArchiveName;
+    // An archive that could not be unpacked is not tried again until it changes (another size).
+    const UString failed = folder + u"/" + kFailedMarkerName;
     if (platform::DirectoryExists(folder)) {
-      if (platform::FileExists(marker) && FileSize(marker) == FileSize(archive)) return;
+      if (platform::FileExists(marker) && FileSize(marker) == size) return;
+      if (platform::ReadSmallFile(failed, 32) == std::to_string(size)) {
+        DebugLine(
+            u"Problem przy rozpakowaniu bibliotek 64bit: archiwum tego rozmiaru nie dało się rozpakować, "
+            u"pomijam do jego zmiany");
+        return;
+      }
       std::string error = platform::RemoveDirectoryTree(folder);
       if (!error.empty()) DebugLine(u"Problem przy aktualizacji bibliotek: " + Utf8ToU(error));
     }
@@ -41,14 +58,19 @@ void Prepare64bitLibIn(const UString& folder, const UString& archive) {
     }
     platform::ZipExtractResult extracted = platform::ExtractZip(archive, folder);
     // Every refused entry is reported. Any failure, a refusal included, keeps the marker copy
-    // away, so the next start unpacks again.
+    // away and remembers the failure instead.
     for (const std::string& refusal : extracted.refused)
       DebugLine(u"Problem przy rozpakowaniu bibliotek 64bit: " + Utf8ToU(refusal));
     error = extracted.error;
     bool reported = !extracted.refused.empty() && error == extracted.refused.front();
-    if (error.empty()) error = platform::CopyFileNoOverwrite(archive, marker);
-    if (!error.empty() && !reported)
-      DebugLine(u"Problem przy rozpakowaniu bibliotek 64bit: " + Utf8ToU(error));
+    if (error.empty()) {
+      // An entry of the marker's name is replaced by the marker copy.
+      error = platform::RemoveDirectoryTree(marker);
+      if (error.empty()) error = platform::CopyFileNoOverwrite(archive, marker);
+    }
+    if (error.empty()) return;
+    if (!reported) DebugLine(u"Problem przy rozpakowaniu bibliotek 64bit: " + Utf8ToU(error));
+    (void)platform::WriteSmallFile(failed, std::to_string(size));
   } catch (...) {
     // Only allocation failures can get here; the worker goes on without the folder.
   }

@@ -15,7 +15,9 @@ namespace vx {
 void Prepare64bitLib();
 
 // The same for a given folder and archive (Prepare64bitLib passes the executable's "64bit"
-// folder and "LIB64BIT.ZIP").
-void Prepare64bitLibIn(const UString& folder, const UString& archive);
+// folder and "LIB64BIT.ZIP"); the archive's file name is matched in any letter case. An
+// archive that fails to unpack (also one beyond the size and entry bounds) is remembered by its
+// size in the folder and not unpacked again until it changes.
+void Prepare64bitLibIn(const UString& folder, const UString& archiveName);
 
 }  // namespace vx

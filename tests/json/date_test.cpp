@@ -73,7 +73,9 @@ TEST_P(DateRecognition, RefusedTextsStayStrings) {
         u"2022-11-21T09:07:34z", u"2022-11-21T09:07:34+0200", u"2022-11-21T25:00:00", u"2022-02-30",
         u"2022-13-01", u"2022-11-21T09:07:34.123+02:00", u"x2022-11-21", u"2022-11-21 2022-11-21",
         u"12345"}) {
-    auto v = Parse(UString(u"\"") + UString(text) + u"\"");
+    UString quoted(u"\"");
+    quoted.append(text).append(u"\"");
+    auto v = Parse(quoted);
     EXPECT_EQ(v->GetDataType(), dtString) << UToUtf8(text);
   }
   // The recogniser accepts an impossible date as valid text that holds no date.

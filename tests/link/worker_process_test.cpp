@@ -122,6 +122,43 @@ TEST(WorkerProcess, TwoJobsInARowStartTwoWorkers) {
   }
 }
 
+// When its host goes the worker ends without a word, also to a peer it was switched to, and
+// without forgetting that peer on the way out.
+TEST(WorkerProcess, EndsWithItsHostWithoutSendingAnything) {
+  InTempDir cwd;
+  CloseRequested = false;
+  test::DebugLogCapture log;
+  Tvx64BWorkerCom host;
+  host.SetStatus(kStatusWaitForClient);
+  host.Start64BWorker();
+  ASSERT_EQ(host.ClientStatus(), u"READY");
+  platform::Process* process = host.WorkerProcess();
+  ASSERT_NE(process, nullptr);
+
+  Tvx64BWorkerCom other;
+  std::vector<UString> received;
+  other.SetReciveProc([&](const UString& text) { received.push_back(text); });
+  other.SetClientHWND(host.ClientHWND());
+  ASSERT_TRUE(other.SendClientReconnect());  // the worker now answers `other`
+
+  ASSERT_TRUE(platform::DestroyWindow(host.MainHWND()));
+  const auto start = std::chrono::steady_clock::now();
+  while (process->Running() && std::chrono::steady_clock::now() - start < 5s) platform::WaitMessageTimeout(5);
+  EXPECT_FALSE(process->Running());
+  EXPECT_EQ(process->ExitCode(), 0);
+  EXPECT_TRUE(received.empty()) << (received.empty() ? "" : UToUtf8(received.front()));
+  EXPECT_FALSE(CloseRequested);
+  std::size_t workerLines = 0;
+  for (const std::string& line : log.Lines(false)) {
+    if (line.rfind(test::BinPath("vx64BWorker"), 0) != 0) continue;
+    ++workerLines;
+    EXPECT_EQ(line.find("Ustawiam klienta: 0"), std::string::npos) << line;
+    EXPECT_EQ(line.find("Wysyłam do Klienta " + std::to_string(other.MainHWND())), std::string::npos) << line;
+  }
+  EXPECT_GT(workerLines, 0u);
+  CloseRequested = false;
+}
+
 TEST(WorkerProcess, EndsSoonAfterItsHostIsKilled) {
   InTempDir cwd;
   // Orphaned workers become our children, so their end can be observed exactly.
@@ -148,7 +185,14 @@ TEST(WorkerProcess, EndsSoonAfterItsHostIsKilled) {
   prctl(PR_SET_CHILD_SUBREAPER, 0);
 }
 
-TEST(WorkerProcess, AWorkerThatDiesOrStaysSilentEndsTheWait) {
+std::size_t CountLines(const test::DebugLogCapture& log, const std::string& text) {
+  std::size_t n = 0;
+  for (const std::string& line : log.Lines())
+    if (line.find(text) != std::string::npos) ++n;
+  return n;
+}
+
+TEST(WorkerProcess, AWorkerThatDiesOrCannotStartEndsTheWait) {
   InTempDir cwd;
   Tvx64BWorkerCom host;
   // A program of the worker's name in the current directory is found first.
@@ -158,15 +202,6 @@ TEST(WorkerProcess, AWorkerThatDiesOrStaysSilentEndsTheWait) {
   EXPECT_TRUE(host.ClientStarted());
   EXPECT_FALSE(host.WaitForClient());
   EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
-
-  WriteScript(cwd.dir() / "vx64BWorker", "exec sleep 30");
-  host.SetClientWaitTimeout(300);
-  start = std::chrono::steady_clock::now();
-  host.Start64BWorker();
-  EXPECT_FALSE(host.WaitForClient());
-  EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
-  kill(host.WorkerProcess()->pid(), SIGKILL);
 
   // A worker that cannot be started: no wait at all.
   test::WriteFile(cwd.dir() / "vx64BWorker", std::string("\x7f"
@@ -178,6 +213,52 @@ TEST(WorkerProcess, AWorkerThatDiesOrStaysSilentEndsTheWait) {
   EXPECT_FALSE(host.ClientStarted());
   EXPECT_FALSE(host.WaitForClient());
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+}
+
+// A worker that never announces itself costs one bound per job, not one per wait, and is ended
+// and reaped: SIGTERM first, SIGKILL when it ignores that.
+TEST(WorkerProcess, ASilentWorkerIsWaitedForOnceAndEnded) {
+  InTempDir cwd;
+  constexpr auto kBound = 3000ms;
+  for (const auto& [body, code] :
+       {std::pair{"exec sleep 30", 128 + SIGTERM}, std::pair{"trap '' TERM; exec sleep 30", 128 + SIGKILL}}) {
+    WriteScript(cwd.dir() / "vx64BWorker", body);
+    test::DebugLogCapture log;
+    Tvx64BWorkerCom host;
+    host.SetClientWaitTimeout(static_cast<int>(kBound.count()));
+    const auto start = std::chrono::steady_clock::now();
+    TStringList none;
+    EXPECT_FALSE(host.RunJob(u"CMD_GET_STATUS", none)) << body;
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, kBound) << body;
+    // A second bound would reach 2 * kBound; ending the worker adds at most the 1 s grace.
+    EXPECT_LT(took, 2 * kBound - 500ms) << body;
+    ASSERT_NE(host.WorkerProcess(), nullptr);
+    EXPECT_FALSE(host.WorkerProcess()->Running()) << body;
+    EXPECT_EQ(host.WorkerProcess()->ExitCode(), code) << body;
+    EXPECT_EQ(CountLines(log, "nie zgłosił się w wyznaczonym czasie"), 1u) << body;
+  }
+}
+
+// A worker that announces itself and then hangs in a request is ended after the request bound,
+// which ends the host's blocked send.
+TEST(WorkerProcess, AWorkerThatHangsInARequestIsEnded) {
+  InTempDir cwd;
+  const std::string marker = (cwd.dir() / "stalled").string();
+  WriteScript(cwd.dir() / "vx64BWorker",
+              "exec " + test::BinPath("vx_test_peer") + " stall " + marker + " \"$1\"");
+  test::DebugLogCapture log;
+  Tvx64BWorkerCom host;
+  host.SetRequestTimeout(1000);
+  const auto start = std::chrono::steady_clock::now();
+  TStringList none;
+  EXPECT_FALSE(host.RunJob(u"CMD_RUN_XML_VALIDATION", none));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+  EXPECT_TRUE(std::filesystem::exists(marker));  // the request did arrive
+  ASSERT_NE(host.WorkerProcess(), nullptr);
+  EXPECT_FALSE(host.WorkerProcess()->Running());
+  EXPECT_EQ(host.WorkerProcess()->ExitCode(), 128 + SIGTERM);
+  EXPECT_EQ(CountLines(log, "nie odpowiedział w wyznaczonym czasie"), 1u);
 }
 
 TEST(WorkerProcess, HostCommandStatus) {

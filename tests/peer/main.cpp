@@ -4,6 +4,8 @@
 //   vx_test_peer answer TEXT LOG HWND  a worker whose validation answer is TEXT with CMD_TO_LOG=LOG
 //   vx_test_peer stall FILE HWND       a worker that writes its process id to FILE when a validation
 //                                      request arrives and then never answers
+//   vx_test_peer dialog HWND           a worker whose validation request asks a yes/no question
+//                                      and answers with TAK or NIE
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "common/dialogs.h"
 #include "link/worker_com.h"
 
 namespace {
@@ -18,13 +21,7 @@ namespace {
 // Serves like the worker's loop: until the host's window goes or the host says close.
 int ServeAsWorker(const char* host, vx::TJobBranch job) {
   vx::RegisterJobBranch(std::move(job));
-  const vx::HWND hostWindow = std::atoll(host);
-  vx::Tvx64BWorkerCom com;
-  com.SetClientHWND(hostWindow);
-  com.SendClientReconnect();
-  while (!vx::CloseRequested && vx::wWindowExists(hostWindow)) {
-    if (!vx::Tvx64BWorkerCom::PeekAndProcessMsg()) vx::platform::WaitMessageTimeout(10);
-  }
+  vx::Tvx64BWorkerCom::ServeHost(std::atoll(host));
   return 0;
 }
 
@@ -76,6 +73,20 @@ int main(int argc, char** argv) {
                                    },
                                    {},
                                    {}});
+  }
+  if (argc == 3 && std::strcmp(argv[1], "dialog") == 0) {
+    return ServeAsWorker(argv[2],
+                         {u"CMD_RUN_XML_VALIDATION",
+                          u"",
+                          [](vx::Tvx64BWorkerCom& com, const vx::TStringList&, vx::TStringList& answer) {
+                            const bool yes = vx::AskYesNo(u"Kontynuować?");
+                            answer.SetValue(u"CMD_GET_XML_VALIDATION_RESULT", yes ? u"TAK" : u"NIE");
+                            com.SetStatus(vx::kStatusReady);
+                            com.SendCommand(u"CMD_GET_XML_VALIDATION_RESULT", &answer);
+                            return true;
+                          },
+                          {},
+                          {}});
   }
   if (argc == 3 && std::strcmp(argv[1], "respond") == 0) {
     vx::Tvx64BWorkerCom com;

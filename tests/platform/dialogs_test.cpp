@@ -1,10 +1,17 @@
 #include "platform/dialogs.h"
 
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "platform/locale_settings.h"
+#include "platform/window.h"
 #include "support/temp_dir.h"
 
 namespace vx::platform {
@@ -78,6 +85,98 @@ TEST(LocaleFormat, CLocaleValues) {
     setenv("LC_ALL", keep.c_str(), 1);
   else
     unsetenv("LC_ALL");
+}
+
+}  // namespace
+}  // namespace vx::platform
+
+namespace vx::platform {
+namespace {
+
+// A modal dialog keeps the thread's window messages flowing: a message sent to the thread's
+// window from elsewhere while the dialog waits is handled before the dialog ends.
+class ModalDialogTest : public testing::Test {
+ protected:
+  static std::intptr_t Proc(HWND, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) {
+    if (message == WM_USER) handledDuringDialog = inDialog && wParam == 7;
+    return 42;
+  }
+  void SetUp() override {
+    (void)RegisterClass(u"ModalDialogTest", &Proc);
+    window = CreateWindow(u"ModalDialogTest");
+    ASSERT_NE(window, 0);
+    handledDuringDialog = false;
+  }
+  void TearDown() override {
+    DestroyWindow(window);
+    SetDialogs(std::move(previous));
+    unsetenv("VX64_DIALOGS");
+  }
+  void Use(const char* service) {
+    setenv("VX64_DIALOGS", service, 1);
+    previous = SetDialogs(nullptr);
+  }
+  // Sends the message from another thread, then lets the dialog end with `release`.
+  std::thread SendThenRelease(std::function<void()> release) {
+    return std::thread([this, release] {
+      answered = SendMessage(window, WM_USER, 7, 0);
+      release();
+    });
+  }
+  bool AskWhileSending(std::function<void()> release) {
+    std::thread sender = SendThenRelease(std::move(release));
+    inDialog = true;
+    const bool yes = Dialogs().Question(u"Pytanie", u"Czy?", u"&Tak", u"&Nie");
+    inDialog = false;
+    // Whatever was not handled during the dialog is handled now, so the sender ends.
+    for (int i = 0; i < 100 && answered == 0; ++i) WaitMessageTimeout(10);
+    sender.join();
+    return yes;
+  }
+
+  HWND window = 0;
+  std::unique_ptr<UserDialogs> previous;
+  std::atomic<std::intptr_t> answered{0};
+  static inline std::atomic<bool> inDialog{false};
+  static inline std::atomic<bool> handledDuringDialog{false};
+};
+
+TEST_F(ModalDialogTest, ADialogProgramsWaitServesMessages) {
+  test::TempDir dir;
+  // A stand-in for zenity that says Yes once it is released (No after 20 s).
+  test::WriteFile(dir / "zenity", "#!/bin/sh\ni=0\nwhile [ ! -e '" + (dir / "go").string() +
+                                      "' ] && [ $i -lt 1000 ]; do sleep 0.02; i=$((i+1)); done\n"
+                                      "[ -e '" +
+                                      (dir / "go").string() + "' ]\n");
+  std::filesystem::permissions(dir / "zenity", std::filesystem::perms::owner_all);
+  const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin";
+  setenv("PATH", (dir.path().string() + ":" + path).c_str(), 1);
+  Use("zenity");
+  const bool yes = AskWhileSending([&] { test::WriteFile(dir / "go", ""); });
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_TRUE(yes);
+  EXPECT_TRUE(handledDuringDialog);
+  EXPECT_EQ(answered, 42);
+}
+
+TEST_F(ModalDialogTest, ATerminalPromptServesMessages) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const int savedIn = dup(STDIN_FILENO);
+  dup2(fds[0], STDIN_FILENO);
+  close(fds[0]);
+  Use("tty");
+  testing::internal::CaptureStderr();
+  const bool yes = AskWhileSending([&] {
+    (void)!write(fds[1], "1\n", 2);
+    close(fds[1]);
+  });
+  (void)testing::internal::GetCapturedStderr();
+  dup2(savedIn, STDIN_FILENO);
+  close(savedIn);
+  EXPECT_TRUE(yes);
+  EXPECT_TRUE(handledDuringDialog);
+  EXPECT_EQ(answered, 42);
 }
 
 }  // namespace

@@ -80,8 +80,9 @@ TEST(FindProgram, CurrentDirectoryComesBeforeExecutableDirectory) {
 TEST(ShellExecute, SplitsParametersLikeAWindowsCommandLine) {
   test::TempDir dir;
   WriteScript(dir / "args", "out=$1; shift; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > \"$out\"\n");
-  auto p =
-      ShellExecute(U(dir / "args"), u"\"" + U(dir / "out.txt") + u"\" a  \"b c\" \"d\"\"e\" \"\" f\tg ł");
+  std::u16string params = u"\"";
+  params.append(U(dir / "out.txt")).append(u"\" a  \"b c\" \"d\"\"e\" \"\" f\tg ł");
+  auto p = ShellExecute(U(dir / "args"), params);
   ASSERT_TRUE(p);
   EXPECT_EQ(p->Wait(), 0);
   EXPECT_EQ(test::ReadFile(dir / "out.txt"), "[a]\n[b c]\n[d\"e]\n[]\n[f]\n[g]\n[ł]\n");

@@ -172,7 +172,7 @@ void HttpServer::Stop() {
 }
 
 void HttpServer::On(std::string aPath, HttpHandler aHandler) {
-  if (aPath.empty()) aPath = "/";
+  if (aPath.empty()) aPath.push_back('/');  // not `= "/"`: GCC 12 reports a false -Wrestrict at -O3
   std::lock_guard lock(FImpl->mutex);
   FImpl->handlers.emplace_back(std::move(aPath), std::move(aHandler));
 }

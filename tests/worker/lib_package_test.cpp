@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -51,6 +52,7 @@ class DebugCapture {
   DebugCapture() { setenv("VX64_DEBUG_LOG", (dir_ / "debug.log").c_str(), 1); }
   ~DebugCapture() { unsetenv("VX64_DEBUG_LOG"); }
   [[nodiscard]] std::string Text() const { return test::ReadFile(dir_ / "debug.log"); }
+  void Clear() { test::WriteFile(dir_ / "debug.log", ""); }  // the channel may keep the file open
 
  private:
   test::TempDir dir_;
@@ -179,6 +181,122 @@ TEST(LibPackageDefault, UsesTheArchiveInTheCurrentDirectory) {
   fs::current_path(saved);
   EXPECT_EQ(debug.Text(), "Uwaga! - brak pliku lib64bit.zip !!!\n");
   EXPECT_EQ(platform::TlsLibraryPath(), platform::ExecutableDir() + u"/64bit");
+}
+
+}  // namespace
+}  // namespace vx
+
+namespace vx {
+namespace {
+
+// A stored entry whose headers claim `claimed` unpacked bytes while it holds only a few.
+void MakeLyingZip(const fs::path& path, std::uint32_t claimed) {
+  MakeZip(path, {{"a.so", "tiny"}});
+  std::string bytes = test::ReadFile(path);
+  auto patch = [&](std::size_t at) {
+    for (int i = 0; i < 4; ++i)
+      bytes[at + static_cast<std::size_t>(i)] = static_cast<char>((claimed >> (8 * i)) & 0xFF);
+  };
+  const std::size_t central = bytes.find("PK\x01\x02");
+  ASSERT_NE(central, std::string::npos);
+  patch(22);            // local header: uncompressed size
+  patch(central + 24);  // central directory: uncompressed size
+  test::WriteFile(path, bytes);
+}
+
+TEST_F(LibPackage, AnArchiveBeyondTheBoundsIsRefusedBeforeAnythingIsWritten) {
+  MakeLyingZip(Archive(), 0x50000000);  // 1.25 GiB claimed
+  Prepare();
+  const std::vector<fs::path> onlyTheFailure{Folder() / "LIB64BIT.ZIP.failed"};
+  EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(Folder()), {}), onlyTheFailure);
+  EXPECT_NE(
+      debug_.Text().find("Problem przy rozpakowaniu bibliotek 64bit: archive refused: unpacked size over"),
+      std::string::npos)
+      << debug_.Text();
+
+  // Too many entries.
+  fs::remove_all(Folder());
+  debug_.Clear();
+  {
+    int err = 0;
+    zip_t* za = zip_open(Archive().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    ASSERT_NE(za, nullptr);
+    for (int i = 0; i <= 10000; ++i) ASSERT_GE(zip_dir_add(za, std::to_string(i).c_str(), 0), 0);
+    ASSERT_EQ(zip_close(za), 0);
+  }
+  Prepare();
+  EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(Folder()), {}), onlyTheFailure);
+  EXPECT_NE(debug_.Text().find("archive refused: 10001 entries"), std::string::npos) << debug_.Text();
+
+  // Data beyond what the headers claim stops at the bound too.
+  test::TempDir out;
+  MakeZip(Archive(), {{"a.so", std::string(3000, 'a')}, {"b.so", std::string(3000, 'b')}});
+  platform::ZipExtractResult r = platform::ExtractZip(U(Archive()), U(out.path()), {5000, 10});
+  EXPECT_NE(r.error.find("unpacked size over"), std::string::npos) << r.error;
+}
+
+TEST_F(LibPackage, AFailedArchiveIsNotUnpackedAgainUntilItChanges) {
+  MakeLyingZip(Archive(), 0x50000000);
+  Prepare();
+  ASSERT_FALSE(fs::exists(Folder() / "LIB64BIT.ZIP"));
+  test::WriteFile(Folder() / "left.so", "x");
+  debug_.Clear();
+  Prepare();
+  EXPECT_TRUE(fs::exists(Folder() / "left.so"));  // not deleted and unpacked again
+  EXPECT_NE(debug_.Text().find("pomijam do jego zmiany"), std::string::npos) << debug_.Text();
+
+  MakeZip(Archive(), {{"a.so", "fixed"}});
+  Prepare();
+  EXPECT_FALSE(fs::exists(Folder() / "left.so"));
+  EXPECT_EQ(test::ReadFile(Folder() / "a.so"), "fixed");
+  EXPECT_EQ(test::ReadFile(Folder() / "LIB64BIT.ZIP"), test::ReadFile(Archive()));
+}
+
+TEST_F(LibPackage, AnEntryNamedLikeTheArchiveDoesNotBreakTheMarker) {
+  MakeZip(Archive(), {{"LIB64BIT.ZIP", "not the archive"}, {"a.so", "a"}});
+  Prepare();
+  EXPECT_EQ(test::ReadFile(Folder() / "LIB64BIT.ZIP"), test::ReadFile(Archive()));
+  EXPECT_EQ(debug_.Text(), "");
+  test::WriteFile(Folder() / "a.so", "kept");
+  Prepare();  // current: left alone
+  EXPECT_EQ(test::ReadFile(Folder() / "a.so"), "kept");
+}
+
+TEST_F(LibPackage, TheArchiveNameMatchesInAnyLetterCase) {
+  MakeZip(work_ / "Lib64Bit.zip", {{"a.so", "a"}});
+  Prepare();
+  EXPECT_EQ(test::ReadFile(Folder() / "a.so"), "a");
+  EXPECT_EQ(test::ReadFile(Folder() / "LIB64BIT.ZIP"), test::ReadFile(work_ / "Lib64Bit.zip"));
+  EXPECT_EQ(debug_.Text(), "");
+}
+
+// System error texts come in the locale's code set; the debug lines carry them as UTF-8.
+TEST(ZipExtract, SystemErrorTextsAreDecodedFromTheLocale) {
+  test::TempDir locales;
+  const std::string name = "pl_PL.ISO-8859-2";
+  const std::string build =
+      "localedef -i pl_PL -f ISO-8859-2 '" + (locales / name).string() + "' >/dev/null 2>&1";
+  if (std::system(build.c_str()) != 0) GTEST_SKIP() << "localedef cannot build " << name;
+  test::TempDir work;
+  fs::create_directories(work / "64bit");
+  MakeZip(work / "a.zip", {{std::string(300, 'n') + ".so", "x"}});  // a name the file system refuses
+
+  const char* oldLocpath = std::getenv("LOCPATH");
+  const std::string savedLocpath = oldLocpath != nullptr ? oldLocpath : "";
+  setenv("LOCPATH", locales.path().c_str(), 1);
+  const std::string saved = std::setlocale(LC_ALL, nullptr);
+  ASSERT_NE(std::setlocale(LC_ALL, name.c_str()), nullptr);
+  platform::ZipExtractResult r = platform::ExtractZip(U(work / "a.zip"), U(work / "64bit"));
+  std::setlocale(LC_ALL, saved.c_str());
+  if (oldLocpath != nullptr)
+    setenv("LOCPATH", savedLocpath.c_str(), 1);
+  else
+    unsetenv("LOCPATH");
+
+  ASSERT_FALSE(r.error.empty());
+  // The text is the translated one, in UTF-8 (valid as such, with its Polish letters).
+  EXPECT_NE(r.error.find("Za długa nazwa pliku"), std::string::npos) << r.error;
+  EXPECT_EQ(UToUtf8(Utf8ToU(r.error)), r.error);
 }
 
 }  // namespace

@@ -1,21 +1,22 @@
 #include "platform/dialogs.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iostream>
 #include <mutex>
 #include <string>
 
+#include "platform/process.h"
 #include "platform/text_codec.h"
+#include "platform/window.h"
 
 extern char** environ;
 
@@ -59,9 +60,10 @@ std::optional<std::string> FindInPath(const std::string& program) {
   std::string_view dirs = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
   while (true) {
     size_t colon = dirs.find(':');
-    std::string dir(dirs.substr(0, colon));
-    if (dir.empty()) dir = ".";
-    std::string candidate = dir + "/" + program;
+    // An empty entry is the current directory.
+    std::string_view dir = colon == 0 || dirs.empty() ? std::string_view(".") : dirs.substr(0, colon);
+    std::string candidate;
+    candidate.append(dir).append("/").append(program);
     struct stat st {};
     if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
       return candidate;
@@ -70,12 +72,53 @@ std::optional<std::string> FindInPath(const std::string& program) {
   }
 }
 
+std::function<bool()>& Lifeline() {
+  static std::function<bool()> alive;
+  return alive;
+}
+
+// How long one step of a dialog's wait may take before messages and the lifeline are looked at.
+constexpr int kModalStepMs = 10;
+
+// One step of a modal wait: dispatches the thread's queued messages (a quit message is kept
+// for the caller), then waits up to one step for `fd` to become readable while messages sent
+// to the thread's windows are handled. True when `fd` is readable or hung up (never for -1,
+// which only waits one step). When the lifeline fails, `dialog` (the dialog's program, if any)
+// is ended and so is the process.
+bool ModalStep(int fd, std::optional<MSG>& quit, Process* dialog) {
+  MSG msg;
+  while (!quit && PeekMessage(msg)) {
+    if (msg.message == WM_QUIT) {
+      quit = msg;
+      break;
+    }
+    TranslateMessage(msg);
+    DispatchMessage(msg);
+  }
+  if (Lifeline() && !Lifeline()()) {
+    if (dialog != nullptr) (void)dialog->End(std::chrono::milliseconds(1000));
+    TerminateCurrentProcess(0);
+  }
+  pollfd p{fd, POLLIN, 0};
+  if (::poll(&p, 1, 0) > 0) return true;
+  // With a quit message kept aside the queue is empty, so this wait is not cut short.
+  WaitMessageTimeout(kModalStepMs);
+  p.revents = 0;
+  return ::poll(&p, 1, 0) > 0;
+}
+
+// Puts a quit message seen during a dialog back for the thread's own loop.
+void RepostQuit(const std::optional<MSG>& quit) {
+  if (quit) PostQuitMessage(static_cast<int>(quit->wParam));
+}
+
 struct ToolResult {
   int exitCode = -1;  // -1 when the program could not be run
   std::string output;
 };
 
-// Runs a dialog program and collects its standard output.
+// Runs a dialog program and collects its standard output, keeping the thread's messages
+// flowing until it has ended.
 ToolResult RunTool(const std::string& program, const std::vector<std::string>& args) {
   ToolResult result;
   std::optional<std::string> path = FindInPath(program);
@@ -107,18 +150,27 @@ ToolResult RunTool(const std::string& program, const std::vector<std::string>& a
     close(fds[0]);
     return result;
   }
+  Process dialog(pid);
+  std::optional<MSG> quit;
   char buffer[4096];
-  for (;;) {
+  bool open = true;
+  while (open) {
+    if (!ModalStep(fds[0], quit, &dialog)) continue;
     ssize_t n = read(fds[0], buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    result.output.append(buffer, static_cast<size_t>(n));
+    if (n <= 0) {
+      open = false;
+    } else {
+      result.output.append(buffer, static_cast<size_t>(n));
+    }
   }
   close(fds[0]);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  // The output is closed; the program is about to end (or has closed it early and goes on).
+  while (dialog.Running()) (void)ModalStep(-1, quit, &dialog);
+  RepostQuit(quit);
+  std::optional<int> code = dialog.ExitCode();
+  if (!code) code = dialog.Wait();
+  result.exitCode = *code >= 0 && *code < 128 ? *code : -1;
   while (!result.output.empty() && (result.output.back() == '\n' || result.output.back() == '\r'))
     result.output.pop_back();
   return result;
@@ -288,12 +340,27 @@ class TerminalDialogs final : public UserDialogs {
         return false;
     return true;
   }
+  // Reads one line from standard input byte by byte (nothing is read ahead), keeping the
+  // thread's messages flowing while the user types.
   static std::optional<std::string> ReadLine() {
     std::string line;
-    if (!std::getline(std::cin, line)) {
-      std::cin.clear();
-      return std::nullopt;
+    std::optional<MSG> quit;
+    for (;;) {
+      if (!ModalStep(STDIN_FILENO, quit, nullptr)) continue;
+      char c = 0;
+      ssize_t n = read(STDIN_FILENO, &c, 1);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        if (line.empty()) {
+          RepostQuit(quit);
+          return std::nullopt;
+        }
+        break;
+      }
+      if (c == '\n') break;
+      line.push_back(c);
     }
+    RepostQuit(quit);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
   }
@@ -431,6 +498,10 @@ UserDialogs& Dialogs() {
   std::lock_guard guard(slot.lock);
   if (!slot.current) slot.current = ChooseDialogs();
   return *slot.current;
+}
+
+void SetDialogLifeline(std::function<bool()> alive) {
+  Lifeline() = std::move(alive);
 }
 
 // Passing nullptr makes the next Dialogs() call choose from the environment again.

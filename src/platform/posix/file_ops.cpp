@@ -2,8 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <vector>
 
 #include "platform/text_codec.h"
 
@@ -21,6 +24,17 @@ struct TlsPath {
   std::mutex lock;
   std::u16string path;
 };
+
+// Error texts of the system come in the locale's code set; callers get UTF-8.
+std::string Message(const std::error_code& ec) {
+  return LocaleToUtf8(ec.message());
+}
+
+bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
 
 TlsPath& TlsPathSlot() {
   static TlsPath slot;
@@ -48,14 +62,14 @@ std::int64_t FileSizeOf(const std::u16string& path) {
 std::string RemoveDirectoryTree(const std::u16string& path) {
   std::error_code ec;
   fs::remove_all(ToPath(path), ec);
-  return ec ? ec.message() : std::string();
+  return ec ? Message(ec) : std::string();
 }
 
 std::string CreateDirectories(const std::u16string& path) {
   std::error_code ec;
   fs::path p = ToPath(path);
   fs::create_directories(p, ec);
-  if (ec) return ec.message();
+  if (ec) return Message(ec);
   if (!fs::is_directory(p, ec)) return "Not a directory: " + p.string();
   return {};
 }
@@ -63,7 +77,46 @@ std::string CreateDirectories(const std::u16string& path) {
 std::string CopyFileNoOverwrite(const std::u16string& from, const std::u16string& to) {
   std::error_code ec;
   fs::copy_file(ToPath(from), ToPath(to), fs::copy_options::none, ec);
-  return ec ? ec.message() : std::string();
+  return ec ? Message(ec) : std::string();
+}
+
+std::optional<std::u16string> FindFileIgnoringCase(const std::u16string& path) {
+  if (FileExists(path)) return path;
+  const fs::path p = ToPath(path);
+  const std::string name = p.filename().string();
+  const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
+  std::error_code ec;
+  std::vector<std::string> matches;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string entry = it->path().filename().string();
+    if (SameIgnoringAsciiCase(entry, name)) matches.push_back(std::move(entry));
+  }
+  std::sort(matches.begin(), matches.end());
+  for (const std::string& m : matches) {
+    std::u16string found = Utf8ToUtf16((p.has_parent_path() ? (dir / m) : fs::path(m)).string());
+    if (FileExists(found)) return found;
+  }
+  return std::nullopt;
+}
+
+std::string WriteSmallFile(const std::u16string& path, std::string_view content) {
+  std::error_code ec;
+  fs::remove_all(ToPath(path), ec);
+  std::ofstream out(ToPath(path), std::ios::binary | std::ios::trunc);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+  out.close();
+  return out ? std::string() : "cannot write " + Utf16ToUtf8(path);
+}
+
+std::optional<std::string> ReadSmallFile(const std::u16string& path, std::size_t maxBytes) {
+  const std::int64_t size = FileSizeOf(path);
+  if (size < 0 || static_cast<std::uint64_t>(size) > maxBytes) return std::nullopt;
+  std::ifstream in(ToPath(path), std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string text(static_cast<std::size_t>(size), '\0');
+  in.read(text.data(), size);
+  if (in.gcount() != size) return std::nullopt;
+  return text;
 }
 
 void SetTlsLibraryPath(const std::u16string& path) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -49,16 +50,40 @@ struct ZipFileClose {
   void operator()(zip_file_t* f) const { zip_fclose(f); }
 };
 
+// The system's texts (also inside the library's) come in the locale's code set.
 std::string ErrnoText(int err) {
-  return std::strerror(err);
+  return LocaleToUtf8(std::strerror(err));
+}
+
+std::string ZipText(const char* text) {
+  return LocaleToUtf8(text != nullptr ? text : "");
 }
 
 std::string ZipOpenError(int code) {
   zip_error_t e;
   zip_error_init_with_code(&e, code);
-  std::string text = zip_error_strerror(&e);
+  std::string text = ZipText(zip_error_strerror(&e));
   zip_error_fini(&e);
   return text;
+}
+
+// Refuses an archive whose entry count or declared unpacked size is beyond the limits.
+std::string CheckDeclaredSize(zip_t* za, zip_int64_t count, const ZipLimits& limits) {
+  if (count < 0) return ZipText(zip_strerror(za));
+  if (static_cast<std::uint64_t>(count) > limits.maxEntries)
+    return "archive refused: " + std::to_string(count) + " entries, more than " +
+           std::to_string(limits.maxEntries);
+  std::uint64_t total = 0;
+  for (zip_int64_t i = 0; i < count; ++i) {
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) != 0 || (st.valid & ZIP_STAT_SIZE) == 0)
+      continue;
+    total += std::min<std::uint64_t>(st.size, limits.maxTotalBytes + 1);
+    if (total > limits.maxTotalBytes)
+      return "archive refused: unpacked size over " + std::to_string(limits.maxTotalBytes) + " bytes";
+  }
+  return {};
 }
 
 // The path of an entry split into its parts; nullopt with `why` set when the entry could land
@@ -104,17 +129,20 @@ std::optional<UniqueFd> OpenSubFolder(const UniqueFd& dir, const std::string& na
   return fd;
 }
 
+// Writes one entry; `budget` is what the archive may still unpack and is used up as data is written.
 std::string WriteEntry(zip_t* za, zip_uint64_t index, const UniqueFd& dir, const std::string& base,
-                       mode_t mode) {
+                       mode_t mode, std::uint64_t& budget) {
   std::unique_ptr<zip_file_t, ZipFileClose> in(zip_fopen_index(za, index, 0));
-  if (!in) return zip_strerror(za);
+  if (!in) return ZipText(zip_strerror(za));
   UniqueFd out(openat(dir.get(), base.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
   if (!out.valid()) return ErrnoText(errno);
   std::vector<char> buffer(64 * 1024);
   for (;;) {
     zip_int64_t n = zip_fread(in.get(), buffer.data(), buffer.size());
-    if (n < 0) return zip_file_strerror(in.get());
+    if (n < 0) return ZipText(zip_file_strerror(in.get()));
     if (n == 0) break;
+    if (static_cast<std::uint64_t>(n) > budget) return "archive refused: unpacked size over the bound";
+    budget -= static_cast<std::uint64_t>(n);
     const char* p = buffer.data();
     size_t left = static_cast<size_t>(n);
     while (left > 0) {
@@ -132,7 +160,7 @@ std::string WriteEntry(zip_t* za, zip_uint64_t index, const UniqueFd& dir, const
 
 }  // namespace
 
-ZipExtractResult ExtractZip(const std::u16string& archive, const std::u16string& folder) {
+ZipExtractResult ExtractZip(const std::u16string& archive, const std::u16string& folder, ZipLimits limits) {
   ZipExtractResult result;
   int code = 0;
   std::unique_ptr<zip_t, ZipDiscard> za(zip_open(Utf16ToUtf8(archive).c_str(), ZIP_RDONLY, &code));
@@ -147,11 +175,14 @@ ZipExtractResult ExtractZip(const std::u16string& archive, const std::u16string&
   }
 
   zip_int64_t count = zip_get_num_entries(za.get(), 0);
+  result.error = CheckDeclaredSize(za.get(), count, limits);
+  if (!result.error.empty()) return result;
+  std::uint64_t budget = limits.maxTotalBytes;
   for (zip_int64_t i = 0; i < count; ++i) {
     auto index = static_cast<zip_uint64_t>(i);
     const char* rawName = zip_get_name(za.get(), index, ZIP_FL_ENC_GUESS);
     if (rawName == nullptr) {
-      result.error = zip_strerror(za.get());
+      result.error = ZipText(zip_strerror(za.get()));
       return result;
     }
     std::string name = rawName;
@@ -193,7 +224,7 @@ ZipExtractResult ExtractZip(const std::u16string& archive, const std::u16string&
     }
     if (isDirectory) continue;
     mode_t mode = (unixMode & 0111) != 0 ? 0755 : 0644;
-    std::string writeError = WriteEntry(za.get(), index, *current, parts->back(), mode);
+    std::string writeError = WriteEntry(za.get(), index, *current, parts->back(), mode, budget);
     if (!writeError.empty()) {
       result.error = name + ": " + writeError;
       return result;
