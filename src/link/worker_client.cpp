@@ -71,10 +71,13 @@ void Tvx64BWorkerCom::EndWorkerProcess() {
 }
 
 void Tvx64BWorkerCom::Close64BWorker() {
-  if (platform::IsWindow(ClientHWND())) {
+  const platform::HWND worker = ClientHWND();
+  if (platform::IsWindow(worker)) {
     TStringList empty;
     SendCommand(u"CMD_CLOSE_CLIENT", &empty);
   }
+  // The worker ends now: its kept connection has no further use.
+  if (worker != 0) platform::ForgetWindow(worker);
   SetClientHWND(0);
   FClientStatus = kStatusUnknown;
   FClientStarted = false;
