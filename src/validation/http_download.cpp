@@ -140,6 +140,30 @@ std::optional<std::string> ToUtf8(std::string_view aBody, const std::string& aCh
 
 }  // namespace
 
+namespace {
+
+// A positive number from an environment variable, or nullopt.
+std::optional<long long> PositiveNumber(const char* aVariable, long long aMax) {
+  const std::optional<std::string> value = platform::EnvironmentVariable(aVariable);
+  if (!value) return std::nullopt;
+  char* end = nullptr;
+  errno = 0;
+  const long long n = std::strtoll(value->c_str(), &end, 10);
+  if (errno != 0 || end == value->c_str() || *end != '\0' || n <= 0 || n > aMax) return std::nullopt;
+  return n;
+}
+
+}  // namespace
+
+TDownloadLimits DownloadLimits() {
+  TDownloadLimits limits;
+  if (auto bytes = PositiveNumber(kDownloadMaxBytesVariable, 1ll << 40))
+    limits.maxBytes = static_cast<std::uint64_t>(*bytes);
+  if (auto ms = PositiveNumber(kDownloadTimeoutVariable, 24ll * 3600 * 1000))
+    limits.total = std::chrono::milliseconds(*ms);
+  return limits;
+}
+
 THttpTimeouts HttpTimeouts() {
   THttpTimeouts timeouts;
   const std::optional<std::string> value = platform::EnvironmentVariable(kHttpTimeoutVariable);

@@ -1,6 +1,7 @@
 #pragma once
 // Downloads of namespace pages and of candidate schema files over HTTP(S), through libcurl.
 #include <chrono>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -19,6 +20,18 @@ struct THttpTimeouts {
   std::chrono::seconds read{10};
 };
 [[nodiscard]] THttpTimeouts HttpTimeouts();
+
+// Bounds of every download (and of every schema file read from disk): at most maxBytes of body
+// (64 MiB) and at most `total` for the whole transfer (60 s). The environment variables
+// VX64_DOWNLOAD_MAX_BYTES (bytes) and VX64_DOWNLOAD_TIMEOUT_MS (milliseconds), positive numbers,
+// replace them.
+inline constexpr char kDownloadMaxBytesVariable[] = "VX64_DOWNLOAD_MAX_BYTES";
+inline constexpr char kDownloadTimeoutVariable[] = "VX64_DOWNLOAD_TIMEOUT_MS";
+struct TDownloadLimits {
+  std::uint64_t maxBytes = 64ull * 1024 * 1024;
+  std::chrono::milliseconds total{60000};
+};
+[[nodiscard]] TDownloadLimits DownloadLimits();
 
 // A page fetch that failed: no connection, a time-out, a TLS or certificate failure, an
 // address that is not http(s), or an HTTP status outside 2xx (status() is 0 when no answer came).

@@ -22,7 +22,7 @@ void Load(CSimpleIniA& ini) {
   ini.SetUnicode(true);
   const UString path = SchemaMapPath();
   if (!platform::FileExists(path)) return;
-  const std::string text = platform::ReadWholeFile(path);
+  const std::string text = platform::ReadWholeFile(path, 16 * 1024 * 1024);
   if (ini.LoadData(text) < 0) throw std::runtime_error("xsd_map.ini: nieprawidłowy format");
 }
 

@@ -158,8 +158,9 @@ TSchemaSet::TSchemaSet() {
 
 TSchemaSet::~TSchemaSet() = default;
 
-void TSchemaSet::add(const UString& aNamespace, const UString& aLocation) {
+void TSchemaSet::add(const UString& aNamespace, const UString& aLocation, bool aTrusted) {
   const std::string location = CompilerLocation(aLocation);
+  FSources.Admit(location, aTrusted);
   std::string reason;
   const std::string* bytes = FSources.Get(location, reason);
   if (bytes == nullptr) {

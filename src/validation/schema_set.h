@@ -35,8 +35,9 @@ class TSchemaSet {
   TSchemaSet(const TSchemaSet&) = delete;
   TSchemaSet& operator=(const TSchemaSet&) = delete;
 
-  // Registers the schema at aLocation under aNamespace; raises ESchemaError.
-  void add(const UString& aNamespace, const UString& aLocation);
+  // Registers the schema at aLocation under aNamespace; raises ESchemaError. A local file only
+  // when aTrusted (the location did not come from the web).
+  void add(const UString& aNamespace, const UString& aLocation, bool aTrusted = true);
   [[nodiscard]] bool Empty() const { return FNamespaces.empty(); }
   // The compiled set (an empty set declares nothing, so every element is undeclared), compiled
   // again after every change; raises ESchemaError.
