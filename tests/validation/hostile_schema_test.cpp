@@ -5,6 +5,11 @@
 
 #include <libxml/xmlIO.h>
 
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <mutex>
 
 #include "validation/engine.h"
@@ -38,6 +43,28 @@ void InstallRecorder() {
   });
   OpenedUris().clear();
 }
+
+// Counts the opens of files in one folder (inotify), whoever opens them.
+class OpenWatch {
+ public:
+  explicit OpenWatch(const std::string& folder) : FFd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    EXPECT_GE(::inotify_add_watch(FFd, folder.c_str(), IN_OPEN), 0);
+  }
+  ~OpenWatch() { ::close(FFd); }
+  int Opens() const {
+    int count = 0;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = ::read(FFd, buffer, sizeof buffer)) > 0;) {
+      for (char* p = buffer; p < buffer + n;
+           p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len)
+        ++count;
+    }
+    return count;
+  }
+
+ private:
+  int FFd;
+};
 
 constexpr char kSecret[] = "SEKRET-7f3a9c";
 
@@ -119,6 +146,54 @@ TEST_F(HostileSchemaTest, InternalEntitiesOfASchemaStillWork) {
               "<xsd:element name=\"a\" type=\"xsd:int\"/></xsd:schema>");
   EXPECT_EQ(Validate("<a xmlns=\"" + ns + "\">12</a>"), u"");
   EXPECT_NE(Validate("<a xmlns=\"" + ns + "\">x</a>"), u"");
+}
+
+TEST_F(HostileSchemaTest, ARemoteSchemaCannotNameALocalFile) {
+  const std::string localDir = (dir.path() / "local").string();
+  std::filesystem::create_directories(localDir);
+  test::WriteFile(localDir + "/s.xsd", Schema("urn:s", "<xsd:element name=\"s\"/>"));
+  const std::string import = "<xsd:import namespace=\"urn:s\" ";
+  const std::vector<std::string> remote = {
+      Publish("r1.xsd", Schema("urn:x", import + "schemaLocation=\"file://" + localDir + "/s.xsd\"/>")),
+      Publish("r2.xsd", Schema("urn:x", import + "schemaLocation=\"" + localDir + "/s.xsd\"/>")),
+      Publish("r3.xsd",
+              Schema("urn:x", import + "xml:base=\"file://" + localDir + "/\" schemaLocation=\"s.xsd\"/>")),
+      Publish("r4.xsd", Schema("urn:x", "<xsd:include schemaLocation=\"file:///dev/zero\"/>")),
+      Publish("r5.xsd", Schema("urn:x", "<xsd:include schemaLocation=\"file:///dev/stdin\"/>")),
+  };
+  OpenWatch watch(localDir);
+  for (const std::string& location : remote) Add("urn:x", location);
+  EXPECT_EQ(watch.Opens(), 0);
+  // r2's plain path is read as a path on the schema's own server, as the compiler resolves it.
+  EXPECT_EQ(server.RequestCount(localDir + "/s.xsd"), 1);
+
+  // A page's link that is no web address is left out without a dialog.
+  Publish("ns/p/index.html", "<html><a href=\"file://" + localDir + "/s.xsd?&https:\">x</a></html>");
+  dialogs->answers.clear();
+  Add("", server.Url("/ns/p/"));
+  EXPECT_EQ(log.Count("Walidacja XML: Pominięto położenie \"file://" + localDir), 1);
+  EXPECT_EQ(log.Count("Walidacja XML: Dodanie"), 0);
+}
+
+TEST_F(HostileSchemaTest, LocalSchemasReadOnlyRegularFilesWithinTheBound) {
+  const auto local = dir.path() / "local";
+  std::filesystem::create_directories(local);
+  test::WriteFile(local / "part.xsd", Schema("urn:l", "<xsd:element name=\"p\"/>"));
+  test::WriteFile(local / "main.xsd", Schema("urn:l", "<xsd:include schemaLocation=\"part.xsd\"/>"));
+  test::WriteFile(local / "zero.xsd", Schema("urn:z", "<xsd:include schemaLocation=\"file:///dev/zero\"/>"));
+  test::WriteFile(local / "big.xsd", Schema("urn:b", "<xsd:element name=\"b\"/>"));
+  ASSERT_EQ(::mkfifo((local / "fifo.xsd").c_str(), 0600), 0);
+  test::WriteFile(local / "pipe.xsd", Schema("urn:f", "<xsd:include schemaLocation=\"fifo.xsd\"/>"));
+  Add("urn:l", (local / "main.xsd").string());  // a local schema may include a local file
+  Add("urn:z", (local / "zero.xsd").string());  // a device: refused at once
+  Add("urn:f", (local / "pipe.xsd").string());  // a pipe nobody writes to: refused, no wait
+  {
+    test::ScopedEnv bound("VX64_DOWNLOAD_MAX_BYTES", "100");
+    Add("urn:b", (local / "big.xsd").string());  // larger than 100 bytes
+  }
+  std::vector<std::string> registered;
+  for (const auto& r : run.registered) registered.push_back(UToUtf8(r));
+  EXPECT_THAT(registered, ElementsAre((local / "main.xsd").string()));
 }
 
 }  // namespace
