@@ -71,6 +71,22 @@ void WSetHttp(TCurlEasy& aHandle, const std::string& aURL);
 [[nodiscard]] std::string FetchDocument(const std::string& aURL, bool aFollowRedirects,
                                         std::string* aContentType = nullptr);
 
+// One download of a location serving both the schema probe and the page's links, so that a
+// validation fetches each location once: the probe's client settings, but for https first with
+// the certificate verified against the system store and, only when that fails, again without.
+struct TLocationAnswer {
+  bool ok = false;        // an answer came
+  long status = 0;        // its HTTP status
+  bool verified = false;  // https with a verified certificate
+  std::string body;       // as UTF-8 (by the charset of its Content-Type)
+  std::string error;      // why the answer does not serve as a page; empty when it does
+};
+[[nodiscard]] TLocationAnswer FetchLocation(const std::string& aURL);
+
+// A body as UTF-8 by the charset parameter of a Content-Type value (unchanged when absent,
+// UTF-8 or unknown). Bytes the charset cannot decode become U+FFFD.
+[[nodiscard]] std::string BodyAsUtf8(std::string aBody, std::string_view aContentType);
+
 // A body turned into text by the charset parameter of a Content-Type value (UTF-8 when absent
 // or unknown). Bytes the charset cannot decode become U+FFFD; ASCII stays intact.
 [[nodiscard]] UString DecodeHttpBody(std::string_view aBody, std::string_view aContentType);

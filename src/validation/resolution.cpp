@@ -104,9 +104,9 @@ void Resolve(TValidationRun& run, const UString& aNamespace, const UString& aLoc
   Log(u"Walidacja XML: Analiza : \"" + aNamespace + u"\", \"" + aLocation + u"\"");
   if (ContainsNoCase(aLocation, kW3CHost)) return;
 
-  if (!IsXSD(aLocation)) {
+  if (!IsXSD(aLocation, run.pages)) {
     std::vector<UString> links;
-    if (GetLinks(aLocation, links)) {
+    if (GetLinks(aLocation, links, run.pages)) {
       for (const UString& link : links) Resolve(run, aNamespace, link, true);  // pages come from the web
     }
     return;
