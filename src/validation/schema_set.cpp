@@ -209,12 +209,51 @@ void TSchemaSet::add(const UString& aNamespace, const UString& aLocation, bool a
   FCompiled.reset();
 }
 
+std::vector<std::size_t> TSchemaSet::ImportOrder() const {
+  std::vector<std::vector<std::size_t>> needs(FNamespaces.size());
+  for (std::size_t i = 0; i < FNamespaces.size(); ++i) {
+    for (const UString& location : FNamespaces[i].locations) {
+      for (const std::string& ns : FSources.ImportedNamespaces(CompilerLocation(location))) {
+        const UString key = Utf8ToU(ns);
+        for (std::size_t j = 0; j < FNamespaces.size(); ++j)
+          if (j != i && FNamespaces[j].key == key) needs[i].push_back(j);
+      }
+    }
+  }
+  std::vector<std::size_t> order;
+  std::vector<char> state(FNamespaces.size(), 0);  // 0 new, 1 being visited, 2 placed
+  // Depth first, without recursion: a namespace is placed after every namespace it imports.
+  for (std::size_t start = 0; start < FNamespaces.size(); ++start) {
+    if (state[start] != 0) continue;
+    std::vector<std::pair<std::size_t, std::size_t>> stack{{start, 0}};
+    state[start] = 1;
+    while (!stack.empty()) {
+      auto& [node, next] = stack.back();
+      if (next < needs[node].size()) {
+        const std::size_t dep = needs[node][next++];
+        if (state[dep] == 0) {
+          state[dep] = 1;
+          stack.emplace_back(dep, 0);
+        }
+        continue;
+      }
+      state[node] = 2;
+      order.push_back(node);
+      stack.pop_back();
+    }
+  }
+  return order;
+}
+
 _xmlSchema* TSchemaSet::Compiled() {
   if (FCompiled) return FCompiled.get();
   std::string top = "<xs:schema xmlns:xs=\"";
   top += kXsdNamespace;
   top += "\">";
-  for (std::size_t i = 0; i < FNamespaces.size(); ++i) {
+  // libxml2 keeps the first document it meets for a namespace and skips later imports of it. A
+  // namespace is therefore imported (with all its locations) before the namespaces whose
+  // documents import it by one location; only a cycle of imports can still leave one out.
+  for (const std::size_t i : ImportOrder()) {
     const Namespace& ns = FNamespaces[i];
     const std::string name = kGeneratedPrefix + std::to_string(i);
     FSources.SetGenerated(name, IncludeSchema(ns.key, ns.locations));

@@ -53,6 +53,9 @@ class TSchemaSet {
     void operator()(_xmlSchema* s) const;
   };
 
+  // The namespaces in the order the top schema imports them.
+  [[nodiscard]] std::vector<std::size_t> ImportOrder() const;
+
   std::vector<Namespace> FNamespaces;
   TSchemaSources FSources;
   std::unique_ptr<_xmlSchema, SchemaFree> FCompiled;

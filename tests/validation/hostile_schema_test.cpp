@@ -196,5 +196,28 @@ TEST_F(HostileSchemaTest, LocalSchemasReadOnlyRegularFilesWithinTheBound) {
   EXPECT_THAT(registered, ElementsAre((local / "main.xsd").string()));
 }
 
+// Namespace A's schema imports B from b1.xsd; B's page lists b1.xsd and b2.xsd. Whatever the order
+// of the document's declarations, b2.xsd is in the compiled set once it is logged as added.
+TEST_F(HostileSchemaTest, EverySchemaLoggedAsAddedIsCompiledWhateverTheOrder) {
+  const std::string a = server.Url("/ns/a/");
+  const std::string b = server.Url("/ns/b/");
+  Publish("ns/a/index.html", "<html><a href=\"./a.xsd\">a</a></html>");
+  Publish("ns/a/a.xsd", Schema(a, "<xsd:import namespace=\"" + b + "\" schemaLocation=\"" + b +
+                                      "b1.xsd\"/><xsd:element name=\"root\"><xsd:complexType><xsd:sequence>"
+                                      "<xsd:any namespace=\"##other\" processContents=\"strict\"/>"
+                                      "</xsd:sequence></xsd:complexType></xsd:element>"));
+  Publish("ns/b/index.html", "<html><a href=\"./b1.xsd\">1</a><a href=\"./b2.xsd\">2</a></html>");
+  Publish("ns/b/b1.xsd", Schema(b, "<xsd:element name=\"one\"/>"));
+  Publish("ns/b/b2.xsd", Schema(b, "<xsd:element name=\"two\"/>"));
+  for (const std::string& declarations :
+       {"xmlns:a=\"" + a + "\" xmlns:b=\"" + b + "\"", "xmlns:b=\"" + b + "\" xmlns:a=\"" + a + "\""}) {
+    log.lines.clear();
+    EXPECT_EQ(Validate("<a:root " + declarations + "><b:two/></a:root>"), u"") << declarations;
+    EXPECT_TRUE(
+        log.Has("Walidacja XML: Dodanie przestrzeni nazw: \"" + b + "\" plik XSD: \"" + b + "b2.xsd\"."));
+    EXPECT_NE(Validate("<a:root " + declarations + "><b:three/></a:root>"), u"") << declarations;
+  }
+}
+
 }  // namespace
 }  // namespace vx
