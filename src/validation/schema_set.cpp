@@ -27,7 +27,7 @@ struct ParserCtxtFree {
 
 // The first problem a schema compilation reports.
 struct CompileErrors {
-  bool skipIsError = false;  // an import skipped or not found counts as an error
+  bool missingIsError = false;  // an import whose schema is not found counts as an error
   int code = 0;
   std::string message;
 
@@ -35,9 +35,9 @@ struct CompileErrors {
     auto* self = static_cast<CompileErrors*>(data);
     if (error == nullptr || self->code != 0) return;
     const bool isError = error->level >= XML_ERR_ERROR;
-    const bool isSkip =
-        error->code == XML_SCHEMAP_WARN_SKIP_SCHEMA || error->code == XML_SCHEMAP_WARN_UNLOCATED_SCHEMA;
-    if (!isError && !(isSkip && self->skipIsError)) return;
+    // A second import of a namespace is skipped with a warning: legal, and not an error.
+    const bool isMissing = error->code == XML_SCHEMAP_WARN_UNLOCATED_SCHEMA;
+    if (!isError && !(isMissing && self->missingIsError)) return;
     self->code = error->code == 0 ? -1 : error->code;
     self->message = error->message != nullptr ? error->message : "schema error";
     while (!self->message.empty() && (self->message.back() == '\n' || self->message.back() == ' ')) {
@@ -192,7 +192,7 @@ void TSchemaSet::add(const UString& aNamespace, const UString& aLocation, bool a
   std::vector<UString> locations = ns != FNamespaces.end() ? ns->locations : std::vector<UString>{};
   locations.push_back(aLocation);
   CompileErrors errors;
-  errors.skipIsError = true;
+  errors.missingIsError = true;
   auto compiled = Compile(IncludeSchema(aNamespace, locations), errors, FSources);
   if (!compiled) {
     if (IsRedefinition(errors.code)) {

@@ -219,5 +219,25 @@ TEST_F(HostileSchemaTest, EverySchemaLoggedAsAddedIsCompiledWhateverTheOrder) {
   }
 }
 
+// One namespace imported from two locations is legal: the second import is skipped (warning
+// 3083), not an error. An import whose schema cannot be found (3084) still is one.
+TEST_F(HostileSchemaTest, ASkippedSecondImportIsNotARegistrationError) {
+  const std::string b1 = Publish("imp/b1.xsd", Schema("urn:b", "<xsd:element name=\"one\"/>"));
+  const std::string b2 = Publish("imp/b2.xsd", Schema("urn:b", "<xsd:element name=\"two\"/>"));
+  const std::string imports = "<xsd:import namespace=\"urn:b\" schemaLocation=\"" + b1 +
+                              "\"/><xsd:import namespace=\"urn:b\" schemaLocation=\"" + b2 + "\"/>";
+  const std::string twice = Publish("imp/a.xsd", Schema("urn:a", imports + "<xsd:element name=\"a\"/>"));
+  const std::string missing = Publish(
+      "imp/m.xsd", Schema("urn:m", "<xsd:import namespace=\"urn:b\" schemaLocation=\"" +
+                                       server.Url("/imp/none.xsd") + "\"/><xsd:element name=\"m\"/>"));
+  dialogs->answers = {"no"};
+  Add("urn:a", twice);
+  Add("urn:m", missing);
+  std::vector<std::string> registered;
+  for (const auto& r : run.registered) registered.push_back(UToUtf8(r));
+  EXPECT_THAT(registered, ElementsAre(twice));
+  EXPECT_THAT(dialogs->shown, ElementsAre(HasSubstr(missing)));
+}
+
 }  // namespace
 }  // namespace vx
