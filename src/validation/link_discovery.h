@@ -22,6 +22,8 @@ class TPageCache {
   };
   // The entry of aURL, downloading it the first time.
   const TEntry& Get(const UString& aURL);
+  // Forgets aURL, so that the next Get downloads it again.
+  void Forget(const UString& aURL) { FEntries.erase(aURL); }
 
  private:
   std::unordered_map<UString, TEntry> FEntries;

@@ -40,7 +40,7 @@ class ChainLink {
 // local file.
 void Resolve(TValidationRun& run, const UString& aNamespace, const UString& aLocation, bool aFromWeb);
 
-// Follows `next`, found for `location` through the map or the user, unless that closes a loop.
+// Follows `next`, found for `location` in the map, unless that closes a loop.
 void Follow(TValidationRun& run, const UString& aNamespace, const UString& location, const UString& next) {
   if (next == location || std::find(run.chain.begin(), run.chain.end(), next) != run.chain.end()) {
     Log(u"Walidacja XML: Pominięto położenie \"" + next + u"\" - prowadzi z powrotem do \"" + location +
@@ -75,8 +75,13 @@ void AfterFailure(TValidationRun& run, const UString& aNamespace, const UString&
   question.replace(question.find(u"%s"), 2, aLocation);
   if (!QYN(question)) return;
   UString typed = aLocation;
-  if (Input(u"Podaj położenie dla pliku schematu XSD", u"URL: ", typed))
-    Follow(run, aNamespace, aLocation, typed);
+  if (!Input(u"Podaj położenie dla pliku schematu XSD", u"URL: ", typed)) return;
+  // The user's answer is always tried, also when it repeats the failed location (the server may
+  // answer now): what this run remembers of it is forgotten first.
+  ChainLink link(run, aLocation);
+  run.schemas.Forget(typed);
+  run.pages.Forget(typed);
+  wAdd(run, aNamespace, typed);
 }
 
 }  // namespace

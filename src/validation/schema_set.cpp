@@ -209,6 +209,10 @@ void TSchemaSet::add(const UString& aNamespace, const UString& aLocation, bool a
   FCompiled.reset();
 }
 
+void TSchemaSet::Forget(const UString& aLocation) {
+  FSources.Forget(CompilerLocation(aLocation));
+}
+
 std::vector<std::size_t> TSchemaSet::ImportOrder() const {
   std::vector<std::vector<std::size_t>> needs(FNamespaces.size());
   for (std::size_t i = 0; i < FNamespaces.size(); ++i) {

@@ -38,6 +38,8 @@ class TSchemaSet {
   // Registers the schema at aLocation under aNamespace; raises ESchemaError. A local file only
   // when aTrusted (the location did not come from the web).
   void add(const UString& aNamespace, const UString& aLocation, bool aTrusted = true);
+  // Forgets what this run read or failed to read at aLocation, so that the next add tries again.
+  void Forget(const UString& aLocation);
   [[nodiscard]] bool Empty() const { return FNamespaces.empty(); }
   // The compiled set (an empty set declares nothing, so every element is undeclared), compiled
   // again after every change; raises ESchemaError.

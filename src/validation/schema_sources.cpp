@@ -231,6 +231,12 @@ std::vector<std::string> TSchemaSources::ImportedNamespaces(const std::string& l
   return namespaces;
 }
 
+void TSchemaSources::Forget(const std::string& location) {
+  const std::string key = Key(location);
+  FDocuments.erase(key);
+  FFailures.erase(key);
+}
+
 void TSchemaSources::SetGenerated(const std::string& name, std::string text) {
   FGenerated[name] = std::move(text);
 }

@@ -25,6 +25,8 @@ class TSchemaSources {
   // The bytes of an admitted location, or of a generated name; null when it cannot or may not be
   // read, with the reason in `reason`.
   const std::string* Get(const std::string& location, std::string& reason);
+  // Forgets the document or the failure of `location` (it stays admitted).
+  void Forget(const std::string& location);
   // Makes a generated document available under `name`.
   void SetGenerated(const std::string& name, std::string text);
   // The namespaces that the documents read from `location`, and every document they lead to,
