@@ -218,11 +218,7 @@ THttpTimeouts HttpTimeouts() {
 }
 
 UString DecodeHttpBody(std::string_view aBody, std::string_view aContentType) {
-  const std::string charset = CharsetOf(aContentType);
-  if (!charset.empty() && charset != "utf-8" && charset != "utf8") {
-    if (std::optional<std::string> utf8 = ToUtf8(aBody, charset)) return Utf8ToU(*utf8);
-  }
-  return Utf8ToU(aBody);
+  return Utf8ToU(BodyAsUtf8(std::string(aBody), aContentType));
 }
 
 void WSetHttp(TCurlEasy& aHandle, const std::string& aURL) {
@@ -259,7 +255,7 @@ bool IsWebAddress(std::string_view aURL) {
   return StartsWithNoCase(aURL, "http://") || StartsWithNoCase(aURL, "https://");
 }
 
-std::string FetchDocument(const std::string& aURL, bool aFollowRedirects, std::string* aContentType) {
+std::string FetchDocument(const std::string& aURL, bool aFollowRedirects) {
   if (!IsWebAddress(aURL)) throw EHttpError("not a web address: " + aURL, 0);
   TCurlEasy handle;
   SetCommon(handle, aURL);
@@ -272,7 +268,6 @@ std::string FetchDocument(const std::string& aURL, bool aFollowRedirects, std::s
   if (answer.code != CURLE_OK) throw EHttpError(aURL + ": " + answer.error, answer.status);
   if (answer.status < 200 || answer.status > 299)
     throw EHttpError(aURL + ": HTTP status " + std::to_string(answer.status), answer.status);
-  if (aContentType != nullptr) *aContentType = std::move(answer.contentType);
   return std::move(answer.body);
 }
 
@@ -321,9 +316,9 @@ std::string BodyAsUtf8(std::string aBody, std::string_view aContentType) {
 }
 
 UString GetPageText(UStringView aURL) {
-  std::string contentType;
-  const std::string body = FetchDocument(UToUtf8(aURL), false, &contentType);
-  return DecodeHttpBody(body, contentType);
+  TLocationAnswer answer = FetchLocation(UToUtf8(aURL));
+  if (!answer.error.empty()) throw EHttpError(answer.error, answer.status);
+  return Utf8ToU(answer.body);
 }
 
 }  // namespace vx

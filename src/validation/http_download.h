@@ -55,10 +55,8 @@ void WSetHttp(TCurlEasy& aHandle, const std::string& aURL);
 // Never throws and logs nothing.
 [[nodiscard]] UString wGetFileText(UStringView aURL) noexcept;
 
-// The namespace page fetch: curl's default client settings (certificates verified against the
-// system store, no extra request headers, no redirects followed) plus the time-outs above and
-// the host override. Returns the decoded body; throws EHttpError on any failure, including a
-// status outside 2xx.
+// The namespace page fetch, through FetchLocation: the decoded body of a 2xx answer (https only
+// with a verified certificate, redirects not followed); throws EHttpError on any failure.
 [[nodiscard]] UString GetPageText(UStringView aURL);
 
 // True for an http:// or https:// address (any letter case).
@@ -66,10 +64,8 @@ void WSetHttp(TCurlEasy& aHandle, const std::string& aURL);
 
 // A GET with the settings every download shares (time-outs, http(s) only, the host override,
 // certificates verified against the system store), following up to 5 redirects when asked.
-// Returns the raw body (and the answer's Content-Type when asked for); throws EHttpError on any
-// failure, including a status outside 2xx.
-[[nodiscard]] std::string FetchDocument(const std::string& aURL, bool aFollowRedirects,
-                                        std::string* aContentType = nullptr);
+// Returns the raw body; throws EHttpError on any failure, including a status outside 2xx.
+[[nodiscard]] std::string FetchDocument(const std::string& aURL, bool aFollowRedirects);
 
 // One download of a location serving both the schema probe and the page's links, so that a
 // validation fetches each location once: the probe's client settings, but for https first with

@@ -115,7 +115,7 @@ std::string IniWithValue(std::string_view aText, std::string_view aSection, std:
                          std::string_view aValue) {
   const auto breaks = [](std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; };
   if (aKey.empty() || breaks(aKey) || breaks(aValue) || aKey.find('=') != std::string_view::npos ||
-      Trim(aKey) != aKey || IsComment(aKey) || SectionOf(aKey))
+      Trim(aKey) != aKey || aKey.front() == '[' || IsComment(aKey))
     throw std::invalid_argument("wpis nie do zapisania w pliku INI: " + std::string(aKey));
   const std::string entry =
       std::string(aKey) + "=" + std::string(Trim(aValue));  // blanks would not read back

@@ -29,7 +29,7 @@ void ToIni(const UString& aKey, const UString& aValue);
 // aText with aKey=aValue in aSection: the entry's line replaced, or a line added after the
 // section's last entry, or the section added at the end. Raises std::invalid_argument for a key
 // or value that would not read back unchanged (a line break, an equals sign in the key, blanks
-// around the key, a key that reads as a section or a comment); blanks around the value are
+// around the key, a key starting like a section or a comment); blanks around the value are
 // dropped.
 [[nodiscard]] std::string IniWithValue(std::string_view aText, std::string_view aSection,
                                        std::string_view aKey, std::string_view aValue);
