@@ -38,6 +38,7 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 struct TLine {
   std::size_t start = 0;  // offset of the line
   std::size_t end = 0;    // offset of its line end (or of the text's end)
+  std::size_t next = 0;   // offset after its line feed; 0 for a last line without one
   std::string_view text;
 };
 
@@ -50,7 +51,7 @@ std::vector<TLine> Lines(std::string_view aText) {
     if (nl == std::string_view::npos) nl = aText.size();
     std::size_t end = nl;
     if (end > pos && aText[end - 1] == '\r') --end;
-    lines.push_back({pos, end, aText.substr(pos, end - pos)});
+    lines.push_back({pos, end, nl < aText.size() ? nl + 1 : 0, aText.substr(pos, end - pos)});
     pos = nl + 1;
   }
   return lines;
@@ -139,9 +140,8 @@ std::string IniWithValue(std::string_view aText, std::string_view aSection, std:
     after = i;
   }
   const TLine& line = lines[after];
-  if (line.end >= aText.size()) return out + eol + entry + eol;  // the last line, without a line end
-  const std::size_t next = aText[line.end] == '\r' ? line.end + 2 : line.end + 1;
-  return out.insert(next, entry + eol);
+  if (line.next == 0) return out + eol + entry + eol;  // the last line, without a line feed
+  return out.insert(line.next, entry + eol);
 }
 
 UString SchemaMapPath() {

@@ -69,6 +69,10 @@ TEST(IniText, Reading) {
   EXPECT_EQ(IniValue(text, "MAP_XSD", "d"), std::nullopt);  // only the first section of a name
   EXPECT_EQ(IniValue(text, "x", "e"), "5");
   EXPECT_EQ(IniWithValue("[MAP_XSD]", "MAP_XSD", "k", " v "), "[MAP_XSD]\nk=v\n");
+  // A last line ending in a lone carriage return (found by fuzzing).
+  const std::string written = IniWithValue("[MAP_XSD]\nt =]\r", "MAP_XSD", "k", "v");
+  EXPECT_EQ(written, "[MAP_XSD]\nt =]\r\nk=v\n");
+  EXPECT_EQ(IniValue(written, "MAP_XSD", "k"), "v");
 }
 
 }  // namespace
