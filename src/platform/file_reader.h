@@ -35,10 +35,16 @@ class FileReader {
 };
 
 // Writes `content` to a temporary file beside `path` and renames it over `path`, so readers see
-// either the old or the new file, never a damaged one. Returns an error text, empty on success.
+// either the old or the new file, never a damaged one. The new file keeps the old one's
+// permission bits (0644 for a new file). Returns an error text, empty on success.
 [[nodiscard]] std::string ReplaceFileAtomically(const std::u16string& path, const std::string& content);
 
-// Reads a whole (small) file; raises EFileError.
-[[nodiscard]] std::string ReadWholeFile(const std::u16string& path);
+// Reads a whole (small) file; raises EFileError. Only a regular file of at most maxBytes is read:
+// a device, a pipe or a directory is refused without blocking, and so is a larger file.
+[[nodiscard]] std::string ReadWholeFile(const std::u16string& path, std::uint64_t maxBytes);
+
+// The file a path finally names when it is a symbolic link (followed to the end, relative links
+// taken from the link's folder); the path itself otherwise, also when it does not exist yet.
+[[nodiscard]] std::u16string LinkTarget(const std::u16string& path);
 
 }  // namespace vx::platform

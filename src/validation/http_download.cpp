@@ -4,9 +4,11 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
+#include <vector>
 
 #include "validation/net_override.h"
 
@@ -34,14 +36,44 @@ bool StartsWithNoCase(std::string_view aText, std::string_view aPrefix) {
   return true;
 }
 
-// Only web addresses are downloaded; a file path or a URN is not something to ask curl for
-// (curl would guess a scheme and look the "host" up).
+// The body of one answer, at most `max` bytes, gathered in blocks and joined once at the end, so
+// a body takes at most about twice its size (a buffer doubling as it grows leaves its earlier
+// copies resident in the heap and takes three times).
+struct TBody {
+  static constexpr std::size_t kBlock = 1 << 20;
+  std::vector<std::string> blocks;
+  std::uint64_t size = 0;
+  std::uint64_t max = 0;
+  bool overflow = false;
+
+  [[nodiscard]] std::string Join() {
+    if (blocks.size() == 1) return std::move(blocks.front());
+    std::string all;
+    all.reserve(static_cast<std::size_t>(size));
+    for (std::string& block : blocks) {
+      all += block;
+      std::string().swap(block);
+    }
+    return all;
+  }
+};
+
 size_t AppendBody(char* aData, size_t aSize, size_t aCount, void* aTarget) noexcept {
-  try {
-    static_cast<std::string*>(aTarget)->append(aData, aSize * aCount);
-    return aSize * aCount;
-  } catch (...) {
+  auto* body = static_cast<TBody*>(aTarget);
+  const std::size_t n = aSize * aCount;
+  if (body->size + n > body->max) {
+    body->overflow = true;
     return 0;  // makes curl stop the transfer with an error
+  }
+  try {
+    if (body->blocks.empty() || body->blocks.back().capacity() - body->blocks.back().size() < n) {
+      body->blocks.emplace_back().reserve(std::max(n, TBody::kBlock));
+    }
+    body->blocks.back().append(aData, n);
+    body->size += n;
+    return n;
+  } catch (...) {
+    return 0;
   }
 }
 
@@ -56,6 +88,9 @@ void SetCommon(TCurlEasy& aHandle, const std::string& aURL) {
   // A read time-out: fewer than 1 byte per second for the whole period ends the transfer.
   SetOpt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
   SetOpt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>(timeouts.read.count()));
+  const TDownloadLimits limits = DownloadLimits();
+  SetOpt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.total.count()));
+  SetOpt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
   ApplyHostOverride(aHandle);
 }
 
@@ -70,13 +105,18 @@ struct TAnswer {
 TAnswer Perform(TCurlEasy& aHandle) {
   TAnswer answer;
   CURL* h = aHandle.get();
+  TBody body;
+  body.max = DownloadLimits().maxBytes;
   SetOpt(h, CURLOPT_WRITEFUNCTION, &AppendBody);
-  SetOpt(h, CURLOPT_WRITEDATA, static_cast<void*>(&answer.body));
+  SetOpt(h, CURLOPT_WRITEDATA, static_cast<void*>(&body));
   char error[CURL_ERROR_SIZE] = {};
   SetOpt(h, CURLOPT_ERRORBUFFER, error);
   answer.code = curl_easy_perform(h);
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, static_cast<char*>(nullptr));
   answer.error = error[0] != '\0' ? error : curl_easy_strerror(answer.code);
+  if (body.overflow || answer.code == CURLE_FILESIZE_EXCEEDED)
+    answer.error = "answer larger than " + std::to_string(body.max) + " bytes";
+  if (!body.overflow) answer.body = body.Join();
   curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &answer.status);
   char* type = nullptr;
   if (curl_easy_getinfo(h, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type != nullptr)
@@ -140,6 +180,30 @@ std::optional<std::string> ToUtf8(std::string_view aBody, const std::string& aCh
 
 }  // namespace
 
+namespace {
+
+// A positive number from an environment variable, or nullopt.
+std::optional<long long> PositiveNumber(const char* aVariable, long long aMax) {
+  const std::optional<std::string> value = platform::EnvironmentVariable(aVariable);
+  if (!value) return std::nullopt;
+  char* end = nullptr;
+  errno = 0;
+  const long long n = std::strtoll(value->c_str(), &end, 10);
+  if (errno != 0 || end == value->c_str() || *end != '\0' || n <= 0 || n > aMax) return std::nullopt;
+  return n;
+}
+
+}  // namespace
+
+TDownloadLimits DownloadLimits() {
+  TDownloadLimits limits;
+  if (auto bytes = PositiveNumber(kDownloadMaxBytesVariable, 1ll << 40))
+    limits.maxBytes = static_cast<std::uint64_t>(*bytes);
+  if (auto ms = PositiveNumber(kDownloadTimeoutVariable, 24ll * 3600 * 1000))
+    limits.total = std::chrono::milliseconds(*ms);
+  return limits;
+}
+
 THttpTimeouts HttpTimeouts() {
   THttpTimeouts timeouts;
   const std::optional<std::string> value = platform::EnvironmentVariable(kHttpTimeoutVariable);
@@ -154,11 +218,7 @@ THttpTimeouts HttpTimeouts() {
 }
 
 UString DecodeHttpBody(std::string_view aBody, std::string_view aContentType) {
-  const std::string charset = CharsetOf(aContentType);
-  if (!charset.empty() && charset != "utf-8" && charset != "utf8") {
-    if (std::optional<std::string> utf8 = ToUtf8(aBody, charset)) return Utf8ToU(*utf8);
-  }
-  return Utf8ToU(aBody);
+  return Utf8ToU(BodyAsUtf8(std::string(aBody), aContentType));
 }
 
 void WSetHttp(TCurlEasy& aHandle, const std::string& aURL) {
@@ -195,7 +255,7 @@ bool IsWebAddress(std::string_view aURL) {
   return StartsWithNoCase(aURL, "http://") || StartsWithNoCase(aURL, "https://");
 }
 
-std::string FetchDocument(const std::string& aURL, bool aFollowRedirects, std::string* aContentType) {
+std::string FetchDocument(const std::string& aURL, bool aFollowRedirects) {
   if (!IsWebAddress(aURL)) throw EHttpError("not a web address: " + aURL, 0);
   TCurlEasy handle;
   SetCommon(handle, aURL);
@@ -208,14 +268,57 @@ std::string FetchDocument(const std::string& aURL, bool aFollowRedirects, std::s
   if (answer.code != CURLE_OK) throw EHttpError(aURL + ": " + answer.error, answer.status);
   if (answer.status < 200 || answer.status > 299)
     throw EHttpError(aURL + ": HTTP status " + std::to_string(answer.status), answer.status);
-  if (aContentType != nullptr) *aContentType = std::move(answer.contentType);
   return std::move(answer.body);
 }
 
+TLocationAnswer FetchLocation(const std::string& aURL) {
+  TLocationAnswer result;
+  if (!IsWebAddress(aURL)) {
+    result.error = "not a web address: " + aURL;
+    return result;
+  }
+  const bool tls = StartsWithNoCase(aURL, "https://");
+  TAnswer answer;
+  {
+    TCurlEasy handle;
+    WSetHttp(handle, aURL);
+    if (tls) {
+      SetOpt(handle.get(), CURLOPT_SSL_VERIFYPEER, 1L);
+      SetOpt(handle.get(), CURLOPT_SSL_VERIFYHOST, 2L);
+    }
+    answer = Perform(handle);
+  }
+  result.verified = tls && answer.code == CURLE_OK;
+  if (tls && answer.code == CURLE_PEER_FAILED_VERIFICATION) {
+    // The probe takes any certificate; only the page's links need a verified one.
+    TCurlEasy handle;
+    WSetHttp(handle, aURL);
+    answer = Perform(handle);
+  }
+  result.ok = answer.code == CURLE_OK;
+  result.status = answer.status;
+  result.error = result.ok ? (answer.status >= 200 && answer.status <= 299
+                                  ? std::string()
+                                  : aURL + ": HTTP status " + std::to_string(answer.status))
+                           : aURL + ": " + answer.error;
+  if (tls && result.ok && !result.verified && result.error.empty())
+    result.error = aURL + ": certificate not verified";
+  result.body = BodyAsUtf8(std::move(answer.body), answer.contentType);
+  return result;
+}
+
+std::string BodyAsUtf8(std::string aBody, std::string_view aContentType) {
+  const std::string charset = CharsetOf(aContentType);
+  if (!charset.empty() && charset != "utf-8" && charset != "utf8") {
+    if (std::optional<std::string> utf8 = ToUtf8(aBody, charset)) return std::move(*utf8);
+  }
+  return aBody;
+}
+
 UString GetPageText(UStringView aURL) {
-  std::string contentType;
-  const std::string body = FetchDocument(UToUtf8(aURL), false, &contentType);
-  return DecodeHttpBody(body, contentType);
+  TLocationAnswer answer = FetchLocation(UToUtf8(aURL));
+  if (!answer.error.empty()) throw EHttpError(answer.error, answer.status);
+  return Utf8ToU(answer.body);
 }
 
 }  // namespace vx

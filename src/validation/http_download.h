@@ -1,6 +1,7 @@
 #pragma once
 // Downloads of namespace pages and of candidate schema files over HTTP(S), through libcurl.
 #include <chrono>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -19,6 +20,18 @@ struct THttpTimeouts {
   std::chrono::seconds read{10};
 };
 [[nodiscard]] THttpTimeouts HttpTimeouts();
+
+// Bounds of every download (and of every schema file read from disk): at most maxBytes of body
+// (64 MiB) and at most `total` for the whole transfer (60 s). The environment variables
+// VX64_DOWNLOAD_MAX_BYTES (bytes) and VX64_DOWNLOAD_TIMEOUT_MS (milliseconds), positive numbers,
+// replace them.
+inline constexpr char kDownloadMaxBytesVariable[] = "VX64_DOWNLOAD_MAX_BYTES";
+inline constexpr char kDownloadTimeoutVariable[] = "VX64_DOWNLOAD_TIMEOUT_MS";
+struct TDownloadLimits {
+  std::uint64_t maxBytes = 64ull * 1024 * 1024;
+  std::chrono::milliseconds total{60000};
+};
+[[nodiscard]] TDownloadLimits DownloadLimits();
 
 // A page fetch that failed: no connection, a time-out, a TLS or certificate failure, an
 // address that is not http(s), or an HTTP status outside 2xx (status() is 0 when no answer came).
@@ -42,10 +55,8 @@ void WSetHttp(TCurlEasy& aHandle, const std::string& aURL);
 // Never throws and logs nothing.
 [[nodiscard]] UString wGetFileText(UStringView aURL) noexcept;
 
-// The namespace page fetch: curl's default client settings (certificates verified against the
-// system store, no extra request headers, no redirects followed) plus the time-outs above and
-// the host override. Returns the decoded body; throws EHttpError on any failure, including a
-// status outside 2xx.
+// The namespace page fetch, through FetchLocation: the decoded body of a 2xx answer (https only
+// with a verified certificate, redirects not followed); throws EHttpError on any failure.
 [[nodiscard]] UString GetPageText(UStringView aURL);
 
 // True for an http:// or https:// address (any letter case).
@@ -53,10 +64,24 @@ void WSetHttp(TCurlEasy& aHandle, const std::string& aURL);
 
 // A GET with the settings every download shares (time-outs, http(s) only, the host override,
 // certificates verified against the system store), following up to 5 redirects when asked.
-// Returns the raw body (and the answer's Content-Type when asked for); throws EHttpError on any
-// failure, including a status outside 2xx.
-[[nodiscard]] std::string FetchDocument(const std::string& aURL, bool aFollowRedirects,
-                                        std::string* aContentType = nullptr);
+// Returns the raw body; throws EHttpError on any failure, including a status outside 2xx.
+[[nodiscard]] std::string FetchDocument(const std::string& aURL, bool aFollowRedirects);
+
+// One download of a location serving both the schema probe and the page's links, so that a
+// validation fetches each location once: the probe's client settings, but for https first with
+// the certificate verified against the system store and, only when that fails, again without.
+struct TLocationAnswer {
+  bool ok = false;        // an answer came
+  long status = 0;        // its HTTP status
+  bool verified = false;  // https with a verified certificate
+  std::string body;       // as UTF-8 (by the charset of its Content-Type)
+  std::string error;      // why the answer does not serve as a page; empty when it does
+};
+[[nodiscard]] TLocationAnswer FetchLocation(const std::string& aURL);
+
+// A body as UTF-8 by the charset parameter of a Content-Type value (unchanged when absent,
+// UTF-8 or unknown). Bytes the charset cannot decode become U+FFFD.
+[[nodiscard]] std::string BodyAsUtf8(std::string aBody, std::string_view aContentType);
 
 // A body turned into text by the charset parameter of a Content-Type value (UTF-8 when absent
 // or unknown). Bytes the charset cannot decode become U+FFFD; ASCII stays intact.

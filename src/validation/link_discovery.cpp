@@ -4,7 +4,7 @@
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 
-#include <climits>
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
@@ -28,14 +28,8 @@ void RemoveAll(UString& aText, UStringView aPart) {
   for (std::size_t pos; (pos = aText.find(aPart)) != UString::npos;) aText.erase(pos, aPart.size());
 }
 
-struct TFreeDoc {
-  void operator()(xmlDoc* aDoc) const { xmlFreeDoc(aDoc); }
-};
 struct TFreeParser {
   void operator()(htmlParserCtxt* aCtxt) const { htmlFreeParserCtxt(aCtxt); }
-};
-struct TFreeXmlChar {
-  void operator()(xmlChar* aText) const { xmlFree(aText); }
 };
 
 // HTML parse errors go to a structured error handler installed for the thread (a validation in
@@ -56,54 +50,90 @@ class TQuietStructuredErrors {
   void* FContext;
 };
 
-bool IsAnchor(const xmlNode* aNode) {
-  return aNode->type == XML_ELEMENT_NODE && aNode->name != nullptr &&
-         xmlStrcasecmp(aNode->name, reinterpret_cast<const xmlChar*>("a")) == 0;
+// The SAX start-element handler: the href of every anchor, in document order.
+void OnStartElement(void* aCtxt, const xmlChar* aName, const xmlChar** aAttributes) {
+  auto* ctxt = static_cast<htmlParserCtxt*>(aCtxt);
+  auto* hrefs = static_cast<std::vector<UString>*>(ctxt->_private);
+  if (aName == nullptr || xmlStrcasecmp(aName, reinterpret_cast<const xmlChar*>("a")) != 0) return;
+  UString href;
+  for (const xmlChar** a = aAttributes; a != nullptr && a[0] != nullptr; a += 2) {
+    if (xmlStrcasecmp(a[0], reinterpret_cast<const xmlChar*>("href")) == 0) {
+      if (a[1] != nullptr) href = Utf8ToU(reinterpret_cast<const char*>(a[1]));
+      break;
+    }
+  }
+  hrefs->push_back(std::move(href));
 }
 
-// The next node in document order below aRoot, without recursion (pages can nest deeply).
-const xmlNode* NextNode(const xmlNode* aNode, const xmlNode* aRoot) {
-  if (aNode->children != nullptr && aNode->type == XML_ELEMENT_NODE) return aNode->children;
-  while (aNode != aRoot) {
-    if (aNode->next != nullptr) return aNode->next;
-    aNode = aNode->parent;
+bool ContainsNoCaseAscii(std::string_view aText, std::string_view aUpper) {
+  for (std::size_t i = 0; i + aUpper.size() <= aText.size(); ++i) {
+    std::size_t k = 0;
+    while (k < aUpper.size() && AsciiUpper(static_cast<char16_t>(static_cast<unsigned char>(aText[i + k]))) ==
+                                    static_cast<char16_t>(aUpper[k]))
+      ++k;
+    if (k == aUpper.size()) return true;
   }
-  return nullptr;
+  return false;
 }
 
 }  // namespace
 
 std::vector<UString> AnchorHrefs(std::string_view aHtmlUtf8) {
-  if (aHtmlUtf8.size() > INT_MAX) throw std::length_error("page too large");
-  // A parser context of our own with error reporting switched off; handlers are left as found.
   const TQuietStructuredErrors quiet;
-  std::unique_ptr<htmlParserCtxt, TFreeParser> ctxt(htmlNewParserCtxt());
+  htmlSAXHandler sax{};
+  sax.startElement = &OnStartElement;
+  std::unique_ptr<htmlParserCtxt, TFreeParser> ctxt(
+      htmlCreatePushParserCtxt(&sax, nullptr, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8));
   if (ctxt == nullptr) throw std::bad_alloc();
-  std::unique_ptr<xmlDoc, TFreeDoc> doc(
-      htmlCtxtReadMemory(ctxt.get(), aHtmlUtf8.data(), static_cast<int>(aHtmlUtf8.size()), nullptr, "UTF-8",
-                         HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET | HTML_PARSE_RECOVER));
   std::vector<UString> hrefs;
-  if (doc == nullptr) return hrefs;  // nothing parseable: a page without anchors
-  const xmlNode* root = xmlDocGetRootElement(doc.get());
-  for (const xmlNode* node = root; node != nullptr; node = NextNode(node, root)) {
-    if (!IsAnchor(node)) continue;
-    std::unique_ptr<xmlChar, TFreeXmlChar> href(xmlGetProp(node, reinterpret_cast<const xmlChar*>("href")));
-    hrefs.push_back(href ? Utf8ToU(reinterpret_cast<const char*>(href.get())) : UString());
+  ctxt->_private = &hrefs;
+  htmlCtxtUseOptions(ctxt.get(),
+                     HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET | HTML_PARSE_RECOVER);
+  constexpr std::size_t kChunk = 256 * 1024;
+  for (std::size_t pos = 0; pos < aHtmlUtf8.size(); pos += kChunk) {
+    const std::size_t n = std::min(kChunk, aHtmlUtf8.size() - pos);
+    htmlParseChunk(ctxt.get(), aHtmlUtf8.data() + pos, static_cast<int>(n), 0);
   }
+  htmlParseChunk(ctxt.get(), nullptr, 0, 1);
   return hrefs;
 }
 
+const TPageCache::TEntry& TPageCache::Get(const UString& aURL) {
+  if (auto it = FEntries.find(aURL); it != FEntries.end()) return it->second;
+  TEntry entry;
+  try {
+    const TLocationAnswer answer = FetchLocation(UToUtf8(aURL));
+    entry.marker = answer.ok && answer.status == 200 && ContainsNoCaseAscii(answer.body, "XSD:SCHEMA");
+    entry.page = answer.error.empty();
+    if (entry.page && !entry.marker) entry.hrefs = AnchorHrefs(answer.body);
+  } catch (const std::exception&) {
+    entry = TEntry{};  // nothing usable came
+  }
+  return FEntries.emplace(aURL, std::move(entry)).first->second;
+}
+
 bool IsXSD(UStringView aURL) {
-  const UString upper = AsciiUpperText(aURL);
-  if (Contains(upper, u".XSD")) return true;
-  if (!upper.empty() && upper.back() == u'/') return false;
-  return Contains(AsciiUpperText(wGetFileText(aURL)), u"XSD:SCHEMA");
+  TPageCache cache;
+  return IsXSD(aURL, cache);
 }
 
 bool GetLinks(UStringView aURL, std::vector<UString>& aList) {
+  TPageCache cache;
+  return GetLinks(aURL, aList, cache);
+}
+
+bool IsXSD(UStringView aURL, TPageCache& aCache) {
+  const UString upper = AsciiUpperText(aURL);
+  if (Contains(upper, u".XSD")) return true;
+  if (!upper.empty() && upper.back() == u'/') return false;
+  return aCache.Get(UString(aURL)).marker;
+}
+
+bool GetLinks(UStringView aURL, std::vector<UString>& aList, TPageCache& aCache) {
   try {
-    const std::vector<UString> hrefs = AnchorHrefs(UToUtf8(GetPageText(aURL)));
-    for (UString h : hrefs) {
+    const TPageCache::TEntry& entry = aCache.Get(UString(aURL));
+    if (!entry.page) throw std::runtime_error("page not fetched");
+    for (UString h : entry.hrefs) {
       // The links are read as a browser document written from text (not loaded from its address)
       // reports them: "./name" comes out as "about:./name", and that prefix is removed, so such a
       // link becomes the page address followed by the name. Other relative forms (a bare name,
@@ -113,7 +143,7 @@ bool GetLinks(UStringView aURL, std::vector<UString>& aList) {
       RemoveAll(h, u"about:./");
       const UString upper = AsciiUpperText(h);
       if (!Contains(upper, u"HTTP:") && !Contains(upper, u"HTTPS:")) h.insert(0, aURL);
-      if (IsXSD(h)) aList.push_back(std::move(h));
+      if (IsXSD(h, aCache)) aList.push_back(std::move(h));
     }
   } catch (const std::exception&) {
     aList.clear();

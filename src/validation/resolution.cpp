@@ -36,7 +36,11 @@ class ChainLink {
   TValidationRun& FRun;
 };
 
-// Follows `next`, found for `location` through the map or the user, unless that closes a loop.
+// aFromWeb: the location came from a page or a schema fetched over the web, so it may not name a
+// local file.
+void Resolve(TValidationRun& run, const UString& aNamespace, const UString& aLocation, bool aFromWeb);
+
+// Follows `next`, found for `location` in the map, unless that closes a loop.
 void Follow(TValidationRun& run, const UString& aNamespace, const UString& location, const UString& next) {
   if (next == location || std::find(run.chain.begin(), run.chain.end(), next) != run.chain.end()) {
     Log(u"Walidacja XML: Pominięto położenie \"" + next + u"\" - prowadzi z powrotem do \"" + location +
@@ -47,14 +51,14 @@ void Follow(TValidationRun& run, const UString& aNamespace, const UString& locat
   wAdd(run, aNamespace, next);
 }
 
-void AfterFailure(TValidationRun& run, const UString& aNamespace, const UString& aLocation,
+void AfterFailure(TValidationRun& run, const UString& aNamespace, const UString& aLocation, bool aFromWeb,
                   const UString& M) {
   const std::vector<UString> pieces = MessagePieces(M);
   const std::size_t n = pieces.size();
   if (n == 4 && pieces[2].find(u"Zduplikowana nazwa elementu") != UString::npos) return;
   if (M != run.lastMismatch && n > 3 && pieces[n - 2].find(u':') != UString::npos) {
     run.lastMismatch = M;
-    wAdd(run, pieces[n - 2], aLocation);
+    Resolve(run, pieces[n - 2], aLocation, aFromWeb);
     return;
   }
   if (DoXSDNotFound) {
@@ -71,8 +75,13 @@ void AfterFailure(TValidationRun& run, const UString& aNamespace, const UString&
   question.replace(question.find(u"%s"), 2, aLocation);
   if (!QYN(question)) return;
   UString typed = aLocation;
-  if (Input(u"Podaj położenie dla pliku schematu XSD", u"URL: ", typed))
-    Follow(run, aNamespace, aLocation, typed);
+  if (!Input(u"Podaj położenie dla pliku schematu XSD", u"URL: ", typed)) return;
+  // The user's answer is always tried, also when it repeats the failed location (the server may
+  // answer now): what this run remembers of it is forgotten first.
+  ChainLink link(run, aLocation);
+  run.schemas.Forget(typed);
+  run.pages.Forget(typed);
+  wAdd(run, aNamespace, typed);
 }
 
 }  // namespace
@@ -91,13 +100,19 @@ std::vector<UString> MessagePieces(UStringView aMessage) {
 }
 
 void wAdd(TValidationRun& run, const UString& aNamespace, const UString& aLocation) {
+  Resolve(run, aNamespace, aLocation, false);
+}
+
+namespace {
+
+void Resolve(TValidationRun& run, const UString& aNamespace, const UString& aLocation, bool aFromWeb) {
   Log(u"Walidacja XML: Analiza : \"" + aNamespace + u"\", \"" + aLocation + u"\"");
   if (ContainsNoCase(aLocation, kW3CHost)) return;
 
-  if (!IsXSD(aLocation)) {
+  if (!IsXSD(aLocation, run.pages)) {
     std::vector<UString> links;
-    if (GetLinks(aLocation, links)) {
-      for (const UString& link : links) wAdd(run, aNamespace, link);
+    if (GetLinks(aLocation, links, run.pages)) {
+      for (const UString& link : links) Resolve(run, aNamespace, link, true);  // pages come from the web
     }
     return;
   }
@@ -108,12 +123,17 @@ void wAdd(TValidationRun& run, const UString& aNamespace, const UString& aLocati
     std::size_t p = LastStringPos(u"http://", aLocation);
     if (p == 0) p = LastStringPos(u"https://", aLocation);
     if (p > 1) {
-      wAdd(run, aNamespace, aLocation.substr(p - 1));
+      Resolve(run, aNamespace, aLocation.substr(p - 1), aFromWeb);
       return;
     }
     if (DoBeforeAddXSD) DoBeforeAddXSD(location);
     if (std::find(run.registered.begin(), run.registered.end(), location) != run.registered.end()) return;
-    run.schemas.add(aNamespace, location);
+    if (aFromWeb && IsLocalLocation(UToUtf8(location))) {
+      Log(u"Walidacja XML: Pominięto położenie \"" + location +
+          u"\" - schemat pobrany z sieci nie może wskazywać pliku lokalnego.");
+      return;
+    }
+    run.schemas.add(aNamespace, location, !aFromWeb);
     Log(u"Walidacja XML: Dodanie przestrzeni nazw: \"" + aNamespace + u"\" plik XSD: \"" + location + u"\".");
     run.registered.push_back(location);
     return;
@@ -124,8 +144,10 @@ void wAdd(TValidationRun& run, const UString& aNamespace, const UString& aLocati
   } catch (const std::exception& e) {
     message = Utf8ToU(e.what());
   }
-  AfterFailure(run, aNamespace, location, message);
+  AfterFailure(run, aNamespace, location, aFromWeb, message);
 }
+
+}  // namespace
 
 bool QYN(const UString& aQuestion) {
   Log(u"Walidacja XML: Pytanie: " + aQuestion);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/ustring.h"
+#include "validation/link_discovery.h"
 #include "validation/schema_set.h"
 
 namespace vx {
@@ -37,6 +38,7 @@ class EValidationAbort : public std::exception {
 // One IsXML_Valid call's state.
 struct TValidationRun {
   TSchemaSet schemas;
+  TPageCache pages;                 // every location probed or read as a page, fetched once
   std::vector<UString> registered;  // locations added in this run, compared exactly
   UString lastMismatch;             // loop guard of the retry rule
   std::vector<UString> chain;       // locations being followed through the map or user answers

@@ -1,10 +1,7 @@
 #include "validation/schema_map.h"
 
-// The system package builds the INI library with ICU conversions.
-#define SI_CONVERT_ICU
-#include <SimpleIni.h>
-
 #include <stdexcept>
+#include <vector>
 
 #include "platform/file_ops.h"
 #include "platform/file_reader.h"
@@ -16,17 +13,136 @@ namespace vx {
 namespace {
 
 constexpr char kSection[] = "MAP_XSD";
+constexpr std::uint64_t kMaxMapBytes = 16 * 1024 * 1024;
 
-// Loads the map; a missing file is an empty map.
-void Load(CSimpleIniA& ini) {
-  ini.SetUnicode(true);
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+// One line of the text, without its line end.
+struct TLine {
+  std::size_t start = 0;  // offset of the line
+  std::size_t end = 0;    // offset of its line end (or of the text's end)
+  std::size_t next = 0;   // offset after its line feed; 0 for a last line without one
+  std::string_view text;
+};
+
+std::vector<TLine> Lines(std::string_view aText) {
+  std::vector<TLine> lines;
+  std::size_t pos = 0;
+  if (aText.substr(0, 3) == "\xEF\xBB\xBF") pos = 3;  // a byte-order mark belongs to no line
+  while (pos < aText.size()) {
+    std::size_t nl = aText.find('\n', pos);
+    if (nl == std::string_view::npos) nl = aText.size();
+    std::size_t end = nl;
+    if (end > pos && aText[end - 1] == '\r') --end;
+    lines.push_back({pos, end, nl < aText.size() ? nl + 1 : 0, aText.substr(pos, end - pos)});
+    pos = nl + 1;
+  }
+  return lines;
+}
+
+// The section a "[name]" line opens, or nullopt for any other line.
+std::optional<std::string_view> SectionOf(std::string_view aLine) {
+  const std::string_view t = Trim(aLine);
+  if (t.empty() || t.front() != '[') return std::nullopt;
+  const std::size_t close = t.find(']');
+  if (close == std::string_view::npos) return std::nullopt;
+  return Trim(t.substr(1, close - 1));
+}
+
+bool IsComment(std::string_view aLine) {
+  const std::string_view t = Trim(aLine);
+  return !t.empty() && (t.front() == ';' || t.front() == '#');
+}
+
+// The key and value of an entry line; nullopt for any other line.
+std::optional<std::pair<std::string_view, std::string_view>> EntryOf(std::string_view aLine) {
+  if (IsComment(aLine) || SectionOf(aLine)) return std::nullopt;
+  const std::size_t eq = aLine.find('=');
+  if (eq == std::string_view::npos) return std::nullopt;
+  return std::make_pair(Trim(aLine.substr(0, eq)), Trim(aLine.substr(eq + 1)));
+}
+
+// The lines of the first section named aSection: [first, last) indexes, first being the header.
+std::optional<std::pair<std::size_t, std::size_t>> FindSection(const std::vector<TLine>& lines,
+                                                               std::string_view aSection) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const auto name = SectionOf(lines[i].text);
+    if (!name || !EqualNoCase(*name, aSection)) continue;
+    std::size_t j = i + 1;
+    while (j < lines.size() && !SectionOf(lines[j].text)) ++j;
+    return std::make_pair(i, j);
+  }
+  return std::nullopt;
+}
+
+void Load(std::string& text) {
   const UString path = SchemaMapPath();
-  if (!platform::FileExists(path)) return;
-  const std::string text = platform::ReadWholeFile(path);
-  if (ini.LoadData(text) < 0) throw std::runtime_error("xsd_map.ini: nieprawidłowy format");
+  if (platform::FileExists(path)) text = platform::ReadWholeFile(path, kMaxMapBytes);
 }
 
 }  // namespace
+
+std::optional<std::string> IniValue(std::string_view aText, std::string_view aSection,
+                                    std::string_view aKey) {
+  const std::vector<TLine> lines = Lines(aText);
+  const auto section = FindSection(lines, aSection);
+  if (!section) return std::nullopt;
+  const std::string_view key = Trim(aKey);
+  for (std::size_t i = section->first + 1; i < section->second; ++i) {
+    const auto entry = EntryOf(lines[i].text);
+    if (entry && EqualNoCase(entry->first, key)) return std::string(entry->second);
+  }
+  return std::nullopt;
+}
+
+std::string IniWithValue(std::string_view aText, std::string_view aSection, std::string_view aKey,
+                         std::string_view aValue) {
+  const auto breaks = [](std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; };
+  if (aKey.empty() || breaks(aKey) || breaks(aValue) || aKey.find('=') != std::string_view::npos ||
+      Trim(aKey) != aKey || aKey.front() == '[' || IsComment(aKey))
+    throw std::invalid_argument("wpis nie do zapisania w pliku INI: " + std::string(aKey));
+  const std::string entry =
+      std::string(aKey) + "=" + std::string(Trim(aValue));  // blanks would not read back
+
+  const std::vector<TLine> lines = Lines(aText);
+  // New lines end as the file's first line does.
+  std::string eol = "\n";
+  if (!lines.empty() && lines.front().end < aText.size() && aText[lines.front().end] == '\r') eol = "\r\n";
+  std::string out(aText);
+  const auto section = FindSection(lines, aSection);
+  if (!section) {
+    if (!out.empty() && out.back() != '\n') out += eol;
+    return out + "[" + std::string(aSection) + "]" + eol + entry + eol;
+  }
+  std::size_t after = section->first;  // the line the new entry follows
+  for (std::size_t i = section->first + 1; i < section->second; ++i) {
+    const auto found = EntryOf(lines[i].text);
+    if (!found) continue;
+    if (EqualNoCase(found->first, aKey))
+      return out.replace(lines[i].start, lines[i].end - lines[i].start, entry);
+    after = i;
+  }
+  const TLine& line = lines[after];
+  if (line.next == 0) return out + eol + entry + eol;  // the last line, without a line feed
+  return out.insert(line.next, entry + eol);
+}
 
 UString SchemaMapPath() {
   if (auto path = platform::EnvironmentVariable("VX64_XSD_MAP")) return Utf8ToU(*path);
@@ -37,9 +153,9 @@ UString FromIni(const UString& aKey) {
   Log(u"Walidacja XML: Odczyt z pliku INI wartości dla: " + aKey);
   UString value;
   try {
-    CSimpleIniA ini;
-    Load(ini);
-    value = Utf8ToU(ini.GetValue(kSection, UToUtf8(aKey).c_str(), ""));
+    std::string text;
+    Load(text);
+    value = Utf8ToU(IniValue(text, kSection, UToUtf8(aKey)).value_or(""));
   } catch (const std::exception&) {
     value.clear();  // an unreadable map reads as no entry
   }
@@ -51,12 +167,10 @@ void ToIni(const UString& aKey, const UString& aValue) {
   Log(u"Walidacja XML: Zapis do pliku INI: " + aKey + u"=" + aValue);
   std::string failure;
   try {
-    CSimpleIniA ini;
-    Load(ini);
-    ini.SetValue(kSection, UToUtf8(aKey).c_str(), UToUtf8(aValue).c_str());
     std::string text;
-    if (ini.Save(text) < 0) throw std::runtime_error("SimpleIni");
-    failure = platform::ReplaceFileAtomically(SchemaMapPath(), text);
+    Load(text);
+    text = IniWithValue(text, kSection, UToUtf8(aKey), UToUtf8(aValue));
+    failure = platform::ReplaceFileAtomically(platform::LinkTarget(SchemaMapPath()), text);
   } catch (const std::exception& e) {
     failure = e.what();
   }

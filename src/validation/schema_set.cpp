@@ -27,7 +27,7 @@ struct ParserCtxtFree {
 
 // The first problem a schema compilation reports.
 struct CompileErrors {
-  bool skipIsError = false;  // an import skipped or not found counts as an error
+  bool missingIsError = false;  // an import whose schema is not found counts as an error
   int code = 0;
   std::string message;
 
@@ -35,9 +35,9 @@ struct CompileErrors {
     auto* self = static_cast<CompileErrors*>(data);
     if (error == nullptr || self->code != 0) return;
     const bool isError = error->level >= XML_ERR_ERROR;
-    const bool isSkip =
-        error->code == XML_SCHEMAP_WARN_SKIP_SCHEMA || error->code == XML_SCHEMAP_WARN_UNLOCATED_SCHEMA;
-    if (!isError && !(isSkip && self->skipIsError)) return;
+    // A second import of a namespace is skipped with a warning: legal, and not an error.
+    const bool isMissing = error->code == XML_SCHEMAP_WARN_UNLOCATED_SCHEMA;
+    if (!isError && !(isMissing && self->missingIsError)) return;
     self->code = error->code == 0 ? -1 : error->code;
     self->message = error->message != nullptr ? error->message : "schema error";
     while (!self->message.empty() && (self->message.back() == '\n' || self->message.back() == ' ')) {
@@ -158,8 +158,9 @@ TSchemaSet::TSchemaSet() {
 
 TSchemaSet::~TSchemaSet() = default;
 
-void TSchemaSet::add(const UString& aNamespace, const UString& aLocation) {
+void TSchemaSet::add(const UString& aNamespace, const UString& aLocation, bool aTrusted) {
   const std::string location = CompilerLocation(aLocation);
+  FSources.Admit(location, aTrusted);
   std::string reason;
   const std::string* bytes = FSources.Get(location, reason);
   if (bytes == nullptr) {
@@ -191,7 +192,7 @@ void TSchemaSet::add(const UString& aNamespace, const UString& aLocation) {
   std::vector<UString> locations = ns != FNamespaces.end() ? ns->locations : std::vector<UString>{};
   locations.push_back(aLocation);
   CompileErrors errors;
-  errors.skipIsError = true;
+  errors.missingIsError = true;
   auto compiled = Compile(IncludeSchema(aNamespace, locations), errors, FSources);
   if (!compiled) {
     if (IsRedefinition(errors.code)) {
@@ -208,12 +209,55 @@ void TSchemaSet::add(const UString& aNamespace, const UString& aLocation) {
   FCompiled.reset();
 }
 
+void TSchemaSet::Forget(const UString& aLocation) {
+  FSources.Forget(CompilerLocation(aLocation));
+}
+
+std::vector<std::size_t> TSchemaSet::ImportOrder() const {
+  std::vector<std::vector<std::size_t>> needs(FNamespaces.size());
+  for (std::size_t i = 0; i < FNamespaces.size(); ++i) {
+    for (const UString& location : FNamespaces[i].locations) {
+      for (const std::string& ns : FSources.ImportedNamespaces(CompilerLocation(location))) {
+        const UString key = Utf8ToU(ns);
+        for (std::size_t j = 0; j < FNamespaces.size(); ++j)
+          if (j != i && FNamespaces[j].key == key) needs[i].push_back(j);
+      }
+    }
+  }
+  std::vector<std::size_t> order;
+  std::vector<char> state(FNamespaces.size(), 0);  // 0 new, 1 being visited, 2 placed
+  // Depth first, without recursion: a namespace is placed after every namespace it imports.
+  for (std::size_t start = 0; start < FNamespaces.size(); ++start) {
+    if (state[start] != 0) continue;
+    std::vector<std::pair<std::size_t, std::size_t>> stack{{start, 0}};
+    state[start] = 1;
+    while (!stack.empty()) {
+      auto& [node, next] = stack.back();
+      if (next < needs[node].size()) {
+        const std::size_t dep = needs[node][next++];
+        if (state[dep] == 0) {
+          state[dep] = 1;
+          stack.emplace_back(dep, 0);
+        }
+        continue;
+      }
+      state[node] = 2;
+      order.push_back(node);
+      stack.pop_back();
+    }
+  }
+  return order;
+}
+
 _xmlSchema* TSchemaSet::Compiled() {
   if (FCompiled) return FCompiled.get();
   std::string top = "<xs:schema xmlns:xs=\"";
   top += kXsdNamespace;
   top += "\">";
-  for (std::size_t i = 0; i < FNamespaces.size(); ++i) {
+  // libxml2 keeps the first document it meets for a namespace and skips later imports of it. A
+  // namespace is therefore imported (with all its locations) before the namespaces whose
+  // documents import it by one location; only a cycle of imports can still leave one out.
+  for (const std::size_t i : ImportOrder()) {
     const Namespace& ns = FNamespaces[i];
     const std::string name = kGeneratedPrefix + std::to_string(i);
     FSources.SetGenerated(name, IncludeSchema(ns.key, ns.locations));

@@ -35,8 +35,11 @@ class TSchemaSet {
   TSchemaSet(const TSchemaSet&) = delete;
   TSchemaSet& operator=(const TSchemaSet&) = delete;
 
-  // Registers the schema at aLocation under aNamespace; raises ESchemaError.
-  void add(const UString& aNamespace, const UString& aLocation);
+  // Registers the schema at aLocation under aNamespace; raises ESchemaError. A local file only
+  // when aTrusted (the location did not come from the web).
+  void add(const UString& aNamespace, const UString& aLocation, bool aTrusted = true);
+  // Forgets what this run read or failed to read at aLocation, so that the next add tries again.
+  void Forget(const UString& aLocation);
   [[nodiscard]] bool Empty() const { return FNamespaces.empty(); }
   // The compiled set (an empty set declares nothing, so every element is undeclared), compiled
   // again after every change; raises ESchemaError.
@@ -51,6 +54,9 @@ class TSchemaSet {
   struct SchemaFree {
     void operator()(_xmlSchema* s) const;
   };
+
+  // The namespaces in the order the top schema imports them.
+  [[nodiscard]] std::vector<std::size_t> ImportOrder() const;
 
   std::vector<Namespace> FNamespaces;
   TSchemaSources FSources;

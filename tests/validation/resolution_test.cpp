@@ -159,6 +159,24 @@ TEST_F(ResolutionTest, MapLoopsStopWithALogLine) {
   EXPECT_TRUE(dialogs->shown.empty());
 }
 
+TEST_F(ResolutionTest, AnAnswerRepeatingTheFailedLocationRetriesIt) {
+  // The server fails the first request (a network hiccup); the user confirms the same location.
+  int requests = 0;
+  const std::string schema = Schema("urn:test:retry", "<xsd:element name=\"a\"/>");
+  server.On("/flaky.xsd", [&](const test::HttpRequest&, test::HttpResponse& r) {
+    r.status = ++requests == 1 ? 503 : 200;
+    r.body = schema;
+    r.contentType = "text/xml";
+    return true;
+  });
+  const std::string flaky = server.Url("/flaky.xsd");
+  dialogs->answers = {"yes", "input:" + flaky};
+  Add("urn:test:retry", flaky);
+  EXPECT_THAT(Registered(), ElementsAre(flaky));
+  EXPECT_EQ(log.Count("Walidacja XML: Pominięto położenie"), 0);
+  EXPECT_EQ(requests, 2);
+}
+
 TEST_F(ResolutionTest, UnwritableMapIsLoggedAndIgnored) {
   test::ScopedEnv map("VX64_XSD_MAP", (dir.path() / "no-such-dir" / "xsd_map.ini").c_str());
   ToIni(u"a", u"b");

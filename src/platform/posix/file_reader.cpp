@@ -64,7 +64,9 @@ std::string ReplaceFileAtomically(const std::u16string& path, const std::string&
     p += n;
     left -= static_cast<std::size_t>(n);
   }
-  if (err == 0) ::fchmod(fd, 0644);
+  struct stat old {};
+  const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+  if (err == 0 && ::fchmod(fd, mode) != 0) err = errno;
   if (err == 0 && ::fsync(fd) != 0) err = errno;
   if (::close(fd) != 0 && err == 0) err = errno;
   if (err == 0 && ::rename(tmp.c_str(), target.c_str()) != 0) err = errno;
@@ -75,12 +77,48 @@ std::string ReplaceFileAtomically(const std::u16string& path, const std::string&
   return {};
 }
 
-std::string ReadWholeFile(const std::u16string& path) {
-  FileReader reader(path);
+std::string ReadWholeFile(const std::u16string& path, std::uint64_t maxBytes) {
+  // Non-blocking, so that opening a FIFO or a terminal returns at once; refused just below.
+  const int fd = ::open(Utf16ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) throw EFileError(SystemError(errno));
+  struct TClose {
+    int fd;
+    ~TClose() { ::close(fd); }
+  } close{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) throw EFileError(SystemError(errno));
+  if (!S_ISREG(st.st_mode)) throw EFileError("not a regular file");
+  if (static_cast<std::uint64_t>(st.st_size) > maxBytes) throw EFileError(SystemError(EFBIG));
   std::string out;
+  out.reserve(static_cast<std::size_t>(st.st_size));
   char buf[65536];
-  while (std::size_t n = reader.Read(buf)) out.append(buf, n);
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw EFileError(SystemError(errno));
+    if (n == 0) break;
+    if (out.size() + static_cast<std::size_t>(n) > maxBytes) throw EFileError(SystemError(EFBIG));  // grew
+    out.append(buf, static_cast<std::size_t>(n));
+  }
   return out;
+}
+
+std::u16string LinkTarget(const std::u16string& path) {
+  std::string current = Utf16ToUtf8(path);
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    std::string target(4096, '\0');
+    const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+    if (n <= 0) break;
+    target.resize(static_cast<std::size_t>(n));
+    if (target.front() != '/') {
+      const std::size_t slash = current.rfind('/');
+      if (slash != std::string::npos) target = current.substr(0, slash + 1) + target;
+    }
+    current = std::move(target);
+  }
+  return Utf8ToUtf16(current);
 }
 
 }  // namespace vx::platform
