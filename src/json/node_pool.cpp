@@ -233,7 +233,7 @@ void TNodePool::Free(void* p, std::size_t size) noexcept {
     TShared& s = Shared();
     s.RetiredLive.fetch_sub(1, std::memory_order_relaxed);
     if (!kPooled || size > kMaxSize) {
-      ::operator delete(p, size);
+      ::operator delete(p);
       return;
     }
     std::lock_guard lock(s.Lock);
@@ -247,7 +247,7 @@ void TNodePool::Free(void* p, std::size_t size) noexcept {
     tc.Armed = true;
   }
   if (!kPooled || size > kMaxSize) {
-    ::operator delete(p, size);
+    ::operator delete(p);
     return;
   }
   TClassCache& c = tc.Classes[ClassIndex(size)];
