@@ -159,15 +159,12 @@ void TJSONBaseDate<Kind>::SetAsVariant(const TVariant& value) {
 template <TDataType Kind>
 void TJSONBaseDate<Kind>::AsJSONString(TJSONWriter& writer) const {
   if (FNull) return writer.AppendVal(kNull, false);
-  UString text = u"\"";
+  // The format may hold any character: the text is escaped like every other string.
   if (writer.UniversalTime()) {
-    text += FormatDateTime(FFormat, LocalToUtc(FData));
-    text += u"Z\"";
+    writer.AppendString(FormatDateTime(FFormat, LocalToUtc(FData)) + u"Z");
   } else {
-    text += FormatDateTime(FFormat, FData);
-    text += u"\"";
+    writer.AppendString(FormatDateTime(FFormat, FData));
   }
-  writer.AppendVal(text, false);
 }
 
 template <TDataType Kind>
