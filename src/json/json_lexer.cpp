@@ -107,7 +107,13 @@ template <class CharT>
 inline typename TLexGenerator<CharT>::TChar TLexGenerator<CharT>::CharAt(size_t index) const noexcept {
   if (index >= FText.size()) return {{0, 0}, 1, 0};
   if constexpr (sizeof(CharT) == 2) {
-    return {{static_cast<char16_t>(FText[index]), 0}, 1, 1};
+    // A surrogate pair is one character, as the same character read from UTF-8 is.
+    const auto u = static_cast<char16_t>(FText[index]);
+    if (u >= 0xD800 && u <= 0xDBFF && index + 1 < FText.size()) {
+      const auto low = static_cast<char16_t>(FText[index + 1]);
+      if (low >= 0xDC00 && low <= 0xDFFF) return {{u, low}, 2, 2};
+    }
+    return {{u, 0}, 1, 1};
   } else {
     const auto b0 = static_cast<unsigned char>(FText[index]);
     if (b0 < 0x80) return {{b0, 0}, 1, 1};

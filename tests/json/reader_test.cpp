@@ -146,16 +146,25 @@ TEST(JsonReader, Utf8TextReadsLikeUtf16Text) {
       u"[\"\U0001F600\", 1\u0142]",
       u"[\"\\\U0001F600\"]",
       u"\n[\"x\",\n\"\u00e9\u00e9\n\"]",
+      // A backslash before a raw character outside the basic plane, outside any string.
+      u"{\\\U0001F600:1}",
+      u"{a\\\U0001F600b:1}",
+      u"[\\\U0001F600]",
+      u"[1,\\\U0001F600",
+      u"\\\U0001F600",
+      u"{\\\U0001F600\\\U0001F601:[\\\U0001F600]}",
   };
   for (const std::u16string& text : texts) {
     std::string fromUtf16, fromUtf8;
     try {
-      fromUtf16 = Write(Parse(text));
+      const IJSONAncestor v = Parse(text);
+      fromUtf16 = v ? Write(v) : "no value";
     } catch (const EJSONBaseError& e) {
       fromUtf16 = e.what();
     }
     try {
-      fromUtf8 = Write(TJSONObject::ParseJSONValueUtf8(UToUtf8(text), true));
+      const IJSONAncestor v = TJSONObject::ParseJSONValueUtf8(UToUtf8(text), true);
+      fromUtf8 = v ? Write(v) : "no value";
     } catch (const EJSONBaseError& e) {
       fromUtf8 = e.what();
     }
