@@ -248,6 +248,20 @@ bool TLexGenerator<CharT>::NextLex() {
     const auto& escTable = FEscRoute->Triggers;
     while (index < size) {
       const auto u = static_cast<std::make_unsigned_t<CharT>>(text[index]);
+      if (u >= 128 && route->WideRun && escTable[127] == nullptr) {
+        // A non-ASCII character inside a string or word: decoded here, stepped like any other.
+        const TChar c = CharAt(index);
+        if (route->Run->Class == TTriggerClass::UseRoute) FBuffer.append(c.Units, c.Count);
+        index += c.Length;
+        col += c.Count - 1;
+        if (index < size && text[index] == CharT('\n')) {
+          ++line;
+          col = 1;
+        } else {
+          ++col;
+        }
+        continue;
+      }
       if (u >= 128 || u == 0 || escTable[u] != nullptr) break;
       const TTrigger* trigger = route->Triggers[u];
       if (trigger == route->Run) {
