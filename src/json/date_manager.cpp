@@ -105,7 +105,8 @@ TISO8601::TISO8601(UStringView text) {
   std::array<UStringView, kGroupCount + 1> groups{};
   UStringView whole;
   uint32_t options = 0;
-  while (start <= length) {
+  // Every match needs a digit ahead, so none can start at the end of the text.
+  while (start < length) {
     const int rc = pcre2_match(code, subject, length, start, options, md, nullptr);
     if (rc < 0) {
       if (options == 0) break;
