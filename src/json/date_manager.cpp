@@ -23,15 +23,35 @@ struct MatchDataDeleter {
   void operator()(pcre2_match_data* m) const { pcre2_match_data_free(m); }
 };
 
-// Compiled once per process; matching only reads it.
+// Compiled once per process, with the JIT where the library has one; matching only reads it.
 const pcre2_code* Pattern() {
   static const std::unique_ptr<pcre2_code, CodeDeleter> code = [] {
     int error = 0;
     PCRE2_SIZE offset = 0;
-    return std::unique_ptr<pcre2_code, CodeDeleter>(pcre2_compile(
+    std::unique_ptr<pcre2_code, CodeDeleter> compiled(pcre2_compile(
         reinterpret_cast<PCRE2_SPTR>(kPattern), PCRE2_ZERO_TERMINATED, 0, &error, &offset, nullptr));
+    if (compiled) (void)pcre2_jit_compile(compiled.get(), PCRE2_JIT_COMPLETE);  // interpreted without it
+    return compiled;
   }();
   return code.get();
+}
+
+// The match data of the calling thread, made once and reused for every test.
+pcre2_match_data* MatchData(const pcre2_code* code) {
+  thread_local const std::unique_ptr<pcre2_match_data, MatchDataDeleter> data(
+      pcre2_match_data_create_from_pattern(code, nullptr));
+  return data.get();
+}
+
+// A match is made of digits and the characters - : T Z . + only; since the one match must cover
+// the whole trimmed text, a text with any other character is no date.
+bool DateCharacters(UStringView trimmed) {
+  for (const char16_t c : trimmed) {
+    if (!((c >= u'0' && c <= u'9') || c == u'-' || c == u':' || c == u'T' || c == u'Z' || c == u'.' ||
+          c == u'+'))
+      return false;
+  }
+  return true;
 }
 
 UStringView Trim(UStringView s) {
@@ -71,10 +91,11 @@ TISO8601::TISO8601(UStringView text) {
   const UStringView trimmed = Trim(text);
   // Every match starts with a digit; a text whose first non-blank character is none cannot be a
   // date, and the expression need not run.
-  if (trimmed.empty() || !IsDigit(trimmed.front())) return;
+  if (trimmed.empty() || !IsDigit(trimmed.front()) || !DateCharacters(trimmed)) return;
   const pcre2_code* code = Pattern();
   if (code == nullptr) return;
-  std::unique_ptr<pcre2_match_data, MatchDataDeleter> md(pcre2_match_data_create_from_pattern(code, nullptr));
+  pcre2_match_data* const md = MatchData(code);
+  if (md == nullptr) return;
   const auto subject = reinterpret_cast<PCRE2_SPTR>(text.data());
   const PCRE2_SIZE length = text.size();
 
@@ -84,8 +105,9 @@ TISO8601::TISO8601(UStringView text) {
   std::array<UStringView, kGroupCount + 1> groups{};
   UStringView whole;
   uint32_t options = 0;
-  while (start <= length) {
-    const int rc = pcre2_match(code, subject, length, start, options, md.get(), nullptr);
+  // Every match needs a digit ahead, so none can start at the end of the text.
+  while (start < length) {
+    const int rc = pcre2_match(code, subject, length, start, options, md, nullptr);
     if (rc < 0) {
       if (options == 0) break;
       // No non-empty match at the place of an empty one: move on by one character.
@@ -93,7 +115,7 @@ TISO8601::TISO8601(UStringView text) {
       ++start;
       continue;
     }
-    const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(md.get());
+    const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(md);
     if (++matches > 1) return;
     whole = text.substr(ov[0], ov[1] - ov[0]);
     for (int g = 1; g <= kGroupCount; ++g) {

@@ -1,6 +1,7 @@
 #include "json/date_time.h"
 
 #include <cmath>
+#include <string>
 
 #include "json/json_errors.h"
 #include "platform/time_zone.h"
@@ -28,7 +29,8 @@ std::int64_t DayNumber(int y, int m, int d) {
   return days + d - 1;
 }
 
-constexpr std::int64_t kDayNumber18991230 = 693593;  // DayNumber(1899, 12, 30)
+constexpr std::int64_t kDayNumber18991230 = 693593;   // DayNumber(1899, 12, 30)
+constexpr std::int64_t kDayNumber99991231 = 2958465;  // 9999-12-31 as a date-time
 
 void AppendNumber(UString& out, int value, int width) {
   char buf[16];
@@ -133,7 +135,17 @@ TDateTimeParts DecodeDateTime(TDateTime value) {
   return p;
 }
 
+bool InDateRange(TDateTime value) {
+  if (!std::isfinite(value) || std::fabs(value) > 3e6) return false;
+  const std::int64_t ms = DateTimeToMSecs(value);
+  return ms >= -kDayNumber18991230 * kMSecsPerDay && ms < (kDayNumber99991231 + 1) * kMSecsPerDay;
+}
+
 UString FormatDateTime(UStringView format, TDateTime value) {
+  if (!InDateRange(value)) {
+    throw EJSONError(u"The date-time value " + UString(Utf8ToU(std::to_string(value))) +
+                     u" lies outside the years 0001 to 9999");
+  }
   const TDateTimeParts p = DecodeDateTime(value);
   UString out;
   bool lastWasHour = false;

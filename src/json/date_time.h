@@ -27,8 +27,11 @@ struct TDateTimeParts {
 [[nodiscard]] std::int64_t DateTimeToMSecs(TDateTime value);
 [[nodiscard]] TDateTime MSecsToDateTime(std::int64_t msecs);
 
+// Whether the value lies in the years 0001 to 9999 (the only ones a four-digit year can show).
+[[nodiscard]] bool InDateRange(TDateTime value);
 // Formats with a pattern of yyyy/yy, m/mm (minutes after h/hh), d/dd, h/hh, n/nn, s/ss, z/zzz and
-// quoted literals ("..." or '...'); every other character is copied.
+// quoted literals ("..." or '...'); every other character is copied. A value outside the years
+// 0001 to 9999 raises EJSONError.
 [[nodiscard]] UString FormatDateTime(UStringView format, TDateTime value);
 
 // Moves a UTC date-time to local time (offset of the TZ database at that instant).

@@ -2,24 +2,16 @@
 
 #include <iterator>
 #include <optional>
-#include <unordered_map>
 
 #include "json/date_manager.h"
 #include "json/json_errors.h"
+#include "json/name_index.h"
 
 namespace vx::json {
 
 namespace {
 constexpr TLexemSet kValueStart =
     LexSet({ltSValue, ltIValue, ltDValue, ltNull, ltCLeft, ltBLeft, ltTrue, ltFalse});
-
-UString FoldName(UStringView name) {
-  UString folded(name);
-  for (char16_t& c : folded) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
-  }
-  return folded;
-}
 
 // The members of one object being read, kept on the builder's pair stack from Base on. Names
 // that compare equal replace each other: the old pair leaves its place and the new one goes to
@@ -42,11 +34,11 @@ class TMemberList {
     }
     if (value) {
       const size_t count = FStack.size() - FBase;
-      if (FIndexed) FIndex[FoldName(name)] = count;
+      if (FIndexed) FIndex.Set(name, count);
       FStack.push_back(MakeRef<TJSONPair>(std::move(name), std::move(value)));
       if (!FIndexed && count + 1 > kIndexFrom) BuildIndex();
     } else if (old && FIndexed) {
-      FIndex.erase(FoldName(name));
+      FIndex.Erase(name);
     }
   }
 
@@ -66,9 +58,7 @@ class TMemberList {
 
   [[nodiscard]] std::optional<size_t> Find(UStringView name) const {
     if (FIndexed) {
-      auto it = FIndex.find(FoldName(name));
-      if (it == FIndex.end()) return std::nullopt;
-      return it->second;
+      return FIndex.Find(name);
     }
     for (size_t i = FBase; i < FStack.size(); ++i) {
       if (FStack[i] && FStack[i]->GetName().size() == name.size() && SameName(FStack[i]->GetName(), name))
@@ -80,7 +70,7 @@ class TMemberList {
   void BuildIndex() {
     FIndexed = true;
     for (size_t i = FBase; i < FStack.size(); ++i) {
-      if (FStack[i]) FIndex[FoldName(FStack[i]->GetName())] = i - FBase;
+      if (FStack[i]) FIndex.Set(FStack[i]->GetName(), i - FBase);
     }
   }
 
@@ -88,7 +78,7 @@ class TMemberList {
   const size_t FBase;
   size_t FRemoved = 0;
   bool FIndexed = false;
-  std::unordered_map<UString, size_t> FIndex;
+  TNameIndex FIndex;
 };
 
 // The values of one array being read, kept on the builder's value stack from Base on.

@@ -8,12 +8,20 @@
 
 namespace vx::json {
 
+// Message() is the text as raised; what() shows a NUL in it as \u0000, so that a C string
+// carries the whole message (the position suffix of syntax errors included).
 class EJSONBaseError : public std::runtime_error {
  public:
-  explicit EJSONBaseError(const UString& message) : std::runtime_error(UToUtf8(message)), FMessage(message) {}
+  explicit EJSONBaseError(const UString& message) : std::runtime_error(Visible(message)), FMessage(message) {}
   [[nodiscard]] const UString& Message() const noexcept { return FMessage; }
 
  private:
+  static std::string Visible(const UString& message) {
+    std::string text = UToUtf8(message);
+    for (size_t i = text.find('\0'); i != std::string::npos; i = text.find('\0', i + 6))
+      text.replace(i, 1, "\\u0000");
+    return text;
+  }
   UString FMessage;
 };
 

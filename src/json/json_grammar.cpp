@@ -62,6 +62,7 @@ void TJSONGrammar::FindRuns(const TRoute* escape) {
     for (unsigned c = 1; c < 128; ++c) {
       route->Continues[c] = route->Triggers[c] == route->Run && escape->Triggers[c] == nullptr;
     }
+    route->WideRun = route->Continues[127];
   }
 }
 

@@ -70,6 +70,8 @@ struct TRoute {
   // of them in one go. Entries 128..255 stay false.
   const TTrigger* Run = nullptr;
   std::array<bool, 256> Continues{};
+  // Whether non-ASCII characters (looked up as entry 127) take the run trigger too.
+  bool WideRun = false;
 };
 
 class TJSONGrammar {

@@ -107,7 +107,13 @@ template <class CharT>
 inline typename TLexGenerator<CharT>::TChar TLexGenerator<CharT>::CharAt(size_t index) const noexcept {
   if (index >= FText.size()) return {{0, 0}, 1, 0};
   if constexpr (sizeof(CharT) == 2) {
-    return {{static_cast<char16_t>(FText[index]), 0}, 1, 1};
+    // A surrogate pair is one character, as the same character read from UTF-8 is.
+    const auto u = static_cast<char16_t>(FText[index]);
+    if (u >= 0xD800 && u <= 0xDBFF && index + 1 < FText.size()) {
+      const auto low = static_cast<char16_t>(FText[index + 1]);
+      if (low >= 0xDC00 && low <= 0xDFFF) return {{u, low}, 2, 2};
+    }
+    return {{u, 0}, 1, 1};
   } else {
     const auto b0 = static_cast<unsigned char>(FText[index]);
     if (b0 < 0x80) return {{b0, 0}, 1, 1};
@@ -242,6 +248,20 @@ bool TLexGenerator<CharT>::NextLex() {
     const auto& escTable = FEscRoute->Triggers;
     while (index < size) {
       const auto u = static_cast<std::make_unsigned_t<CharT>>(text[index]);
+      if (u >= 128 && route->WideRun && escTable[127] == nullptr) {
+        // A non-ASCII character inside a string or word: decoded here, stepped like any other.
+        const TChar c = CharAt(index);
+        if (route->Run->Class == TTriggerClass::UseRoute) FBuffer.append(c.Units, c.Count);
+        index += c.Length;
+        col += c.Count - 1;
+        if (index < size && text[index] == CharT('\n')) {
+          ++line;
+          col = 1;
+        } else {
+          ++col;
+        }
+        continue;
+      }
       if (u >= 128 || u == 0 || escTable[u] != nullptr) break;
       const TTrigger* trigger = route->Triggers[u];
       if (trigger == route->Run) {

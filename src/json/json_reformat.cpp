@@ -13,8 +13,12 @@ int ReformatJSON(std::string_view utf8, bool ident, bool universalTime, std::ost
   if (utf8.substr(0, 3) == "\xEF\xBB\xBF") utf8.remove_prefix(3);
   try {
     const IJSONAncestor value = TJSONObject::ParseJSONValueUtf8(utf8, true);
+    if (!value) {
+      err << "vxhost json: tekst nie zawiera wartości JSON\n";
+      return 1;
+    }
     TJSONWriter writer(ident, universalTime);
-    if (value) value->AsJSONString(writer);
+    value->AsJSONString(writer);
     out << writer.ToUtf8() << '\n';
     return 0;
   } catch (const EJSONBaseError& e) {

@@ -6,8 +6,9 @@
 
 namespace vx::json {
 
-// Writes the value followed by one line feed to out and answers 0; on an error in the text writes
-// its message and a line feed to err and answers 1. A leading UTF-8 byte-order mark is skipped.
+// Writes the value followed by one line feed to out and answers 0; on an error in the text, or a
+// text that holds no value, writes a message and a line feed to err and answers 1. A leading
+// UTF-8 byte-order mark is skipped.
 [[nodiscard]] int ReformatJSON(std::string_view utf8, bool ident, bool universalTime, std::ostream& out,
                                std::ostream& err);
 

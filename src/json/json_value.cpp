@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 
 #include "json/date_time.h"
 #include "json/json_errors.h"
 #include "json/json_writer.h"
+#include "json/name_index.h"
 #include "json/variant_text.h"
 
 namespace vx::json {
@@ -157,15 +159,12 @@ void TJSONBaseDate<Kind>::SetAsVariant(const TVariant& value) {
 template <TDataType Kind>
 void TJSONBaseDate<Kind>::AsJSONString(TJSONWriter& writer) const {
   if (FNull) return writer.AppendVal(kNull, false);
-  UString text = u"\"";
+  // The format may hold any character: the text is escaped like every other string.
   if (writer.UniversalTime()) {
-    text += FormatDateTime(FFormat, LocalToUtc(FData));
-    text += u"Z\"";
+    writer.AppendString(FormatDateTime(FFormat, LocalToUtc(FData)) + u"Z");
   } else {
-    text += FormatDateTime(FFormat, FData);
-    text += u"\"";
+    writer.AppendString(FormatDateTime(FFormat, FData));
   }
-  writer.AppendVal(text, false);
 }
 
 template <TDataType Kind>
@@ -186,9 +185,259 @@ template class TJSONBaseDate<dtDateTime>;
 template class TJSONBaseDate<dtDate>;
 template class TJSONBaseDate<dtTime>;
 
+// ---- tree walks ----
+
+// The walks over whole trees. Each keeps an explicit work list, so that no tree depth can
+// exhaust the stack.
+struct TTreeWalk {
+  static const TJSONObject& Obj(const TJSONAncestor& v) { return static_cast<const TJSONObject&>(v); }
+  static const TJSONArray& Arr(const TJSONAncestor& v) { return static_cast<const TJSONArray&>(v); }
+  static bool HasMembers(const TJSONAncestor* v) {
+    if (!v) return false;
+    switch (v->Shape()) {
+      case TNodeShape::Object:
+        return !Obj(*v).FData.empty();
+      case TNodeShape::Array:
+        return !Arr(*v).FData.empty();
+      default:
+        return false;
+    }
+  }
+
+  // Raises when `target` (a container or a pair) can be reached from `value`: putting the value
+  // beneath the target would make the tree contain itself. A target whose only reference is the
+  // caller's is held by no container, so nothing can reach it.
+  static void RefuseCycle(const void* target, std::int32_t targetRefs, const TJSONAncestor* value) {
+    if (value == target) Raise();
+    if (targetRefs <= 1 || !HasMembers(value)) return;
+    std::vector<const TJSONAncestor*> work{value};
+    std::unordered_set<const void*> seen{value};
+    auto visit = [&](const TJSONAncestor* v) {
+      if (v == target) Raise();
+      if (HasMembers(v) && seen.insert(v).second) work.push_back(v);
+    };
+    while (!work.empty()) {
+      const TJSONAncestor* v = work.back();
+      work.pop_back();
+      if (v->Shape() == TNodeShape::Object) {
+        for (const IJSONPair& p : Obj(*v).FData) {
+          if (p.get() == target) Raise();
+          visit(p->FValue.get());
+        }
+      } else {
+        for (const IJSONAncestor& e : Arr(*v).FData) visit(e.get());
+      }
+    }
+  }
+  [[noreturn]] static void Raise() { throw EJSONError(u"A JSON value cannot be put inside itself"); }
+
+  // Whether releasing these members frees a container that holds members of its own.
+  static bool FreesContainers(const TJSONValueList& values) {
+    for (const IJSONAncestor& v : values) {
+      if (v && v->RefCount() == 1 && HasMembers(v.get())) return true;
+    }
+    return false;
+  }
+  static bool FreesContainers(const TJSONPairList& pairs) {
+    for (const IJSONPair& p : pairs) {
+      if (p->RefCount() == 1 && p->FValue && p->FValue->RefCount() == 1 && HasMembers(p->FValue.get()))
+        return true;
+    }
+    return false;
+  }
+  // Moves the members of a container about to be freed into the work list: values only this
+  // container holds are then freed one by one from the list, after their own members.
+  static void TakeMembers(TJSONAncestor& v, TJSONValueList& work) {
+    if (v.Shape() == TNodeShape::Object) {
+      auto& pairs = static_cast<TJSONObject&>(v).FData;
+      for (IJSONPair& p : pairs) {
+        if (p->RefCount() == 1 && p->FValue) work.push_back(std::move(p->FValue));
+      }
+      pairs.clear();
+    } else {
+      auto& values = static_cast<TJSONArray&>(v).FData;
+      for (IJSONAncestor& e : values) {
+        if (e) work.push_back(std::move(e));
+      }
+      values.clear();
+    }
+  }
+  static void Release(TJSONAncestor& container) noexcept {
+    TJSONValueList work;
+    TakeMembers(container, work);
+    while (!work.empty()) {
+      IJSONAncestor v = std::move(work.back());
+      work.pop_back();
+      if (v->RefCount() == 1 && HasMembers(v.get())) TakeMembers(*v, work);
+    }
+  }
+
+  // A copy of a value; containers are copied member by member, nothing is shared.
+  static IJSONAncestor Clone(const TJSONAncestor& root) {
+    struct TJob {
+      const TJSONAncestor* From;
+      TJSONAncestor* To;
+    };
+    std::vector<TJob> jobs;
+    auto copy = [&](const TJSONAncestor* v) -> IJSONAncestor {
+      if (!v) return {};
+      IJSONAncestor c;
+      switch (v->Shape()) {
+        case TNodeShape::Leaf:
+          return v->Clone();
+        case TNodeShape::Object:
+          c = v->GetIsNull() ? MakeRef<TJSONObject>(kNullValue) : MakeRef<TJSONObject>();
+          break;
+        case TNodeShape::Array:
+          c = v->GetIsNull() ? MakeRef<TJSONArray>(kNullValue) : MakeRef<TJSONArray>();
+          break;
+      }
+      if (HasMembers(v)) jobs.push_back({v, c.get()});
+      return c;
+    };
+    IJSONAncestor top = copy(&root);
+    while (!jobs.empty()) {
+      const TJob job = jobs.back();
+      jobs.pop_back();
+      if (job.From->Shape() == TNodeShape::Object) {
+        const TJSONPairList& from = Obj(*job.From).FData;
+        TJSONPairList& to = static_cast<TJSONObject*>(job.To)->FData;
+        to.reserve(from.size());
+        for (const IJSONPair& p : from) to.push_back(MakeRef<TJSONPair>(p->FName, copy(p->FValue.get())));
+      } else {
+        const TJSONValueList& from = Arr(*job.From).FData;
+        TJSONValueList& to = static_cast<TJSONArray*>(job.To)->FData;
+        to.reserve(from.size());
+        for (const IJSONAncestor& e : from) to.push_back(copy(e.get()));
+      }
+    }
+    return top;
+  }
+
+  // Writes a container. Objects skip members without a value; arrays write them as null.
+  static void Write(const TJSONAncestor& root, TJSONWriter& w) {
+    struct TFrame {
+      const TJSONAncestor* Node;
+      std::size_t Next;  // the member to write next
+      std::size_t Last;  // members from here on are not written
+      bool Object;
+    };
+    std::vector<TFrame> stack;
+    const bool ident = w.Ident();
+    // Writes a value; a container with members is opened and left on the stack.
+    auto open = [&](const TJSONAncestor* v) {
+      if (!v) return w.AppendVal(kNull, false);
+      if (v->Shape() == TNodeShape::Leaf) return v->AsJSONString(w);
+      if (v->GetIsNull()) return w.AppendVal(kNull, false);
+      const bool object = v->Shape() == TNodeShape::Object;
+      std::size_t last = 0;
+      if (object) {
+        const TJSONPairList& pairs = Obj(*v).FData;
+        last = pairs.size();
+        while (last > 0 && !pairs[last - 1]->FValue) --last;
+      } else {
+        last = Arr(*v).FData.size();
+      }
+      if (ident) {
+        w.Append(std::string_view(object ? "{" : "["), true);
+        w.Inc();
+      } else {
+        w.AppendVal(object ? '{' : '[');
+      }
+      stack.push_back({v, 0, last, object});
+    };
+    open(&root);
+    while (!stack.empty()) {
+      TFrame& f = stack.back();
+      if (f.Object) {
+        const TJSONPairList& pairs = Obj(*f.Node).FData;
+        while (f.Next < f.Last && !pairs[f.Next]->FValue) ++f.Next;
+      }
+      if (f.Next >= f.Last) {
+        const bool object = f.Object;
+        stack.pop_back();
+        if (ident) {
+          w.Dec();
+          w.Append(std::string_view("\r\n"), false);
+          w.Append(std::string_view(object ? "}" : "]"), false);
+        } else {
+          w.AppendVal(object ? '}' : ']');
+        }
+        if (!stack.empty()) Separate(stack.back(), w);
+        continue;
+      }
+      const TJSONAncestor* value;
+      if (f.Object) {
+        const TJSONPair& pair = *Obj(*f.Node).FData[f.Next];
+        value = pair.FValue.get();
+        if (ident) w.Append(std::string_view(), false);  // indentation
+        w.AppendString(pair.FName);
+        w.AppendVal(':');
+        if (ident && value->Shape() != TNodeShape::Leaf) w.Append(std::string_view(), true);
+      } else {
+        value = Arr(*f.Node).FData[f.Next].get();
+      }
+      const std::size_t depth = stack.size();
+      open(value);
+      if (stack.size() == depth) Separate(stack.back(), w);  // a value written whole
+    }
+  }
+  // After a member: the comma, unless it was the last one to be written.
+  template <class TFrame>
+  static void Separate(TFrame& f, TJSONWriter& w) {
+    if (f.Next + 1 < f.Last) w.AppendVal(std::string_view(","), w.Ident());
+    ++f.Next;
+  }
+};
+
+// ---- pair ----
+
+void TJSONPair::SetValue(IJSONAncestor value) {
+  TTreeWalk::RefuseCycle(this, RefCount(), value.get());
+  FValue = std::move(value);
+}
+
 // ---- object ----
 
+TJSONObject::TJSONObject() {
+  FShape = TNodeShape::Object;
+}
+TJSONObject::TJSONObject(TJSONPairList pairs) : TJSONValue(std::move(pairs)) {
+  FShape = TNodeShape::Object;
+}
+TJSONObject::TJSONObject(TNullValue) : TJSONValue(kNullValue) {
+  FShape = TNodeShape::Object;
+}
+TJSONObject::~TJSONObject() {
+  if (TTreeWalk::FreesContainers(FData)) TTreeWalk::Release(*this);
+}
+
+void TJSONObject::SetData(TJSONPairList pairs) {
+  for (const IJSONPair& p : pairs) {
+    if (p) TTreeWalk::RefuseCycle(this, RefCount(), p->GetValue().get());
+  }
+  FData = std::move(pairs);
+  FNull = false;
+  FIndex.reset();
+}
+
 int TJSONObject::IndexOf(UStringView name) const noexcept {
+  // Small objects are searched; large ones keep an index of their names.
+  constexpr std::size_t kIndexFrom = 16;
+  if (FData.size() > kIndexFrom) {
+    try {
+      if (!FIndex) {
+        auto index = std::make_unique<TNameIndex>();
+        index->Reserve(FData.size());
+        for (std::size_t i = 0; i < FData.size(); ++i) index->Set(FData[i]->GetName(), i);
+        FIndex = std::move(index);
+      }
+      const std::optional<std::size_t> i = FIndex->Find(name);
+      return i ? static_cast<int>(*i) : -1;
+    } catch (const std::bad_alloc&) {
+      FIndex.reset();  // no memory for the index: search
+    }
+  }
   for (size_t i = 0; i < FData.size(); ++i) {
     if (SameName(FData[i]->GetName(), name)) return static_cast<int>(i);
   }
@@ -205,10 +454,27 @@ IJSONPair TJSONObject::Get(int index) const {
   return FData[static_cast<size_t>(index)];
 }
 
+void TJSONObject::Erase(std::size_t pos) {
+  if (FIndex) {
+    FIndex->Erase(FData[pos]->GetName());
+    FIndex->Removed(pos);
+  }
+  FData.erase(FData.begin() + static_cast<std::ptrdiff_t>(pos));
+}
+
 void TJSONObject::AddPair(IJSONPair pair) {
   if (!pair) return;
-  Remove(UStringView(pair->GetName()));
+  TTreeWalk::RefuseCycle(this, RefCount(), pair->GetValue().get());
+  const int old = IndexOf(pair->GetName());
+  if (old >= 0) Erase(static_cast<std::size_t>(old));
   FData.push_back(std::move(pair));
+  if (FIndex) {
+    try {
+      FIndex->Set(FData.back()->GetName(), FData.size() - 1);
+    } catch (const std::bad_alloc&) {
+      FIndex.reset();
+    }
+  }
 }
 
 void TJSONObject::AddPair(UString name, IJSONAncestor value) {
@@ -221,70 +487,43 @@ void TJSONObject::Remove(const IJSONPair& pair) {
 
 void TJSONObject::Remove(UStringView name) {
   const int i = IndexOf(name);
-  if (i >= 0) FData.erase(FData.begin() + i);
+  if (i >= 0) Erase(static_cast<std::size_t>(i));
 }
 
 void TJSONObject::Remove(int index) {
-  if (index >= 0 && index < Count()) FData.erase(FData.begin() + index);
+  if (index >= 0 && index < Count()) Erase(static_cast<std::size_t>(index));
 }
 
 void TJSONObject::Sort(const TComparison& comparison) {
+  FIndex.reset();
   std::stable_sort(FData.begin(), FData.end(),
                    [&](const IJSONPair& a, const IJSONPair& b) { return comparison(a, b) < 0; });
 }
 
 void TJSONObject::AsJSONString(TJSONWriter& writer) const {
-  if (FNull) return writer.AppendVal(kNull, false);
-  // Members without a value are absent: they are not written.
-  size_t last = FData.size();
-  while (last > 0 && !FData[last - 1]->GetValue()) --last;
-  if (!writer.Ident()) {
-    writer.AppendVal('{');
-    for (size_t i = 0; i < last; ++i) {
-      const TJSONPair& pair = *FData[i];
-      const TJSONAncestor* value = pair.GetValue().get();
-      if (!value) continue;
-      writer.AppendString(pair.GetName());
-      writer.AppendVal(':');
-      value->AsJSONString(writer);
-      if (i + 1 < last) writer.AppendVal(',');
-    }
-    writer.AppendVal('}');
-    return;
-  }
-  writer.Append(std::string_view("{"), true);
-  writer.Inc();
-  for (size_t i = 0; i < last; ++i) {
-    const TJSONPair& pair = *FData[i];
-    const TJSONAncestor* value = pair.GetValue().get();
-    if (!value) continue;
-    writer.Append(std::string_view(), false);  // indentation
-    writer.AppendString(pair.GetName());
-    writer.AppendVal(std::string_view(":"), false);
-    const TDataType kind = value->GetDataType();
-    if (kind == dtObject || kind == dtArray) writer.Append(std::string_view(), true);
-    value->AsJSONString(writer);
-    if (i + 1 < last) writer.AppendVal(std::string_view(","), true);
-  }
-  writer.Dec();
-  writer.Append(std::string_view("\r\n"), false);
-  writer.Append(std::string_view("}"), false);
+  TTreeWalk::Write(*this, writer);
 }
 
 IJSONAncestor TJSONObject::Clone() const {
-  auto copy = FNull ? MakeRef<TJSONObject>(kNullValue) : MakeRef<TJSONObject>();
-  TJSONPairList pairs;
-  pairs.reserve(FData.size());
-  for (const IJSONPair& p : FData) {
-    pairs.push_back(
-        MakeRef<TJSONPair>(p->GetName(), p->GetValue() ? p->GetValue()->Clone() : IJSONAncestor()));
-  }
-  copy->SetData(std::move(pairs));
-  if (FNull) copy->SetNull();
-  return copy;
+  return TTreeWalk::Clone(*this);
 }
 
 // ---- array ----
+
+TJSONArray::~TJSONArray() {
+  if (TTreeWalk::FreesContainers(FData)) TTreeWalk::Release(*this);
+}
+
+void TJSONArray::SetData(TJSONValueList values) {
+  for (const IJSONAncestor& v : values) TTreeWalk::RefuseCycle(this, RefCount(), v.get());
+  FData = std::move(values);
+  FNull = false;
+}
+
+void TJSONArray::Add(IJSONAncestor value) {
+  TTreeWalk::RefuseCycle(this, RefCount(), value.get());
+  FData.push_back(std::move(value));
+}
 
 void TJSONArray::Remove(const IJSONAncestor& value) {
   auto it = std::find_if(FData.begin(), FData.end(), [&](const IJSONAncestor& v) { return v == value; });
@@ -302,7 +541,9 @@ IJSONAncestor TJSONArray::Get(int index) const {
 }
 
 void TJSONArray::SetIndex(int index, IJSONAncestor value) {
-  if (index >= 0 && index < Count()) FData[static_cast<size_t>(index)] = std::move(value);
+  if (index < 0 || index >= Count()) return;
+  TTreeWalk::RefuseCycle(this, RefCount(), value.get());
+  FData[static_cast<size_t>(index)] = std::move(value);
 }
 
 void TJSONArray::Sort(const TComparison& comparison) {
@@ -311,43 +552,11 @@ void TJSONArray::Sort(const TComparison& comparison) {
 }
 
 void TJSONArray::AsJSONString(TJSONWriter& writer) const {
-  if (FNull) return writer.AppendVal(kNull, false);
-  if (!writer.Ident()) {
-    writer.AppendVal('[');
-    for (size_t i = 0; i < FData.size(); ++i) {
-      if (i > 0) writer.AppendVal(',');
-      if (FData[i]) {
-        FData[i]->AsJSONString(writer);
-      } else {
-        writer.AppendVal(kNull, false);
-      }
-    }
-    writer.AppendVal(']');
-    return;
-  }
-  writer.Append(std::string_view("["), true);
-  writer.Inc();
-  for (size_t i = 0; i < FData.size(); ++i) {
-    if (FData[i]) {
-      FData[i]->AsJSONString(writer);
-    } else {
-      writer.AppendVal(kNull, false);
-    }
-    if (i + 1 < FData.size()) writer.AppendVal(std::string_view(","), true);
-  }
-  writer.Dec();
-  writer.Append(std::string_view("\r\n"), false);
-  writer.Append(std::string_view("]"), false);
+  TTreeWalk::Write(*this, writer);
 }
 
 IJSONAncestor TJSONArray::Clone() const {
-  auto copy = MakeRef<TJSONArray>();
-  TJSONValueList values;
-  values.reserve(FData.size());
-  for (const IJSONAncestor& v : FData) values.push_back(v ? v->Clone() : IJSONAncestor());
-  copy->SetData(std::move(values));
-  if (FNull) copy->SetNull();
-  return copy;
+  return TTreeWalk::Clone(*this);
 }
 
 }  // namespace vx::json

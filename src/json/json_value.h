@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "core/ustring.h"
@@ -29,6 +30,8 @@ enum TDataType : std::uint8_t {
 };
 
 class TJSONWriter;
+class TNameIndex;
+struct TTreeWalk;
 class TJSONAncestor;
 class TJSONPair;
 class TJSONObject;
@@ -38,6 +41,11 @@ using IJSONAncestor = TRef<TJSONAncestor>;
 using IJSONPair = TRef<TJSONPair>;
 using IJSONObject = TRef<TJSONObject>;
 using IJSONArray = TRef<TJSONArray>;
+
+// What a value holds beneath it, for the walks over a tree (write, clone, release, cycle check),
+// which keep their own work lists instead of recursing: trees built through the API may be of
+// any depth.
+enum class TNodeShape : std::uint8_t { Leaf, Object, Array };
 
 // Tag for constructing a value as null ("created as a null value").
 struct TNullValue {};
@@ -64,9 +72,11 @@ class TJSONAncestor : public TRefCounted {
   [[nodiscard]] static TDataType KindOf(const TJSONAncestor* value) {
     return value ? value->GetDataType() : dtNil;
   }
+  [[nodiscard]] TNodeShape Shape() const noexcept { return FShape; }
 
  protected:
   bool FNull = false;
+  TNodeShape FShape = TNodeShape::Leaf;
 };
 
 template <class T>
@@ -193,9 +203,11 @@ class TJSONPair final {
   [[nodiscard]] const UString& GetName() const noexcept { return FName; }
   [[nodiscard]] const IJSONAncestor& GetValue() const noexcept { return FValue; }
   void SetName(UString name) { FName = std::move(name); }
-  void SetValue(IJSONAncestor value) { FValue = std::move(value); }
+  // Raises EJSONError when the value holds this pair (a tree never contains itself).
+  void SetValue(IJSONAncestor value);
 
  private:
+  friend struct TTreeWalk;
   mutable std::atomic<std::int32_t> FRefCount{0};
   UString FName;
   IJSONAncestor FValue;
@@ -207,10 +219,18 @@ using TJSONValueList = std::vector<IJSONAncestor>;
 // Member names compare equal when they differ only in the case of ASCII letters.
 [[nodiscard]] bool SameName(UStringView a, UStringView b) noexcept;
 
+// Adding a member that holds the container it is added to raises EJSONError, in every
+// operation that adds or replaces one: a tree never contains itself. (Only containers that some
+// other container holds are searched; a caller works on a container through a counted reference.)
 class TJSONObject final : public TJSONValue<TJSONPairList> {
  public:
-  using TJSONValue::TJSONValue;
   using TComparison = std::function<int(const IJSONPair&, const IJSONPair&)>;
+  TJSONObject();
+  // The pairs' names must differ (the reader's builder hands over such lists).
+  explicit TJSONObject(TJSONPairList pairs);
+  explicit TJSONObject(TNullValue);
+  ~TJSONObject() override;
+  void SetData(TJSONPairList pairs);
 
   [[nodiscard]] TDataType GetDataType() const override { return dtObject; }
   void AsJSONString(TJSONWriter& writer) const override;
@@ -235,18 +255,28 @@ class TJSONObject final : public TJSONValue<TJSONPairList> {
   // Reads JSON text (UTF-16, or UTF-8 for the second form); nil when it holds no value.
   [[nodiscard]] static IJSONAncestor ParseJSONValue(UStringView text, bool CheckDate);
   [[nodiscard]] static IJSONAncestor ParseJSONValueUtf8(std::string_view text, bool CheckDate);
+
+ private:
+  friend struct TTreeWalk;
+  void Erase(std::size_t pos);
+  // Names of a large object, built at its first lookup by name and kept up to date afterwards.
+  mutable std::unique_ptr<TNameIndex> FIndex;
 };
 
 class TJSONArray final : public TJSONValue<TJSONValueList> {
  public:
-  using TJSONValue::TJSONValue;
   using TComparison = std::function<int(const IJSONAncestor&, const IJSONAncestor&)>;
+  TJSONArray() { FShape = TNodeShape::Array; }
+  explicit TJSONArray(TJSONValueList values) : TJSONValue(std::move(values)) { FShape = TNodeShape::Array; }
+  explicit TJSONArray(TNullValue) : TJSONValue(kNullValue) { FShape = TNodeShape::Array; }
+  ~TJSONArray() override;
+  void SetData(TJSONValueList values);
 
   [[nodiscard]] TDataType GetDataType() const override { return dtArray; }
   void AsJSONString(TJSONWriter& writer) const override;
   [[nodiscard]] IJSONAncestor Clone() const override;
 
-  void Add(IJSONAncestor value) { FData.push_back(std::move(value)); }
+  void Add(IJSONAncestor value);
   // Removes the first element that is this very value object.
   void Remove(const IJSONAncestor& value);
   // Raises EArgumentOutOfRange for an index outside the array.
@@ -260,6 +290,9 @@ class TJSONArray final : public TJSONValue<TJSONValueList> {
 
   [[nodiscard]] TJSONValueList::const_iterator begin() const noexcept { return FData.begin(); }
   [[nodiscard]] TJSONValueList::const_iterator end() const noexcept { return FData.end(); }
+
+ private:
+  friend struct TTreeWalk;
 };
 
 using IJSONString = TRef<TJSONString>;

@@ -1,7 +1,7 @@
 #pragma once
 // One JSON text being written: compact or indented (CR LF line breaks, 2-space steps), dates in
-// local or universal form. The text is pure ASCII except for literal characters a date format
-// may carry; it is kept as UTF-8.
+// local or universal form. Strings and date texts are escaped alike, so the text written by the
+// value tree is pure ASCII; it is kept as UTF-8.
 #include <cstdint>
 #include <string>
 #include <string_view>

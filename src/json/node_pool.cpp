@@ -1,5 +1,6 @@
 #include "json/node_pool.h"
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <new>
@@ -25,6 +26,24 @@ constexpr bool kPooled = true;
 constexpr std::size_t kClasses = TNodePool::kMaxSize / TNodePool::kGrain;
 // Free nodes move between a thread and the shared pool in batches of this many.
 constexpr std::size_t kBatch = 512;
+// A thread looks for empty slabs once it has freed this many nodes and at least as many as
+// were left free after its last look (so the looking costs a constant per freed node).
+constexpr std::int64_t kSweepFrom = 1 << 16;
+// Empty slabs each size class keeps for reuse instead of giving them back.
+constexpr std::size_t kReserveSlabs = 4;
+
+// The start of every slab (slabs are aligned to their size, so a node finds its slab's header
+// by masking its address). Used only while free nodes are counted, under the shared lock.
+struct alignas(16) TSlabHeader {
+  std::uint64_t Epoch;  // the count below belongs to this sweep
+  std::uint32_t FreeNodes;
+  std::uint32_t Release;  // decided in this sweep: given back
+};
+constexpr std::size_t kHeaderSize = sizeof(TSlabHeader);
+
+TSlabHeader* HeaderOf(void* node) {
+  return reinterpret_cast<TSlabHeader*>(reinterpret_cast<std::uintptr_t>(node) & ~(TNodePool::kSlabSize - 1));
+}
 
 struct TFreeNode {
   TFreeNode* Next;
@@ -48,8 +67,10 @@ struct TClassCache {
 struct TThreadCache {
   TClassCache Classes[kClasses];
   std::int64_t Live = 0;
-  bool Armed = false;    // the thread-exit hand-back is registered
-  bool Retired = false;  // the thread's caches were handed back; it now uses the shared pool
+  std::int64_t FreedSinceSweep = 0;
+  std::int64_t LeftAtSweep = 0;  // free nodes found in non-empty slabs at the last sweep
+  bool Armed = false;            // the thread-exit hand-back is registered
+  bool Retired = false;          // the thread's caches were handed back; it now uses the shared pool
 };
 
 // Trivially destructible, so it stays usable while other thread-local objects are destroyed.
@@ -62,12 +83,24 @@ struct TShared {
   TList Loose[kClasses];                                   // single nodes freed by threads that have ended
   std::vector<std::pair<char*, char*>> Regions[kClasses];  // uncarved slab ends of ended threads
   std::vector<void*> Slabs;
+  std::uint64_t Epoch = 0;
   std::atomic<std::int64_t> RetiredLive{0};
+  std::atomic<std::size_t> SlabCount{0};
 };
 
 TShared& Shared() {
   static TShared* shared = new TShared;
   return *shared;
+}
+
+// A new slab, recorded in the shared pool (caller holds the lock); answers its first node slot.
+char* NewSlab(TShared& s) {
+  s.Slabs.reserve(s.Slabs.size() + 1);
+  void* slab = ::operator new(TNodePool::kSlabSize, std::align_val_t(TNodePool::kSlabSize));
+  s.Slabs.push_back(slab);
+  s.SlabCount.store(s.Slabs.size(), std::memory_order_relaxed);
+  *static_cast<TSlabHeader*>(slab) = TSlabHeader{0, 0, 0};
+  return static_cast<char*>(slab) + kHeaderSize;
 }
 
 constexpr std::size_t ClassSize(std::size_t size) {
@@ -101,11 +134,9 @@ void* TakeShared(TShared& s, std::size_t idx, std::size_t size) {
     return Pop(s.Loose[idx]);
   }
   if (s.Regions[idx].empty()) {
-    s.Slabs.reserve(s.Slabs.size() + 1);
     s.Regions[idx].reserve(1);
-    char* slab = static_cast<char*>(::operator new(TNodePool::kSlabSize));
-    s.Slabs.push_back(slab);
-    s.Regions[idx].emplace_back(slab, slab + TNodePool::kSlabSize);
+    char* first = NewSlab(s);
+    s.Regions[idx].emplace_back(first, first - kHeaderSize + TNodePool::kSlabSize);
   }
   auto& [cur, end] = s.Regions[idx].back();
   void* p = cur;
@@ -179,15 +210,98 @@ void* Refill(TThreadCache& tc, std::size_t idx, std::size_t size) {
     std::tie(c.Cur, c.End) = s.Regions[idx].back();
     s.Regions[idx].pop_back();
   } else {
-    s.Slabs.reserve(s.Slabs.size() + 1);
-    void* slab = ::operator new(TNodePool::kSlabSize);
-    s.Slabs.push_back(slab);
-    c.Cur = static_cast<char*>(slab);
-    c.End = c.Cur + TNodePool::kSlabSize;
+    c.Cur = NewSlab(s);
+    c.End = c.Cur - kHeaderSize + TNodePool::kSlabSize;
   }
   void* p = c.Cur;
   c.Cur += size;
   return p;
+}
+
+// Gives back the slabs all of whose nodes are free, beyond a small reserve per size class. The
+// free nodes this thread and the shared pool hold are counted per slab; a slab is empty when
+// the count reaches its capacity (nodes still uncarved, or free in another running thread's
+// cache, keep a slab in use). The lists are then rebuilt without the nodes of the slabs given
+// back.
+void Sweep(TThreadCache& tc) noexcept {
+  TShared& s = Shared();
+  std::lock_guard lock(s.Lock);
+  const std::uint64_t epoch = ++s.Epoch;
+  std::int64_t left = 0;
+  std::vector<void*> released;
+  std::vector<TList*> lists;
+  try {
+    released.reserve(s.Slabs.size());
+    std::size_t batches = 0;
+    for (const auto& b : s.Batches) batches = std::max(batches, b.size());
+    lists.reserve(batches + 3);
+  } catch (...) {
+    return;  // no memory to look: try again later
+  }
+  tc.FreedSinceSweep = 0;
+  for (std::size_t idx = 0; idx < kClasses; ++idx) {
+    const std::size_t size = (idx + 1) * TNodePool::kGrain;
+    const std::uint32_t capacity = static_cast<std::uint32_t>((TNodePool::kSlabSize - kHeaderSize) / size);
+    TClassCache& c = tc.Classes[idx];
+    lists.assign({&c.Free, &c.Spare, &s.Loose[idx]});
+    for (TList& b : s.Batches[idx]) lists.push_back(&b);
+    std::size_t total = 0;
+    for (TList* l : lists) {
+      total += l->Count;
+      for (TFreeNode* n = l->Head; n; n = n->Next) {
+        TSlabHeader* h = HeaderOf(n);
+        if (h->Epoch != epoch) *h = TSlabHeader{epoch, 0, 0};
+        ++h->FreeNodes;
+      }
+    }
+    if (total < capacity) continue;  // no slab can be empty
+    std::size_t kept = 0;
+    TList rest;
+    for (TList* l : lists) {
+      TFreeNode* n = l->Head;
+      *l = TList{};
+      while (n) {
+        TFreeNode* next = n->Next;
+        TSlabHeader* h = HeaderOf(n);
+        if (h->FreeNodes == capacity) {
+          // Decided at the slab's first node: reserve or give back.
+          h->FreeNodes = capacity + 1;
+          h->Release = kept < kReserveSlabs ? 0 : 1;
+          if (h->Release) {
+            released.push_back(h);
+          } else {
+            ++kept;
+          }
+        }
+        if (!h->Release) Push(rest, n);
+        n = next;
+      }
+    }
+    // The kept nodes: one batch back to the thread, the others to the shared pool.
+    s.Batches[idx].clear();
+    while (rest.Head) {
+      TList batch;
+      while (rest.Head && batch.Count < kBatch) Push(batch, Pop(rest));
+      left += static_cast<std::int64_t>(batch.Count);
+      if (!c.Free.Head) {
+        c.Free = batch;
+      } else {
+        try {
+          s.Batches[idx].push_back(batch);
+        } catch (...) {
+          while (batch.Head) Push(c.Free, Pop(batch));  // keep them in this thread's list
+        }
+      }
+    }
+  }
+  if (!released.empty()) {
+    std::sort(released.begin(), released.end());
+    std::erase_if(s.Slabs,
+                  [&](void* slab) { return std::binary_search(released.begin(), released.end(), slab); });
+    s.SlabCount.store(s.Slabs.size(), std::memory_order_relaxed);
+    for (void* slab : released) ::operator delete(slab, std::align_val_t(TNodePool::kSlabSize));
+  }
+  tc.LeftAtSweep = left;
 }
 
 }  // namespace
@@ -233,7 +347,7 @@ void TNodePool::Free(void* p, std::size_t size) noexcept {
     TShared& s = Shared();
     s.RetiredLive.fetch_sub(1, std::memory_order_relaxed);
     if (!kPooled || size > kMaxSize) {
-      ::operator delete(p, size);
+      ::operator delete(p);
       return;
     }
     std::lock_guard lock(s.Lock);
@@ -247,11 +361,12 @@ void TNodePool::Free(void* p, std::size_t size) noexcept {
     tc.Armed = true;
   }
   if (!kPooled || size > kMaxSize) {
-    ::operator delete(p, size);
+    ::operator delete(p);
     return;
   }
   TClassCache& c = tc.Classes[ClassIndex(size)];
   Push(c.Free, p);
+  if (++tc.FreedSinceSweep >= kSweepFrom && tc.FreedSinceSweep >= tc.LeftAtSweep) Sweep(tc);
   if (c.Free.Count < kBatch) return;
   // A full batch: hold it back, handing the one held back before to the shared pool.
   if (c.Spare.Head) {
@@ -269,6 +384,10 @@ void TNodePool::Free(void* p, std::size_t size) noexcept {
 std::int64_t TNodePool::LiveNodes() noexcept {
   const TThreadCache& tc = tCache;
   return Shared().RetiredLive.load(std::memory_order_relaxed) + (tc.Retired ? 0 : tc.Live);
+}
+
+std::size_t TNodePool::SlabBytes() noexcept {
+  return Shared().SlabCount.load(std::memory_order_relaxed) * kSlabSize;
 }
 
 bool TNodePool::Pooled() noexcept {

@@ -4,7 +4,8 @@
 // header; each thread keeps its own free lists and trades whole batches with a shared pool, so
 // allocating and freeing a node costs a few instructions and no lock. A node is still freed the
 // moment its last reference goes: its slot returns to the free list of its size class and is
-// reused by the next node of that size (slabs themselves stay with the process).
+// reused by the next node of that size. A thread that has freed many nodes looks for slabs whose
+// nodes are all free and gives them back, keeping a few per size class for reuse.
 //
 // Sanitizer builds hand every node to the ordinary heap instead, so that the address and leak
 // checkers see each node on its own.
@@ -27,6 +28,8 @@ class TNodePool {
   // Nodes allocated and not yet freed: those of threads that have ended plus the balance of
   // the calling thread (the balances of other running threads are not included).
   [[nodiscard]] static std::int64_t LiveNodes() noexcept;
+  // Memory held in slabs, in use or free.
+  [[nodiscard]] static std::size_t SlabBytes() noexcept;
   // Whether nodes come from the slabs (false in sanitizer builds).
   [[nodiscard]] static bool Pooled() noexcept;
 };

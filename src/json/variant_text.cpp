@@ -116,6 +116,40 @@ std::optional<std::int64_t> TryStrToInt64(UStringView text) {
   return v;
 }
 
+namespace {
+// Whether a well-formed float text that does not fit a double is below 1 in magnitude (so
+// too small, not too large): the decimal exponent of its first significant digit is negative.
+bool BelowOne(std::string_view s) {
+  size_t i = (!s.empty() && (s[0] == '-' || s[0] == '+')) ? 1 : 0;
+  std::int64_t digitsBeforePoint = 0;
+  bool significant = false;
+  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+    significant = significant || s[i] != '0';
+    if (significant) ++digitsBeforePoint;
+  }
+  std::int64_t zerosAfterPoint = 0;
+  if (i < s.size() && s[i] == '.') {
+    for (++i; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+      if (!significant && s[i] == '0') ++zerosAfterPoint;
+      significant = significant || s[i] != '0';
+    }
+  }
+  std::int64_t exponent = 0;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    const bool negative = i < s.size() && s[i] == '-';
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+    for (; i < s.size(); ++i) {
+      exponent = exponent * 10 + (s[i] - '0');
+      if (exponent > 1'000'000'000) break;  // far beyond any double either way
+    }
+    if (negative) exponent = -exponent;
+  }
+  const std::int64_t lead = digitsBeforePoint > 0 ? digitsBeforePoint : -zerosAfterPoint;
+  return exponent + lead <= 0;
+}
+}  // namespace
+
 std::optional<double> TryStrToFloat(UStringView text) {
   std::string s;
   if (!ToAscii(text, s) || s.empty()) return std::nullopt;
@@ -123,7 +157,13 @@ std::optional<double> TryStrToFloat(UStringView text) {
   if (*b == '+') ++b;
   double v = 0;
   auto [ptr, ec] = std::from_chars(b, s.data() + s.size(), v);
-  if (ec != std::errc{} || ptr != s.data() + s.size()) return std::nullopt;
+  if (ptr != s.data() + s.size()) return std::nullopt;
+  if (ec == std::errc::result_out_of_range) {
+    // Too small for the smallest subnormal: zero (with the sign); too large stays an error.
+    if (BelowOne(s)) return *b == '-' ? -0.0 : 0.0;
+    return std::nullopt;
+  }
+  if (ec != std::errc{}) return std::nullopt;
   return v;
 }
 

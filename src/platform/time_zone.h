@@ -1,7 +1,8 @@
 #pragma once
 // The local time zone as the TZ database describes it (TZ environment variable honoured).
 // Times are whole seconds counted from 1970-01-01 00:00: "local seconds" count on the local
-// wall clock, "UTC seconds" on the universal one.
+// wall clock, "UTC seconds" on the universal one. Instants before 1970 take the offset that the
+// zone's present rules give for their calendar date (no local mean time, no historic rules).
 #include <cstdint>
 #include <optional>
 

@@ -2,7 +2,6 @@
 
 #include <fstream>
 #include <istream>
-#include <iterator>
 #include <ostream>
 
 #include "json/json_reformat.h"
@@ -10,8 +9,20 @@
 namespace {
 constexpr char kUsage[] = "Użycie: vxhost json [--indent] [--utc] [PLIK]\n";
 
+// The whole input in one piece: a file of known size is read in one call, a pipe in blocks.
 std::string ReadAll(std::istream& in) {
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::string text;
+  const std::istream::pos_type start = in.tellg();
+  if (start != std::istream::pos_type(-1) && in.seekg(0, std::ios::end)) {
+    const std::istream::pos_type end = in.tellg();
+    in.seekg(start);
+    if (end != std::istream::pos_type(-1) && end >= start) text.reserve(static_cast<size_t>(end - start));
+  }
+  in.clear();
+  char block[1 << 16];
+  while (in.read(block, sizeof block) || in.gcount() > 0)
+    text.append(block, static_cast<size_t>(in.gcount()));
+  return text;
 }
 }  // namespace
 

@@ -9,16 +9,16 @@ namespace {
 
 struct Zone {
   const char* tz;
-  int winterHours;  // UTC offset in November
-  int summerHours;  // UTC offset in July
+  int winterMinutes;  // UTC offset in November
+  int summerMinutes;  // UTC offset in July
 };
 
 class DateRecognition : public ::testing::TestWithParam<Zone> {
  protected:
   ScopedTimeZone FZone{GetParam().tz};
 
-  static TDateTime Shift(TDateTime v, int hours, int minutes = 0) {
-    return MSecsToDateTime(DateTimeToMSecs(v) + (hours * 60LL + minutes) * 60000);
+  static TDateTime Shift(TDateTime v, int minutes) {
+    return MSecsToDateTime(DateTimeToMSecs(v) + minutes * 60000LL);
   }
   static std::pair<TDataType, std::string> Recognise(std::u16string_view text) {
     TDateTime value = 0;
@@ -29,7 +29,7 @@ class DateRecognition : public ::testing::TestWithParam<Zone> {
 };
 
 TEST_P(DateRecognition, AcceptedTexts) {
-  const int w = GetParam().winterHours;
+  const int w = GetParam().winterMinutes;
   const TDateTime day = DT(2022, 11, 21);
   const TDateTime noTime = DT(1899, 12, 30);
   const std::pair<TDataType, std::string> expected[] = {
@@ -38,15 +38,15 @@ TEST_P(DateRecognition, AcceptedTexts) {
       {dtDateTime, Fmt(Shift(DT(2022, 11, 21, 9, 7, 34), w))},
       {dtDateTime, Fmt(DT(2022, 11, 21, 9, 7, 34, 5))},  // ".5" is five milliseconds
       {dtDateTime, Fmt(Shift(DT(2022, 11, 21, 9, 7, 34, 123), w))},
-      {dtDateTime, Fmt(Shift(DT(2022, 11, 21, 9, 7, 34), w - 2))},
-      {dtDateTime, Fmt(Shift(DT(2022, 11, 21, 9, 7, 34), w + 5, 30))},
+      {dtDateTime, Fmt(Shift(DT(2022, 11, 21, 9, 7, 34), w - 120))},
+      {dtDateTime, Fmt(Shift(DT(2022, 11, 21, 9, 7, 34), w + 330))},
       {dtTime, Fmt(DT(1899, 12, 30, 9, 7, 34))},
       {dtTime, Fmt(DT(1899, 12, 30, 9, 7, 34, 123))},
       {dtTime, Fmt(Shift(DT(1899, 12, 30, 9, 7, 34), w))},
-      {dtTime, Fmt(Shift(DT(1899, 12, 30, 9, 7, 34), w - 1))},
-      {dtDateTime, Fmt(Shift(DT(2022, 11, 21, 9, 7, 34, 123), w + 5, 30))},
-      {dtDateTime, Fmt(Shift(DT(2022, 7, 1, 12), GetParam().summerHours))},
-      {dtTime, Fmt(Shift(noTime, 10))},  // invalid date, valid time: a time alone
+      {dtTime, Fmt(Shift(DT(1899, 12, 30, 9, 7, 34), w - 60))},
+      {dtDateTime, Fmt(Shift(DT(2022, 11, 21, 9, 7, 34, 123), w + 330))},
+      {dtDateTime, Fmt(Shift(DT(2022, 7, 1, 12), GetParam().summerMinutes))},
+      {dtTime, Fmt(Shift(noTime, 600))},  // invalid date, valid time: a time alone
   };
   const std::u16string_view texts[] = {u"2022-11-21",
                                        u"2022-11-21T09:07:34",
@@ -94,8 +94,37 @@ TEST_P(DateRecognition, ReaderTestsOnlyFiveToTwentyFiveCharacters) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, DateRecognition,
-                         ::testing::Values(Zone{kCentralEurope, 1, 2}, Zone{kUsEastern, -5, -4},
-                                           Zone{kEasternEurope, 2, 3}));
+                         ::testing::Values(Zone{kCentralEurope, 60, 120}, Zone{kUsEastern, -300, -240},
+                                           Zone{kEasternEurope, 120, 180}, Zone{"Europe/Warsaw", 60, 120},
+                                           Zone{"Europe/Amsterdam", 60, 120}, Zone{"Asia/Kolkata", 330, 330},
+                                           Zone{"America/New_York", -300, -240}));
+
+// Instants before the zone's modern rules (time values sit on 1899-12-30) take the offset the
+// present rules give for that calendar date, never the database's local mean time.
+TEST(DateRecognition, OldInstantsTakeThePresentRulesOfTheirDate) {
+  {
+    ScopedTimeZone tz("Europe/Warsaw");
+    auto v = Parse(u"[\"09:07:34Z\",\"09:07:34+01:00\",\"1950-07-01T12:00:00Z\",\"1899-01-15T12:00:00Z\"]");
+    EXPECT_EQ(Write(v),
+              R"(["10:07:34.000","09:07:34.000","1950-07-01T14:00:00.000","1899-01-15T13:00:00.000"])");
+    auto local = Parse(u"[\"09:07:34\",\"1950-07-01T14:00:00\",\"0001-01-01T12:00:00\"]");
+    EXPECT_EQ(Write(local, false, true),
+              R"(["08:07:34.000Z","1950-07-01T12:00:00.000Z","0001-01-01T11:00:00.000Z"])");
+  }
+  {
+    ScopedTimeZone tz("America/New_York");
+    EXPECT_EQ(Write(Parse(u"[\"09:07:34Z\",\"1960-07-04T12:00:00Z\"]")),
+              R"(["04:07:34.000","1960-07-04T08:00:00.000"])");
+  }
+  {
+    ScopedTimeZone tz("Asia/Kolkata");
+    EXPECT_EQ(Write(Parse(u"[\"09:07:34Z\"]")), R"(["14:37:34.000"])");
+  }
+  {
+    ScopedTimeZone tz("Europe/Amsterdam");
+    EXPECT_EQ(Write(Parse(u"[\"09:07:34\"]"), false, true), R"(["08:07:34.000Z"])");
+  }
+}
 
 TEST(DateRecognition, UtcTextTwoHoursEastIsReadAndWrittenAsLocalTime) {
   ScopedTimeZone tz(kEasternEurope);

@@ -39,6 +39,24 @@ TEST(JsonNodePool, ADocumentGivesBackEveryNodeWithItsLastReference) {
   EXPECT_EQ(TNodePool::LiveNodes(), before);
 }
 
+TEST(JsonNodePool, SlabsOfAFreedDocumentAreGivenBackBeyondASmallReserve) {
+  if (!TNodePool::Pooled()) GTEST_SKIP() << "nodes come from the ordinary heap in this build";
+  const std::size_t before = TNodePool::SlabBytes();
+  const std::string text = Document(60'000);  // about a million nodes
+  for (int round = 0; round < 2; ++round) {
+    IJSONAncestor doc = ParseUtf8(text);
+    ASSERT_TRUE(doc);
+    EXPECT_GT(TNodePool::SlabBytes(), before + 20u * 1024 * 1024);
+    doc = nullptr;
+    // What stays: the reserve and slabs still partly in use elsewhere (a few MiB at most).
+    EXPECT_LT(TNodePool::SlabBytes(), before + 4u * 1024 * 1024) << round;
+  }
+  // Nodes freed in another thread come back too.
+  IJSONAncestor doc = ParseUtf8(text);
+  std::thread([&] { doc = nullptr; }).join();
+  EXPECT_LT(TNodePool::SlabBytes(), before + 4u * 1024 * 1024);
+}
+
 TEST(JsonNodePool, ASharedSubValueOutlivesTheDocumentItCameFrom) {
   const std::int64_t before = TNodePool::LiveNodes();
   IJSONAncestor kept;

@@ -1,6 +1,8 @@
 // The reader: syntax, leniencies, exact error messages and positions, both text encodings.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "json/json_builder.h"
 #include "json/json_errors.h"
 #include "json_test_util.h"
@@ -36,6 +38,22 @@ TEST(JsonReader, ValuesOfEveryKind) {
   EXPECT_EQ(Write(Parse(u"-9223372036854775808")), "-9223372036854775808");
   EXPECT_THROW((void)Parse(u"9223372036854775808"), EConvertError);
   EXPECT_THROW((void)Parse(u"[-]"), EConvertError);
+}
+
+TEST(JsonReader, FloatsTooSmallForADoubleAreZeroAndTooLargeOnesAreRefused) {
+  auto value = [](std::u16string_view text) {
+    return RefCast<TJSONFloat>(RefCast<TJSONArray>(Parse(text))->Get(0))->GetData();
+  };
+  EXPECT_EQ(value(u"[1e-400]"), 0.0);
+  EXPECT_TRUE(std::signbit(value(u"[-1e-400]")));
+  EXPECT_EQ(value(u"[0.00000000001e-320]"), 0.0);
+  EXPECT_EQ(value(u"[1e-99999999999999999999]"), 0.0);
+  EXPECT_EQ(value(u"[4.9e-324]"), 4.9e-324);  // the smallest subnormal
+  EXPECT_EQ(value(u"[1e-310]"), 1e-310);
+  EXPECT_EQ(value(u"[0.0001e311]"), 1e307);
+  EXPECT_THROW((void)Parse(u"[1e400]"), EConvertError);
+  EXPECT_THROW((void)Parse(u"[-1000000e303]"), EConvertError);
+  EXPECT_THROW((void)Parse(u"[1e99999999999999999999]"), EConvertError);
 }
 
 TEST(JsonReader, Escapes) {
@@ -128,16 +146,25 @@ TEST(JsonReader, Utf8TextReadsLikeUtf16Text) {
       u"[\"\U0001F600\", 1\u0142]",
       u"[\"\\\U0001F600\"]",
       u"\n[\"x\",\n\"\u00e9\u00e9\n\"]",
+      // A backslash before a raw character outside the basic plane, outside any string.
+      u"{\\\U0001F600:1}",
+      u"{a\\\U0001F600b:1}",
+      u"[\\\U0001F600]",
+      u"[1,\\\U0001F600",
+      u"\\\U0001F600",
+      u"{\\\U0001F600\\\U0001F601:[\\\U0001F600]}",
   };
   for (const std::u16string& text : texts) {
     std::string fromUtf16, fromUtf8;
     try {
-      fromUtf16 = Write(Parse(text));
+      const IJSONAncestor v = Parse(text);
+      fromUtf16 = v ? Write(v) : "no value";
     } catch (const EJSONBaseError& e) {
       fromUtf16 = e.what();
     }
     try {
-      fromUtf8 = Write(TJSONObject::ParseJSONValueUtf8(UToUtf8(text), true));
+      const IJSONAncestor v = TJSONObject::ParseJSONValueUtf8(UToUtf8(text), true);
+      fromUtf8 = v ? Write(v) : "no value";
     } catch (const EJSONBaseError& e) {
       fromUtf8 = e.what();
     }

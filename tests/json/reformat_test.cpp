@@ -28,7 +28,24 @@ TEST(JsonReformat, WritesCompactIndentedAndUniversalForms) {
   EXPECT_EQ(r.out, "{\"n\":\"\\u0142\",\"t\":\"2022-11-21T10:07:34.000\"}\n");
   r = Reformat(text, true, true);
   EXPECT_EQ(r.out, "{\r\n  \"n\":\"\\u0142\",\r\n  \"t\":\"2022-11-21T09:07:34.000Z\"\r\n}\n");
-  EXPECT_EQ(Reformat("").out, "\n");
+}
+
+TEST(JsonReformat, ATextWithoutValueIsAnError) {
+  for (std::string_view text : {"", "  \r\n", "x", "\xEF\xBB\xBF", "]"}) {
+    Result r = Reformat(text);
+    EXPECT_EQ(r.code, 1) << text;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "vxhost json: tekst nie zawiera warto\xC5\x9B"
+              "ci JSON\n");
+  }
+}
+
+TEST(JsonReformat, AnErrorMessageShowsANulCharacterAndKeepsItsPosition) {
+  Result r = Reformat("[\"a\\u0000b\n\"]");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("a\\u0000b"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("0A HEX 22 HEX. (Line: 1 Col: 1)\n"), std::string::npos) << r.err;
 }
 
 TEST(JsonReformat, ErrorsGoToTheErrorStream) {

@@ -1,6 +1,8 @@
 // The writer: exact compact and indented layouts, escaping, float texts and date forms.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <cmath>
 #include <limits>
 
@@ -94,6 +96,27 @@ TEST(JsonWriter, SkippedLocalHourCannotBeWrittenAsUniversalTime) {
   arr->Add(MakeRef<TJSONDateTime>(DT(2022, 3, 27, 2, 30)));
   EXPECT_THROW((void)Write(arr, false, true), ELocalTimeInvalid);
   EXPECT_EQ(Write(arr), R"(["2022-03-27T02:30:00.000"])");
+}
+
+TEST(JsonWriter, DateTextsAreEscapedAndYearsOutsideFourDigitsRefused) {
+  ScopedTimeZone tz(kCentralEurope);
+  auto quoted = MakeRef<TJSONDate>(DT(2022, 11, 21), u"yyyy'\"\\'mm'\u0142'");
+  EXPECT_EQ(Write(quoted), R"("2022\"\\11\u0142")");
+  EXPECT_EQ(Write(quoted, false, true), R"("2022\"\\11\u0142Z")");
+  EXPECT_EQ(Write(MakeRef<TJSONDate>(DT(9999, 12, 31))), R"("9999-12-31")");
+  // Before 1899-12-30 the fraction counts forward from the day: build the value on the time line.
+  auto firstDay = [](int minutes) {
+    return MSecsToDateTime(DateTimeToMSecs(*TryEncodeDate(1, 1, 1)) + minutes * 60000LL);
+  };
+  EXPECT_EQ(Write(MakeRef<TJSONDateTime>(firstDay(12 * 60))), R"("0001-01-01T12:00:00.000")");
+  for (const double bad : {*TryEncodeDate(9999, 12, 31) + 1, *TryEncodeDate(1, 1, 1) - 1, 1e300,
+                           std::numeric_limits<double>::quiet_NaN()}) {
+    auto arr = MakeRef<TJSONArray>();
+    arr->Add(MakeRef<TJSONDateTime>(bad));
+    EXPECT_THROW((void)Write(arr), EJSONError) << bad;
+  }
+  // Moving to UTC may leave the range too.
+  EXPECT_THROW((void)Write(MakeRef<TJSONDateTime>(firstDay(30)), false, true), EJSONError);
 }
 
 TEST(JsonWriter, SaveToWritesUtf8WithoutMark) {

@@ -1,0 +1,55 @@
+// The date recogniser and the date casts on hostile text, under zones with and without daylight
+// saving: a recognised value must format in its own kind, and move to UTC and back, or fail
+// with the library's errors only.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "json/date_manager.h"
+#include "json/date_time.h"
+#include "json/json_errors.h"
+#include "json/json_value.h"
+#include "json/json_writer.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace vx::json;
+  if (size == 0 || size > 64) return 0;
+  static const char* const kZones[] = {"UTC", "Europe/Warsaw", "America/New_York", "Asia/Kolkata",
+                                       "CET-1CEST,M3.5.0,M10.5.0/3"};
+  setenv("TZ", kZones[data[0] % 5], 1);
+  const std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
+  const vx::UString text = vx::Utf8ToU(bytes);
+
+  TDateTime value = 0;
+  TDataType kind = dtNil;
+  if (TJSONDateManager::Instance().Check(text, value, kind)) {
+    IJSONAncestor date;
+    switch (kind) {
+      case dtDateTime:
+        date = MakeRef<TJSONDateTime>(value);
+        break;
+      case dtDate:
+        date = MakeRef<TJSONDate>(value);
+        break;
+      case dtTime:
+        date = MakeRef<TJSONTime>(value);
+        break;
+      default:
+        break;
+    }
+    if (date) {
+      for (const bool utc : {false, true}) {
+        try {
+          TJSONWriter writer(false, utc);
+          date->AsJSONString(writer);
+        } catch (const EJSONBaseError&) {
+        }
+      }
+    }
+  }
+  (void)VxJSDateToDateTime(text);
+  TVariant out;
+  (void)VxCastDateTime(TVariant::String(text), out);
+  return 0;
+}

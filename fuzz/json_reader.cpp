@@ -1,0 +1,75 @@
+// The JSON reader on hostile text: both entry points (UTF-8 bytes and UTF-16 code units), date
+// recognition on and off. Whatever is read must write itself, and the compact text it writes
+// must read back to the very same compact text.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "json/json_errors.h"
+#include "json/json_value.h"
+#include "json/json_writer.h"
+
+namespace {
+using namespace vx::json;
+
+bool Compact(const IJSONAncestor& value, std::string& out) {
+  try {
+    TJSONWriter writer(false, false);
+    value->AsJSONString(writer);
+    out = writer.TakeUtf8();
+    return true;
+  } catch (const EJSONBaseError&) {
+    return false;  // a date outside the years the writer can show
+  }
+}
+
+void Indented(const IJSONAncestor& value) {
+  try {
+    TJSONWriter writer(true, true);
+    value->AsJSONString(writer);
+  } catch (const EJSONBaseError&) {
+  }
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const bool dates = (data[0] & 1) != 0;
+  const bool utf16 = (data[0] & 2) != 0;
+  ++data;
+  --size;
+  IJSONAncestor value;
+  try {
+    if (utf16) {
+      std::u16string text(size / 2, u'\0');
+      std::memcpy(text.data(), data, text.size() * 2);
+      value = TJSONObject::ParseJSONValue(text, dates);
+    } else {
+      value =
+          TJSONObject::ParseJSONValueUtf8(std::string_view(reinterpret_cast<const char*>(data), size), dates);
+    }
+  } catch (const EJSONBaseError&) {
+    return 0;
+  }
+  if (!value) return 0;
+  Indented(value);
+  (void)value->Clone();
+  std::string first;
+  if (!Compact(value, first)) return 0;
+  IJSONAncestor again;
+  try {
+    again = TJSONObject::ParseJSONValueUtf8(first, dates);
+  } catch (const EJSONBaseError& e) {
+    std::fprintf(stderr, "compact text does not read back: %s\n%s\n", e.what(), first.c_str());
+    std::abort();
+  }
+  std::string second;
+  if (!again || !Compact(again, second) || second != first) {
+    std::fprintf(stderr, "compact text changed on reading back:\n%s\n%s\n", first.c_str(), second.c_str());
+    std::abort();
+  }
+  return 0;
+}
