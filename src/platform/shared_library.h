@@ -14,7 +14,7 @@ inline constexpr std::string_view kSystemSimpleMapiLibrary = "libvx64mapi.so.1";
 
 // True when the file is an ELF shared object of this process's class and machine, so that this
 // process can load it. A PE image, a text file, an image of another architecture or a missing
-// file gives false. Never loads the file.
+// file gives false, and so does a cut file whose segments reach past its end. Never loads the file.
 [[nodiscard]] bool IsLoadableImage(const std::string& path);
 
 // True when the file is an ELF image (of any architecture) whose dynamic symbol table defines

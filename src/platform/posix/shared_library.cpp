@@ -38,6 +38,7 @@ class ElfFile {
     if (fd_ < 0) return;
     struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return;
+    size_ = static_cast<std::uint64_t>(st.st_size);
     elf_ = elf_begin(fd_, ELF_C_READ, nullptr);
     if (elf_ != nullptr && elf_kind(elf_) != ELF_K_ELF) {
       elf_end(elf_);
@@ -52,9 +53,11 @@ class ElfFile {
   ElfFile& operator=(const ElfFile&) = delete;
 
   [[nodiscard]] Elf* get() const { return elf_; }
+  [[nodiscard]] std::uint64_t size() const { return size_; }
 
  private:
   int fd_ = -1;
+  std::uint64_t size_ = 0;
   Elf* elf_ = nullptr;
 };
 
@@ -62,14 +65,32 @@ struct Architecture {
   int elfClass = ELFCLASSNONE;
   int machine = EM_NONE;
   bool sharedObject = false;
+  bool complete = false;  // every table and segment the header names lies inside the file
 };
+
+// The loader maps segments without checking them against the file's size and dies on a bus
+// error when one reaches past the end, so a cut or forged file must be caught here.
+bool FitsInFile(Elf* elf, const GElf_Ehdr& header, std::uint64_t size) {
+  auto inside = [size](std::uint64_t offset, std::uint64_t length) {
+    return offset <= size && length <= size - offset;
+  };
+  if (!inside(header.e_phoff, std::uint64_t{header.e_phnum} * header.e_phentsize)) return false;
+  if (!inside(header.e_shoff, std::uint64_t{header.e_shnum} * header.e_shentsize)) return false;
+  for (int i = 0; i < header.e_phnum; ++i) {
+    GElf_Phdr ph{};
+    if (gelf_getphdr(elf, i, &ph) == nullptr) return false;
+    if (ph.p_type == PT_LOAD && !inside(ph.p_offset, ph.p_filesz)) return false;
+  }
+  return true;
+}
 
 std::optional<Architecture> ReadArchitecture(const std::string& path) {
   ElfFile file(path);
   if (file.get() == nullptr) return std::nullopt;
   GElf_Ehdr header{};
   if (gelf_getehdr(file.get(), &header) == nullptr) return std::nullopt;
-  return Architecture{gelf_getclass(file.get()), header.e_machine, header.e_type == ET_DYN};
+  return Architecture{gelf_getclass(file.get()), header.e_machine, header.e_type == ET_DYN,
+                      FitsInFile(file.get(), header, file.size())};
 }
 
 const std::optional<Architecture>& OwnArchitecture() {
@@ -96,7 +117,7 @@ bool SameTextNoCase(std::string_view a, std::string_view b) {
 bool IsLoadableImage(const std::string& path) {
   const auto image = ReadArchitecture(path);
   const auto& own = OwnArchitecture();
-  return image && own && image->sharedObject && image->elfClass == own->elfClass &&
+  return image && own && image->sharedObject && image->complete && image->elfClass == own->elfClass &&
          image->machine == own->machine;
 }
 

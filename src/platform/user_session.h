@@ -1,0 +1,23 @@
+#pragma once
+// What the user's desktop session offers a process: its main window, the temporary folder and
+// a file written there for the user alone.
+#include <string>
+#include <string_view>
+
+#include "platform/window.h"
+
+namespace vx::platform {
+
+// The process's visible main application window. Processes here have no window a user sees, so
+// this is 0.
+[[nodiscard]] HWND ProcessMainWindow();
+
+// The user's temporary folder: $TMPDIR when set, else /tmp (no trailing slash).
+[[nodiscard]] std::string UserTempFolder();
+
+// Creates or overwrites the file with `bytes`, readable by the user only. A link or a file of
+// another user at that path is not followed or overwritten (the folder may be shared). Returns
+// an error text, empty on success.
+[[nodiscard]] std::string WriteUserFile(const std::string& path, std::string_view bytes);
+
+}  // namespace vx::platform
