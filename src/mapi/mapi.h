@@ -80,9 +80,9 @@ typedef void* LPVOID;
 typedef struct {
   ULONG ulReserved;
   ULONG flFlags;
-  ULONG nPosition;     /* character in the note text replaced by the attachment, 0xFFFFFFFF: none */
-  LPSTR lpszPathName;  /* full path of the file */
-  LPSTR lpszFileName;  /* name shown to the recipient; the file's own name when empty */
+  ULONG nPosition;    /* character in the note text replaced by the attachment, 0xFFFFFFFF: none */
+  LPSTR lpszPathName; /* full path of the file */
+  LPSTR lpszFileName; /* name shown to the recipient; the file's own name when empty */
   LPVOID lpFileType;
 } MapiFileDesc, *lpMapiFileDesc;
 
@@ -90,7 +90,7 @@ typedef struct {
   ULONG ulReserved;
   ULONG ulRecipClass; /* MAPI_ORIG, MAPI_TO, MAPI_CC, MAPI_BCC */
   LPSTR lpszName;
-  LPSTR lpszAddress;  /* "TYPE:address" or a bare address */
+  LPSTR lpszAddress; /* "TYPE:address" or a bare address */
   ULONG ulEIDSize;
   LPVOID lpEntryID;
 } MapiRecipDesc, *lpMapiRecipDesc;

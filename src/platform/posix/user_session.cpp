@@ -46,4 +46,33 @@ std::string WriteUserFile(const std::string& path, std::string_view bytes) {
   return error;
 }
 
+std::optional<FileStatus> StatFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileStatus{S_ISREG(st.st_mode), static_cast<unsigned>(st.st_mode & 07777), st.st_uid == ::geteuid(),
+                    static_cast<long long>(st.st_size)};
+}
+
+std::optional<std::string> ReadSmallFile(const std::string& path, std::size_t maxBytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  std::string out;
+  char buffer[4096];
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    out.append(buffer, static_cast<std::size_t>(n));
+    if (out.size() > maxBytes) {
+      ok = false;
+      break;
+    }
+  }
+  ::close(fd);
+  if (!ok) return std::nullopt;
+  return out;
+}
+
 }  // namespace vx::platform
