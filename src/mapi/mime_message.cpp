@@ -137,6 +137,17 @@ std::string ContentTypeOf(const std::string& name) {
   return "application/octet-stream";
 }
 
+std::size_t LongestLine(const std::string& s) {
+  std::size_t longest = 0;
+  std::size_t start = 0;
+  while (start <= s.size()) {
+    const auto end = std::min(s.find('\n', start), s.size());
+    longest = std::max(longest, end - start);
+    start = end + 1;
+  }
+  return longest;
+}
+
 std::string BaseName(const std::string& path) {
   const auto slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -268,8 +279,11 @@ std::unique_ptr<MimeMessage> MimeMessage::Build(const Mail& mail, bool bccHeader
   code = SUCCESS_SUCCESS;
   GPtr<GMimeMessage> message(g_mime_message_new(TRUE));
   auto add = [&](GMimeAddressType type, const Mailbox& box) {
-    g_mime_message_add_mailbox(message.get(), type, box.name.empty() ? nullptr : box.name.c_str(),
-                               box.address.c_str());
+    InternetAddress* address =
+        internet_address_mailbox_new(box.name.empty() ? nullptr : box.name.c_str(), box.address.c_str());
+    internet_address_set_charset(address, "utf-8");
+    internet_address_list_add(g_mime_message_get_addresses(message.get(), type), address);
+    g_object_unref(address);
   };
   add(GMIME_ADDRESS_TYPE_FROM, mail.from);
   for (const Mailbox& b : mail.to) add(GMIME_ADDRESS_TYPE_TO, b);
@@ -289,7 +303,12 @@ std::unique_ptr<MimeMessage> MimeMessage::Build(const Mail& mail, bool bccHeader
   GPtr<GMimeTextPart> text(g_mime_text_part_new_with_subtype("plain"));
   g_mime_text_part_set_text(text.get(), mail.body.c_str());
   g_mime_text_part_set_charset(text.get(), "utf-8");
-  g_mime_object_encode(GMIME_OBJECT(text.get()), GMIME_ENCODING_CONSTRAINT_7BIT);
+  // Quoted-printable keeps the text readable and lets the line ends follow the transport's.
+  const bool plain = std::all_of(mail.body.begin(), mail.body.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; }) &&
+                     LongestLine(mail.body) <= 998;
+  g_mime_part_set_content_encoding(
+      GMIME_PART(text.get()), plain ? GMIME_CONTENT_ENCODING_7BIT : GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
 
   if (mail.files.empty()) {
     g_mime_message_set_mime_part(message.get(), GMIME_OBJECT(text.get()));
@@ -313,6 +332,15 @@ std::unique_ptr<MimeMessage> MimeMessage::Build(const Mail& mail, bool bccHeader
           g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
       g_mime_part_set_content(part.get(), content.get());
       g_mime_part_set_filename(part.get(), a.name.c_str());
+      // A non-ASCII name goes in UTF-8, not in the smallest legacy code set that holds it.
+      GMimeContentDisposition* disposition = g_mime_object_get_content_disposition(GMIME_OBJECT(part.get()));
+      GMimeContentType* ctype = g_mime_object_get_content_type(GMIME_OBJECT(part.get()));
+      for (GMimeParamList* params : {g_mime_content_disposition_get_parameters(disposition),
+                                     g_mime_content_type_get_parameters(ctype)}) {
+        for (int i = 0; i < g_mime_param_list_length(params); ++i) {
+          g_mime_param_set_charset(g_mime_param_list_get_parameter_at(params, i), "utf-8");
+        }
+      }
       g_mime_part_set_content_encoding(part.get(), GMIME_CONTENT_ENCODING_BASE64);
       g_mime_multipart_add(mixed.get(), GMIME_OBJECT(part.get()));
     }
