@@ -353,16 +353,16 @@ std::unique_ptr<MimeMessage> MimeMessage::Build(const Mail& mail, bool bccHeader
 
 bool MimeMessage::WriteTo(int fd, bool crlf) const {
   platform::SigpipeGuard guard;  // a reader that has gone ends the write, not the process
-  GPtr<GMimeStream> stream(g_mime_stream_fs_new(fd));
-  g_mime_stream_fs_set_owner(GMIME_STREAM_FS(stream.get()), FALSE);
+  // A pipe stream: it neither seeks nor syncs, so it serves a pipe and a file alike.
+  GPtr<GMimeStream> stream(g_mime_stream_pipe_new(fd));
+  g_mime_stream_pipe_set_owner(GMIME_STREAM_PIPE(stream.get()), FALSE);
   GMimeFormatOptions* options = g_mime_format_options_new();
   g_mime_format_options_set_newline_format(options,
                                            crlf ? GMIME_NEWLINE_FORMAT_DOS : GMIME_NEWLINE_FORMAT_UNIX);
   g_mime_format_options_set_param_encoding_method(options, GMIME_PARAM_ENCODING_METHOD_RFC2231);
   const gint64 written = g_mime_object_write_to_stream(GMIME_OBJECT(message_), options, stream.get());
-  const bool flushed = g_mime_stream_flush(stream.get()) == 0;
   g_mime_format_options_free(options);
-  return written >= 0 && flushed;
+  return written >= 0;
 }
 
 }  // namespace vx::mapi

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "common/global_interface.h"
+#include "core/ustring.h"
 #include "mapi/mapi.h"
 #include "platform/shared_library.h"
 #include "support/child.h"
