@@ -41,6 +41,11 @@ ConfigResult ReadMailConfig() {
   const auto status = platform::StatFile(path);
   if (!status) return ConfigResult{config, 0};
   if (!status->regular) return Refuse(MAPI_E_FAILURE, path + " is not a regular file");
+  // The file names programs to run (sendmail, password_command): only its owner may change it.
+  if (!status->ownedByUser || (status->mode & 022) != 0) {
+    return Refuse(MAPI_E_FAILURE,
+                  path + " belongs to another user or may be changed by group or others; refused");
+  }
   const auto text = platform::ReadSmallFile(path, kMaxConfigBytes);
   if (!text) return Refuse(MAPI_E_FAILURE, path + " cannot be read or is larger than 64 KiB");
 

@@ -24,8 +24,9 @@ struct ConfigResult {
 // The file read.
 [[nodiscard]] std::string MailConfigPath();
 // Reads the file; a missing file gives the defaults. A file holding "password" that group or
-// others may read is refused (MAPI_E_LOGON_FAILURE); an unreadable or oversized file, a failing
-// password command or a malformed server address is MAPI_E_FAILURE.
+// others may read is refused (MAPI_E_LOGON_FAILURE), and so is a failing password command; a file
+// of another user or one that group or others may change, an unreadable or oversized file or a
+// malformed server address is MAPI_E_FAILURE.
 [[nodiscard]] ConfigResult ReadMailConfig();
 
 }  // namespace vx::mapi

@@ -133,6 +133,10 @@ TEST_F(MapiLibrary, SettingsFileWithAPasswordReadableByOthersIsRefused) {
   EXPECT_EQ(Send(b.Build()), static_cast<ULONG>(MAPI_E_LOGON_FAILURE));
   EXPECT_FALSE(log.Contains("dobre"));
   EXPECT_TRUE(server.Messages().empty());
+  // Anyone who may change the file could name a program to run: refused whatever it holds.
+  Config(ServerConfig(server) + "sendmail = /bin/true\n", perms::owner_all | perms::group_write);
+  EXPECT_EQ(Send(b.Build()), static_cast<ULONG>(MAPI_E_FAILURE));
+  EXPECT_TRUE(log.Contains("may be changed by group or others"));
   // Without a password in it the file may be readable.
   Config(ServerConfig(server) + "user = jan\npassword_command = echo dobre\n",
          perms::owner_read | perms::group_read | perms::others_read);
