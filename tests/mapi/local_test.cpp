@@ -2,6 +2,7 @@
 // the system's "mapi32.dll" behind the e-mail object.
 #include <sys/stat.h>
 
+#include "mail/mail_fixture.h"
 #include "mail/mapi_email.h"
 #include "mapi_fixture.h"
 
@@ -147,12 +148,7 @@ TEST_F(MapiLibrary, AsTheSystemLibraryBehindTheEmailObjectAnUnreachableServerIsR
           LibraryPath() + "\"\r\n");
   setenv("VX64_REGISTRY_HKLM", (dir / "machine.reg").c_str(), 1);
   Config("server = smtp://127.0.0.1:1\n");
-  struct Captured : IMessages {
-    void Inf_OLite(const UString& t) override { infos.push_back(UToUtf8(t)); }
-    void BladOk_OLite(const UString& t) override { errors.push_back(UToUtf8(t)); }
-    std::vector<std::string> infos, errors;
-  };
-  auto captured = std::make_shared<Captured>();
+  auto captured = std::make_shared<mail::test::CapturedMessages>();
   Messages = captured;
   {
     mail::TMapiEmail email;
