@@ -30,6 +30,11 @@ constexpr const char* kHelp =
     "                         3 walidacja niewykonana); -v wypisuje dziennik walidacji na stderr\n"
     "  json [--indent] [--utc] [PLIK]\n"
     "                         czyta tekst JSON (plik lub standardowe wejście) i zapisuje go ponownie\n"
+    "  mail [--dialog] [--to A]... [--cc A]... [--bcc A]... [--from A] [--subject S]\n"
+    "       [--body T | --body-file F] [--html] [--text-body T] [--attach F]...\n"
+    "                         wysyła wiadomość przez bibliotekę klienta poczty (Simple MAPI);\n"
+    "                         --dialog otwiera okno redagowania; kod 0 wysłano, 1 nie wysłano\n"
+    "                         lub zgłoszono błąd, 2 błąd użycia\n"
     "  --help                 ta pomoc\n"
     "  --version              wypisuje wersję programu\n"
     "\n"
@@ -53,6 +58,7 @@ int RunCommand(const std::vector<std::string>& args) {
   }
   if (command == "validate") return vx::tools::ValidateCommand(rest, std::cout, std::cerr);
   if (command == "status") return vx::tools::StatusCommand(rest, std::cout, std::cerr);
+  if (command == "mail") return vx::tools::MailCommand(rest, std::cout, std::cerr);
   if (command == "json") return RunJsonCommand(rest, std::cin, std::cout, std::cerr);
   std::cerr << "vxhost: nieznane polecenie \"" << command << "\" (vxhost --help wypisuje polecenia)\n";
   return 2;

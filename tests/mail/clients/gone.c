@@ -1,0 +1,3 @@
+int vx_test_gone(void) {
+  return 0;
+}
