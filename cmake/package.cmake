@@ -21,7 +21,10 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 # ldconfig runs through dpkg's trigger when the shared library is installed or removed.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/deb_triggers ${PROJECT_BINARY_DIR}/deb/triggers COPYONLY)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/deb/triggers)
+# The registry file that names the mail client library is configuration: dpkg keeps a user's edits.
+file(WRITE ${PROJECT_BINARY_DIR}/deb/conffiles "/etc/vx64/registry.reg\n")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/deb/triggers
+  ${PROJECT_BINARY_DIR}/deb/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "XML validation worker and its host side
  vx64BWorker is a small worker process that a desktop host application starts

@@ -7,7 +7,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}/src/mapi" --pre
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "install failed: ${out}${err}")
 endif()
-set(reg "${STAGE}/etc/opt/vx64test/vx64/registry.reg")
+set(reg "${STAGE}/opt/vx64test/etc/vx64/registry.reg")
 foreach(f "${STAGE}/opt/vx64test/lib/libvx64mapi.so.1" "${reg}")
   if(NOT EXISTS "${f}")
     file(GLOB_RECURSE all "${STAGE}/*")
