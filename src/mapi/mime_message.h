@@ -12,7 +12,7 @@ namespace vx::mapi {
 
 struct Mailbox {
   std::string name;     // UTF-8, no line breaks
-  std::string address;  // a checked addr-spec
+  std::string address;  // a checked bare address (local@domain)
 };
 
 struct Attachment {
