@@ -14,13 +14,14 @@ set(CMAKE_C_FLAGS_INIT "${vx_i386_flags}")
 set(CMAKE_CXX_FLAGS_INIT "${vx_i386_flags}")
 
 # Where multiarch could not install the :i386 packages beside their amd64 twins, scripts/setup
-# unpacks them into a private tree; the programs then find those libraries through their rpath.
+# unpacks them into a private tree; the programs then find those libraries through their rpath
+# (DT_RPATH, which also serves the libraries' own dependencies).
 set(VX_I386_TREE /opt/vx64-i386 CACHE PATH "Private tree of unpacked :i386 packages")
 if(EXISTS ${VX_I386_TREE}/.packages)
   set(vx_libdirs ${VX_I386_TREE}/usr/lib/i386-linux-gnu ${VX_I386_TREE}/lib/i386-linux-gnu)
   list(JOIN vx_libdirs ":" vx_rpath)
-  string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -m32 -Wl,-rpath-link,${vx_rpath} -Wl,-rpath,${vx_rpath}")
-  string(APPEND CMAKE_SHARED_LINKER_FLAGS_INIT " -m32 -Wl,-rpath-link,${vx_rpath} -Wl,-rpath,${vx_rpath}")
+  string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -m32 -Wl,-rpath-link,${vx_rpath} -Wl,--disable-new-dtags -Wl,-rpath,${vx_rpath}")
+  string(APPEND CMAKE_SHARED_LINKER_FLAGS_INIT " -m32 -Wl,-rpath-link,${vx_rpath} -Wl,--disable-new-dtags -Wl,-rpath,${vx_rpath}")
   set(CMAKE_FIND_ROOT_PATH ${VX_I386_TREE})
   set(ENV{PKG_CONFIG_SYSROOT_DIR} ${VX_I386_TREE})
   set(ENV{PKG_CONFIG_LIBDIR}
