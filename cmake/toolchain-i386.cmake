@@ -22,6 +22,9 @@ if(EXISTS ${VX_I386_TREE}/.packages)
   list(JOIN vx_libdirs ":" vx_rpath)
   string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -m32 -Wl,-rpath-link,${vx_rpath} -Wl,--disable-new-dtags -Wl,-rpath,${vx_rpath}")
   string(APPEND CMAKE_SHARED_LINKER_FLAGS_INIT " -m32 -Wl,-rpath-link,${vx_rpath} -Wl,--disable-new-dtags -Wl,-rpath,${vx_rpath}")
+  # The tree's architecture headers (openssl/opensslconf.h), where -m32 would look in /usr/include.
+  set(CMAKE_C_STANDARD_INCLUDE_DIRECTORIES ${VX_I386_TREE}/usr/include/i386-linux-gnu)
+  set(CMAKE_CXX_STANDARD_INCLUDE_DIRECTORIES ${VX_I386_TREE}/usr/include/i386-linux-gnu)
   set(CMAKE_FIND_ROOT_PATH ${VX_I386_TREE})
   set(ENV{PKG_CONFIG_SYSROOT_DIR} ${VX_I386_TREE})
   set(ENV{PKG_CONFIG_LIBDIR}
