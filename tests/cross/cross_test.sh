@@ -9,10 +9,6 @@ trap 'kill -9 ${host:-} ${wpid:-} 2>/dev/null; rm -rf "$work"' EXIT
 export VX64_DIALOGS=none VX64_DEBUG_LOG=none
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-# A check of a fault not fixed yet fails the run only with VX_CROSS_STRICT=1.
-known() {
-  if [ "${VX_CROSS_STRICT:-0}" = 1 ]; then fail "$*"; else echo "KNOWN FAULT: $*"; fi
-}
 ok() { echo "ok: $*"; }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 # Ended, or a zombie waiting to be reaped.
