@@ -3,7 +3,15 @@
 # the prefix (DESTDIR honoured).
 include(CMakePackageConfigHelpers)
 
-install(TARGETS vxhost vx64BWorker RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+if(VX_HOST_ONLY)
+  install(TARGETS vxhost RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+  if(VX_WORKER64)
+    install(PROGRAMS ${VX_WORKER64} DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME vx64BWorker
+      COMPONENT runtime)
+  endif()
+else()
+  install(TARGETS vxhost vx64BWorker RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+endif()
 
 install(TARGETS vx64_host EXPORT vx64Targets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev)

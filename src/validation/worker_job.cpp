@@ -1,9 +1,12 @@
 #include "validation/worker_job.h"
 
+#include <chrono>
 #include <mutex>
 
 #include "common/global_interface.h"
+#include "common/system_functions.h"
 #include "platform/file_ops.h"
+#include "platform/window.h"
 #include "validation/entry.h"
 #include "validation/run_state.h"
 
@@ -15,13 +18,39 @@ constexpr char16_t kRequest[] = u"CMD_RUN_XML_VALIDATION";
 constexpr char16_t kAnswer[] = u"CMD_GET_XML_VALIDATION_RESULT";
 constexpr char16_t kToLog[] = u"CMD_TO_LOG";
 
+// While the job runs the worker's loop does not look at its host. A host that ends meanwhile
+// leaves nobody to answer, so the worker ends as its loop would, checked between chunks of the
+// document at most every 20 ms.
+class THostWatch {
+ public:
+  explicit THostWatch(HWND aHost) : FSaved(std::move(ValidationProgress)) {
+    ValidationProgress = [this, aHost](std::uint64_t bytes) {
+      if (FSaved) FSaved(bytes);
+      const auto now = std::chrono::steady_clock::now();
+      if (now - FLast < std::chrono::milliseconds(20)) return;
+      FLast = now;
+      if (aHost != 0 && !platform::IsWindow(aHost)) KillCurrentProces();
+    };
+  }
+  ~THostWatch() { ValidationProgress = std::move(FSaved); }
+  THostWatch(const THostWatch&) = delete;
+  THostWatch& operator=(const THostWatch&) = delete;
+
+ private:
+  TStreamProgress FSaved;
+  std::chrono::steady_clock::time_point FLast = std::chrono::steady_clock::now();
+};
+
 bool RunRequest(Tvx64BWorkerCom& com, const TStringList& params, TStringList& answer) {
   const UString file = params.Value(u"XMLFILE");
   const UString dsc = params.Value(u"DSC");
   const UString xsd = params.Value(u"XSD");
   com.FLogLevel = TryUToInt32(params.Value(u"LOG_LEVEL")).value_or(0);
   if (com.FLogLevel == 200) DoValidatorLog = [&com](const UString& line) { ToLog(com, line); };
-  com.FXMLValidatonResult = IsXMLFIle_Valid(file, dsc, xsd, false);
+  {
+    const THostWatch watch(com.ClientHWND());
+    com.FXMLValidatonResult = IsXMLFIle_Valid(file, dsc, xsd, false);
+  }
   if (com.FXMLValidatonResult.empty()) com.FXMLValidatonResult = u"OK";
   answer.SetValue(kAnswer, com.FXMLValidatonResult);
   answer.SetValue(kToLog, com.FLog);

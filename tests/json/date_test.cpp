@@ -133,6 +133,14 @@ TEST(DateRecognition, UtcTextTwoHoursEastIsReadAndWrittenAsLocalTime) {
   EXPECT_EQ(Write(v, false, true), R"("2022-11-21T09:07:34.000Z")");
 }
 
+TEST(DateRecognition, DatesAfter2038KeepTheirZoneOffsets) {
+  // Local time past 2038-01-19 needs a 64-bit time_t (the 32-bit build sets _TIME_BITS=64).
+  ScopedTimeZone tz(kCentralEurope);
+  EXPECT_EQ(Write(Parse(u"\"2038-01-19T03:14:08Z\"")), R"("2038-01-19T04:14:08.000")");
+  EXPECT_EQ(Write(Parse(u"\"2100-07-01T12:00:00Z\"")), R"("2100-07-01T14:00:00.000")");
+  EXPECT_EQ(Write(Parse(u"\"2100-07-01T14:00:00\""), false, true), R"("2100-07-01T12:00:00.000Z")");
+}
+
 TEST(DateCast, JsDateToDateTime) {
   EXPECT_EQ(VxJSDateToDateTime(u"2022-11-21T09:07:34Z"), DT(2022, 11, 21, 9, 7, 34));
   EXPECT_EQ(VxJSDateToDateTime(u"2022-11-21T09:07:34-05:30"), DT(2022, 11, 21, 9, 7, 34));
