@@ -67,7 +67,9 @@ int main(int argc, char** argv) {
     return ServeAsWorker(argv[3], {u"CMD_RUN_XML_VALIDATION",
                                    u"",
                                    [marker](vx::Tvx64BWorkerCom&, const vx::TStringList&, vx::TStringList&) {
-                                     std::ofstream(marker) << getpid() << std::endl;
+                                     // Written whole, then renamed: a reader never sees an empty file.
+                                     std::ofstream(marker + ".tmp") << getpid() << std::endl;
+                                     std::rename((marker + ".tmp").c_str(), marker.c_str());
                                      for (;;) pause();
                                      return true;
                                    },
