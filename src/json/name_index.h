@@ -2,6 +2,7 @@
 // An index of member names for large objects: names that differ only in the case of ASCII
 // letters share one entry. Lookups take the name as it is; nothing is copied to look it up.
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <unordered_map>
 
@@ -49,9 +50,10 @@ class TNameIndex {
   struct THash {
     using is_transparent = void;
     std::size_t operator()(UStringView name) const noexcept {
-      std::size_t h = 14695981039346656037ull;
+      // 64-bit FNV-1a in every build (a 32-bit size_t cannot hold its constants).
+      std::uint64_t h = 14695981039346656037ull;
       for (char16_t c : name) h = (h ^ Upper(c)) * 1099511628211ull;
-      return h;
+      return static_cast<std::size_t>(h ^ (h >> 32));
     }
   };
   struct TEqual {
