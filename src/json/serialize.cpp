@@ -289,7 +289,9 @@ bool TSerializeParse::SetJSONAttributes(const TTypeInfo& type, void* instance,
 UString TObjectJSONHelper::AttributeText(UStringView aAttribute, UStringView aJSONFormatValue) {
   UString value(aJSONFormatValue);
   std::replace(value.begin(), value.end(), u'\0', u' ');
-  return u"{" + UString(aAttribute) + u":" + value + u"}";
+  UString text(u"{");  // appended piece by piece: GCC 12 misreads "literal + string" at -O3
+  text.append(aAttribute).append(u":").append(value).append(u"}");
+  return text;
 }
 
 namespace {
@@ -309,9 +311,8 @@ UString TSerializeParse::GetJSONAttribute(UStringView compactJSON, UStringView a
   if (text.empty()) return {};
   if (aAttribute.empty()) return UString(text);
   if (text.size() >= 2 && text.front() == u'{' && text.back() == u'}') text = text.substr(1, text.size() - 2);
-  const UString quoted = !aAttribute.empty() && aAttribute.front() == u'"'
-                             ? UString(aAttribute)
-                             : u"\"" + UString(aAttribute) + u"\"";
+  UString quoted(aAttribute);
+  if (aAttribute.empty() || aAttribute.front() != u'"') quoted = UString(u"\"").append(aAttribute).append(u"\"");
   for (const UStringView piece : Split(text, u',')) {
     const std::vector<UStringView> parts = Split(piece, u':');
     if (!SameTextAscii(parts[0], quoted)) continue;

@@ -59,7 +59,9 @@ class Progress {
   Progress(const std::string& file, std::size_t index, std::size_t count, std::ostream& err) : FErr(err) {
     if (!platform::StandardErrorIsTerminal()) return;
     if (count > 1) {
-      FLabel = "[" + std::to_string(index + 1) + "/" + std::to_string(count) + "] " + file + " ";
+      // Appended piece by piece: GCC 12 misreads "literal + string" at -O3.
+      FLabel.append("[").append(std::to_string(index + 1)).append("/").append(std::to_string(count));
+      FLabel.append("] ").append(file).append(" ");
       Print("");
     }
     std::int64_t size = platform::FileSizeOf(Utf8ToU(file));
