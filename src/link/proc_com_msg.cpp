@@ -146,7 +146,7 @@ bool TvxProcComMsg::SendString(const UString& aString) {
             IntToU(hMainHandle));
   DebugLine(u" Dane: " + aString);
   return platform::TrySendMessage(FClientHWND, platform::WM_COPYDATA, 0,
-                                  reinterpret_cast<std::intptr_t>(&descriptor))
+                                  reinterpret_cast<std::intptr_t>(&descriptor), FSendTimeoutMs)
       .has_value();
 }
 

@@ -72,6 +72,9 @@ class TvxProcComMsg {
 
   void CreateComWindow();
   bool TryUseLastHandle();
+  // Bound for one send to the client in milliseconds; -1 (default) waits as long as the client
+  // lives. A send that runs out of it fails.
+  void SetSendTimeout(int ms) { FSendTimeoutMs = ms; }
   // One line on the debug channel, prefixed with the executable's path.
   static void DebugLine(UStringView text);
 
@@ -86,6 +89,7 @@ class TvxProcComMsg {
   HWND hMainHandle = 0;
   UString FLastRecivedString;
   HWND FLastCmdHWND = 0;
+  int FSendTimeoutMs = -1;
 };
 
 }  // namespace vx

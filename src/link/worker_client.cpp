@@ -91,21 +91,15 @@ bool Tvx64BWorkerCom::RunJob(UStringView aCMD, const TStringList& aParams) {
     Close64BWorker();
     return false;
   }
-  bool sent = false;
-  bool hung = false;
-  {
-    // The send returns only when the worker answers or ends; a worker that does neither within
-    // the request bound is ended, which ends the send.
-    std::optional<platform::ProcessDeadline> bound;
-    if (FWorkerProcess)
-      bound.emplace(FWorkerProcess->pid(), std::chrono::milliseconds(FRequestTimeoutMs), kEndGrace);
-    sent = SendCommand(aCMD, &aParams);
-    hung = bound && bound->Fired();
-  }
-  if (hung) {
+  // The send returns when the worker answers or ends; one that does neither within the request
+  // bound is given up and the worker ended.
+  const auto bound = std::chrono::steady_clock::now() + std::chrono::milliseconds(FRequestTimeoutMs);
+  SetSendTimeout(FRequestTimeoutMs);
+  bool sent = SendCommand(aCMD, &aParams);
+  SetSendTimeout(-1);
+  if (!sent && std::chrono::steady_clock::now() >= bound) {
     DebugLine(u" -> Tvx64BWorkerCom.RunJob -> Proces vx64BWorker nie odpowiedział w wyznaczonym czasie");
     EndWorkerProcess();
-    sent = false;
   }
   WaitForClient();
   Close64BWorker();

@@ -4,13 +4,10 @@
 #include <sys/types.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace vx::platform {
@@ -43,30 +40,6 @@ class Process {
   void Release();
   pid_t pid_ = 0;
   std::optional<int> exitCode_;
-};
-
-// Ends a child process that is still running when a deadline passes (SIGTERM, then SIGKILL
-// after a grace time), unless this object goes first. It serves a caller that is blocked in a
-// call only the child's end can interrupt (a synchronous send to a hung peer); the child is not
-// reaped here, its Process handle does that afterwards. The watch runs on a thread of its own
-// that ends with this object.
-class ProcessDeadline {
- public:
-  ProcessDeadline(pid_t pid, std::chrono::milliseconds after, std::chrono::milliseconds grace);
-  ~ProcessDeadline();
-  ProcessDeadline(const ProcessDeadline&) = delete;
-  ProcessDeadline& operator=(const ProcessDeadline&) = delete;
-
-  // True once the deadline has passed and the child was told to end.
-  [[nodiscard]] bool Fired();
-
- private:
-  void Watch(pid_t pid, std::chrono::milliseconds after, std::chrono::milliseconds grace);
-  std::mutex lock_;
-  std::condition_variable wake_;
-  bool cancelled_ = false;
-  bool fired_ = false;
-  std::thread watcher_;
 };
 
 struct ShellOptions {

@@ -54,9 +54,11 @@ std::intptr_t DefWindowProc(HWND hwnd, std::uint32_t msg, std::uintptr_t wParam,
 // result, 0 when the window is gone, refused or dies during the call.
 std::intptr_t SendMessage(HWND hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
 // The same send; nullopt when the message was not handled: the window is gone, it refused the
-// message (a WM_COPYDATA block over the size bound), or it died before answering.
+// message (a WM_COPYDATA block over the size bound), or it died before answering. With
+// timeoutMs >= 0 a window of another thread or process that has not answered by then is given up
+// (nullopt); its connection is closed, so its late answer reaches nobody.
 [[nodiscard]] std::optional<std::intptr_t> TrySendMessage(HWND hwnd, std::uint32_t msg, std::uintptr_t wParam,
-                                                          std::intptr_t lParam);
+                                                          std::intptr_t lParam, int timeoutMs = -1);
 
 // Queues a message for a window of this process (any thread); false when no such window.
 bool PostMessage(HWND hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);

@@ -228,6 +228,38 @@ TEST_F(WindowTest, BadFramesAreDroppedAndTheWindowKeepsServing) {
   EXPECT_TRUE(log.Contains("odrzucam zbyt dużą ramkę"));
 }
 
+// Answers WM_USER + 5 only after a pause, with the pause in milliseconds plus one.
+std::intptr_t SlowProc(HWND h, std::uint32_t msg, std::uintptr_t w, std::intptr_t l) {
+  if (msg == WM_USER + 5) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(w));
+    return static_cast<std::intptr_t>(w) + 1;
+  }
+  return DefWindowProc(h, msg, w, l);
+}
+
+TEST_F(WindowTest, ABoundedSendGivesUpOnASlowWindowAndItsLateAnswerReachesNobody) {
+  std::atomic<HWND> peer{0};
+  std::thread owner([&] {
+    RegisterClass(u"TestSlow", &SlowProc);
+    HWND h = CreateWindow(u"TestSlow");
+    peer = h;
+    while (peer != 0) WaitMessageTimeout(5);
+    DestroyWindow(h);
+  });
+  while (peer == 0) std::this_thread::yield();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(TrySendMessage(peer, WM_USER + 5, 800, 0, 100), std::nullopt);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(100));
+  EXPECT_LT(took, std::chrono::milliseconds(600));
+  // The next send, unbounded, gets its own answer, not the late one of the first.
+  EXPECT_EQ(TrySendMessage(peer, WM_USER + 5, 10, 0), 11);
+  // A send that is answered in time is not affected by its bound.
+  EXPECT_EQ(TrySendMessage(peer, WM_USER + 5, 0, 0, 5000), 1);
+  peer = 0;
+  owner.join();
+}
+
 TEST_F(WindowTest, AnOverSizeSendFailsAtTheSender) {
   std::atomic<HWND> peer{0};
   std::thread owner([&] {

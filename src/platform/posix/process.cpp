@@ -240,17 +240,6 @@ int Process::Wait() {
   }
 }
 
-namespace {
-
-// True while `pid`, a child of this process, has not ended; does not reap it.
-bool ChildAlive(pid_t pid) {
-  siginfo_t info{};
-  if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) return false;
-  return info.si_pid == 0;
-}
-
-}  // namespace
-
 int Process::End(std::chrono::milliseconds grace) {
   if (!Running()) return exitCode_.value_or(-1);
   ::kill(pid_, SIGTERM);
@@ -259,41 +248,6 @@ int Process::End(std::chrono::milliseconds grace) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   if (Running()) ::kill(pid_, SIGKILL);
   return Wait();
-}
-
-ProcessDeadline::ProcessDeadline(pid_t pid, std::chrono::milliseconds after,
-                                 std::chrono::milliseconds grace) {
-  if (pid > 0) watcher_ = std::thread(&ProcessDeadline::Watch, this, pid, after, grace);
-}
-
-ProcessDeadline::~ProcessDeadline() {
-  {
-    std::lock_guard guard(lock_);
-    cancelled_ = true;
-  }
-  wake_.notify_all();
-  if (watcher_.joinable()) watcher_.join();
-}
-
-bool ProcessDeadline::Fired() {
-  std::lock_guard guard(lock_);
-  return fired_;
-}
-
-void ProcessDeadline::Watch(pid_t pid, std::chrono::milliseconds after, std::chrono::milliseconds grace) {
-  {
-    std::unique_lock guard(lock_);
-    if (wake_.wait_for(guard, after, [this] { return cancelled_; })) return;
-    if (!ChildAlive(pid)) return;
-    fired_ = true;
-  }
-  ::kill(pid, SIGTERM);
-  // The grace time runs out even when the owner stops waiting: a child that ignores SIGTERM
-  // must not outlive its job.
-  const auto deadline = std::chrono::steady_clock::now() + grace;
-  while (ChildAlive(pid) && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  if (ChildAlive(pid)) ::kill(pid, SIGKILL);
 }
 
 std::optional<std::filesystem::path> FindProgram(const std::u16string& file) {

@@ -211,17 +211,29 @@ WaitResult WaitOnce(int timeoutMs, bool watchQueue, int target, short events) {
 
 namespace {
 
-// One attempt to deliver a frame and read its answer.
-std::optional<wire::Header> Deliver(int fd, const wire::Header& head, const void* payload) {
+// One attempt to deliver a frame and read its answer by `deadline` (max: no bound). Sets
+// `late` when the deadline passed first; the connection then holds a stale answer to come.
+std::optional<wire::Header> Deliver(int fd, const wire::Header& head, const void* payload,
+                                    Clock::time_point deadline, bool& late) {
   if (!WriteFrame(fd, head, payload, true)) return std::nullopt;
   // Wait for the answer, handling what is sent to this thread's own windows meanwhile.
-  while (WaitOnce(-1, false, fd, POLLIN) != WaitResult::Target) {
+  for (;;) {
+    int timeoutMs = -1;
+    if (deadline != Clock::time_point::max()) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) {
+        late = true;
+        return std::nullopt;
+      }
+      timeoutMs = static_cast<int>(std::min<long long>(left, INT_MAX));
+    }
+    if (WaitOnce(timeoutMs, false, fd, POLLIN) == WaitResult::Target) break;
   }
   return ReadAnswer(fd);
 }
 
 std::optional<std::intptr_t> SendToOtherProcess(HWND h, std::uint32_t msg, std::uintptr_t wParam,
-                                                std::intptr_t lParam) {
+                                                std::intptr_t lParam, Clock::time_point deadline) {
   wire::Header head;
   head.message = msg;
   head.wParam = wParam;
@@ -241,16 +253,18 @@ std::optional<std::intptr_t> SendToOtherProcess(HWND h, std::uint32_t msg, std::
   }
   Lease lease = AcquireConnection(h, true);
   if (lease.socket == nullptr) return std::nullopt;
-  std::optional<wire::Header> answer = Deliver(lease.socket->fd(), head, payload);
+  bool late = false;
+  std::optional<wire::Header> answer = Deliver(lease.socket->fd(), head, payload, deadline, late);
   ReleaseConnection(h, lease, answer.has_value());
-  if (!answer && lease.reused) {
+  if (!answer && lease.reused && !late) {
     // The window may have closed the kept connection as idle just before the frame came:
     // once more on a new one.
     lease = AcquireConnection(h, false);
     if (lease.socket == nullptr) return std::nullopt;
-    answer = Deliver(lease.socket->fd(), head, payload);
+    answer = Deliver(lease.socket->fd(), head, payload, deadline, late);
     ReleaseConnection(h, lease, answer.has_value());
   }
+  if (late) DebugLine("Okno " + std::to_string(h) + " nie odpowiedziało w wyznaczonym czasie");
   if (!answer || answer->kind != wire::kReply) {
     if (answer) DebugLine("Okno " + std::to_string(h) + " odmówiło przyjęcia wiadomości");
     return std::nullopt;
@@ -265,14 +279,16 @@ std::optional<std::intptr_t> SendToOtherProcess(HWND h, std::uint32_t msg, std::
 using namespace detail;
 
 std::optional<std::intptr_t> TrySendMessage(HWND hwnd, std::uint32_t msg, std::uintptr_t wParam,
-                                            std::intptr_t lParam) {
+                                            std::intptr_t lParam, int timeoutMs) {
   if (hwnd <= 0 || hwnd > 0x7FFFFFFF) return std::nullopt;
   if (WindowPtr w = FindWindow(hwnd)) {
     // A window of this thread runs the procedure directly; one of another thread of this
     // process is reached through its socket like any other window.
     if (w->owner == std::this_thread::get_id()) return w->proc(hwnd, msg, wParam, lParam);
   }
-  return SendToOtherProcess(hwnd, msg, wParam, lParam);
+  const Clock::time_point deadline =
+      timeoutMs < 0 ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(timeoutMs);
+  return SendToOtherProcess(hwnd, msg, wParam, lParam, deadline);
 }
 
 std::intptr_t SendMessage(HWND hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
