@@ -3,8 +3,10 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "common/system_functions.h"
 #include "tools/commands.h"
 #include "tools/json_command.h"
 #include "vx64/version.h"
@@ -24,8 +26,7 @@ constexpr const char* kHelp =
     "                         wypisuje odpowiedź (np. READY) i zamyka proces\n"
     "  validate [--in-process | --worker] [--log-level N] [-v] PLIK\n"
     "                         waliduje plik XML względem schematów XSD jego przestrzeni nazw;\n"
-    "                         bez opcji trybu: pliki od 100000000 bajtów w procesie vx64BWorker,\n"
-    "                         mniejsze w tym procesie; --worker zawsze w procesie vx64BWorker;\n"
+    "@MODE@"
     "                         wypisuje OK albo opis pierwszego błędu (kod 0 poprawny, 1 niepoprawny,\n"
     "                         3 walidacja niewykonana); -v wypisuje dziennik walidacji na stderr\n"
     "  json [--indent] [--utc] [PLIK]\n"
@@ -41,15 +42,33 @@ constexpr const char* kHelp =
     "Kody wyjścia: 0 powodzenie, 1 błąd danych, 2 błąd użycia lub brak odpowiedzi procesu vx64BWorker,\n"
     "3 walidacja niewykonana.\n";
 
+// Without a mode flag a 32-bit host on a 64-bit system hands every file to the worker; any other
+// host only the large ones.
+constexpr std::string_view kModeMarker = "@MODE@";
+constexpr std::string_view kModeBySize =
+    "                         bez opcji trybu: pliki od 100000000 bajtów w procesie vx64BWorker,\n"
+    "                         mniejsze w tym procesie; --worker zawsze w procesie vx64BWorker;\n";
+constexpr std::string_view kModeAllToWorker =
+    "                         bez opcji trybu: każdy plik w procesie vx64BWorker (program 32-bitowy\n"
+    "                         w systemie 64-bitowym), w tym procesie tylko gdy go brak;\n"
+    "                         --worker zawsze w procesie vx64BWorker;\n";
+
+std::string HelpText() {
+  std::string text = kHelp;
+  text.replace(text.find(kModeMarker), kModeMarker.size(),
+               vx::IsWow64Process() ? kModeAllToWorker : kModeBySize);
+  return text;
+}
+
 int RunCommand(const std::vector<std::string>& args) {
   if (args.empty()) {
-    std::cerr << kHelp;
+    std::cerr << HelpText();
     return 2;
   }
   const std::string command = args.front();
   std::vector<std::string> rest(args.begin() + 1, args.end());
   if (command == "--help" || command == "-h" || command == "help") {
-    std::cout << kHelp;
+    std::cout << HelpText();
     return 0;
   }
   if (command == "--version") {

@@ -30,6 +30,8 @@ file -L "$bin/vx64BWorker" | grep -q 'ELF 64-bit LSB .*x86-64' && ok "vx64BWorke
   fail "vx64BWorker: $(file -L "$bin/vx64BWorker")"
 
 cd "$work"
+"$bin/vxhost" --help | grep -q 'każdy plik w procesie vx64BWorker' &&
+  ok "help names the 32-bit host's mode" || fail "help: $("$bin/vxhost" --help | grep -A2 'bez opcji')"
 out=$("$bin/vxhost" status)
 [ "$out" = READY ] && ok "status READY" || fail "status: $out"
 
