@@ -11,6 +11,8 @@ namespace vx::platform {
 // True when the path names an existing file that is not a directory.
 [[nodiscard]] bool FileExists(const std::u16string& path);
 [[nodiscard]] bool DirectoryExists(const std::u16string& path);
+// True when this process may create files in the folder.
+[[nodiscard]] bool DirectoryWritable(const std::u16string& path);
 // Size of the file in bytes (the full 64-bit value); -1 when it cannot be read.
 [[nodiscard]] std::int64_t FileSizeOf(const std::u16string& path);
 // Deletes a folder with all its contents; links inside are removed, never followed.

@@ -68,6 +68,8 @@ struct ShellOptions {
 
 // The value of an environment variable; nullopt when it is unset or empty.
 [[nodiscard]] std::optional<std::string> EnvironmentVariable(const char* name);
+// The user's folder for settings ($XDG_CONFIG_HOME, else ~/.config); empty when neither is known.
+[[nodiscard]] std::u16string UserConfigDir();
 
 // True when standard error is a terminal (a person may watch progress there).
 [[nodiscard]] bool StandardErrorIsTerminal();

@@ -144,9 +144,22 @@ std::string IniWithValue(std::string_view aText, std::string_view aSection, std:
   return out.insert(line.next, entry + eol);
 }
 
+namespace {
+
+// The per-user map of an installation whose program folder this user cannot write to.
+UString UserMapPath() {
+  const UString dir = platform::UserConfigDir();
+  return dir.empty() ? UString() : dir + u"/vx64/xsd_map.ini";
+}
+
+}  // namespace
+
 UString SchemaMapPath() {
   if (auto path = platform::EnvironmentVariable("VX64_XSD_MAP")) return Utf8ToU(*path);
-  return platform::ExecutableDir() + u"/xsd_map.ini";
+  const UString beside = platform::ExecutableDir() + u"/xsd_map.ini";
+  if (platform::FileExists(beside) || platform::DirectoryWritable(platform::ExecutableDir())) return beside;
+  const UString user = UserMapPath();
+  return user.empty() ? beside : user;
 }
 
 UString FromIni(const UString& aKey) {
@@ -170,7 +183,9 @@ void ToIni(const UString& aKey, const UString& aValue) {
     std::string text;
     Load(text);
     text = IniWithValue(text, kSection, UToUtf8(aKey), UToUtf8(aValue));
-    failure = platform::ReplaceFileAtomically(platform::LinkTarget(SchemaMapPath()), text);
+    const UString path = SchemaMapPath();
+    if (path == UserMapPath()) failure = platform::CreateDirectories(path.substr(0, path.rfind(u'/')));
+    if (failure.empty()) failure = platform::ReplaceFileAtomically(platform::LinkTarget(path), text);
   } catch (const std::exception& e) {
     failure = e.what();
   }

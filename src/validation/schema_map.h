@@ -1,7 +1,8 @@
 #pragma once
 // The schema location map "xsd_map.ini" (section "MAP_XSD"): locations that failed to register,
-// each mapped to the location to use instead. It lives beside the executable; the environment
-// variable VX64_XSD_MAP names another file (tests, read-only installations).
+// each mapped to the location to use instead. It lives beside the executable; where that file is
+// missing and the folder is not writable (an installed program), in the user's settings folder
+// ("vx64/xsd_map.ini" there). The environment variable VX64_XSD_MAP names another file.
 #include <optional>
 #include <string>
 #include <string_view>

@@ -25,6 +25,7 @@
 #include "platform/window.h"
 #include "platform/window_support.h"
 #include "support/debug_log.h"
+#include "support/other_user.h"
 #include "support/temp_dir.h"
 
 namespace vx::platform {
@@ -53,31 +54,6 @@ void PumpWhile(Work work) {
   });
   while (!done) WaitMessageTimeout(5);
   t.join();
-}
-
-// Runs `body` in a child process as another user; returns its exit code.
-template <typename Body>
-int AsOtherUser(uid_t uid, gid_t gid, Body body) {
-  pid_t child = fork();
-  if (child == 0) {
-    if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(100);
-    _exit(body());
-  }
-  int status = -1;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
-}
-
-// A second user of this machine (created when missing); nullopt unless running as root.
-std::optional<passwd> SecondUser() {
-  if (geteuid() != 0) return std::nullopt;
-  if (getpwnam("vx64probe") == nullptr &&
-      std::system("useradd --system --no-create-home --shell /usr/sbin/nologin vx64probe >/dev/null 2>&1") !=
-          0)
-    return std::nullopt;
-  passwd* pw = getpwnam("vx64probe");
-  if (pw == nullptr) return std::nullopt;
-  return *pw;
 }
 
 class WindowTest : public ::testing::Test {
@@ -137,7 +113,7 @@ TEST(WindowDirectory, AnUnsafeDirectoryIsRefusedWithAClearMessage) {
     EXPECT_EQ(CreateWindow(u"TestRecorder"), 0);
     EXPECT_TRUE(log.Contains("jest dowiązaniem - odmawiam pracy"));
   }
-  if (auto other = SecondUser()) {
+  if (auto other = test::SecondUser()) {
     RuntimeDir runtime;
     std::filesystem::create_directory(runtime.windows());
     chmod(runtime.windows().c_str(), 0700);
@@ -149,12 +125,12 @@ TEST(WindowDirectory, AnUnsafeDirectoryIsRefusedWithAClearMessage) {
 }
 
 TEST_F(WindowTest, AnotherUserCanNeitherReachNorSquatAWindow) {
-  auto other = SecondUser();
+  auto other = test::SecondUser();
   if (!other) GTEST_SKIP() << "needs root to act as another user";
   const std::string live = wire::SocketPath(window);
   const std::string squat = wire::SocketPath(window == 1 ? 2 : window - 1);
   const std::string dir = runtime.windows().string();
-  int code = AsOtherUser(other->pw_uid, other->pw_gid, [&] {
+  int code = test::AsOtherUser(other->pw_uid, other->pw_gid, [&] {
     if (ConnectPath(live) >= 0) return 1;
     int fd = socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un addr = AddressOf(squat);
@@ -167,7 +143,7 @@ TEST_F(WindowTest, AnotherUserCanNeitherReachNorSquatAWindow) {
 }
 
 TEST_F(WindowTest, PeersOfAnotherUserAreRefusedWithFewLogLines) {
-  auto other = SecondUser();
+  auto other = test::SecondUser();
   if (!other) GTEST_SKIP() << "needs root to act as another user";
   // Open the way on purpose, to reach the check of the peer's credentials behind it.
   chmod(runtime.windows().c_str(), 0711);
@@ -176,7 +152,7 @@ TEST_F(WindowTest, PeersOfAnotherUserAreRefusedWithFewLogLines) {
   const std::string path = wire::SocketPath(window);
   int code = -1;
   PumpWhile([&] {
-    code = AsOtherUser(other->pw_uid, other->pw_gid, [&] {
+    code = test::AsOtherUser(other->pw_uid, other->pw_gid, [&] {
       for (int i = 0; i < 500; ++i) {
         int fd = ConnectPath(path);
         if (fd < 0) return 4;

@@ -6,6 +6,8 @@
 #include "validation/resolution.h"
 #include "validation/schema_map.h"
 #include "validation/validation_fixture.h"
+#include "support/other_user.h"
+#include "support/temp_dir.h"
 
 namespace vx {
 namespace {
@@ -186,6 +188,27 @@ TEST_F(ResolutionTest, UnwritableMapIsLoggedAndIgnored) {
   EXPECT_TRUE(failed);
   EXPECT_EQ(log.Texts().back(), "Walidacja XML: Zakończono zapis do pliku INI");
   EXPECT_EQ(FromIni(u"a"), u"");
+}
+
+// An installed program's folder is not the user's to write: the map then lives in the user's
+// settings folder, created on the first entry.
+TEST_F(ResolutionTest, AMapBesideAnUnwritableProgramGoesToTheUsersSettingsFolder) {
+  const auto other = test::SecondUser();
+  if (!other) GTEST_SKIP() << "needs root to act as a second user";
+  const std::filesystem::path home = dir.path() / "home";
+  std::filesystem::create_directory(home);
+  ASSERT_EQ(chown(dir.path().c_str(), other->pw_uid, other->pw_gid), 0);
+  ASSERT_EQ(chown(home.c_str(), other->pw_uid, other->pw_gid), 0);
+  const std::filesystem::path expected = home / "cfg" / "vx64" / "xsd_map.ini";
+  const int code = test::AsOtherUser(other->pw_uid, other->pw_gid, [&] {
+    unsetenv("VX64_XSD_MAP");
+    setenv("XDG_CONFIG_HOME", (home / "cfg").c_str(), 1);
+    if (SchemaMapPath() != Utf8ToU(expected.string())) return 1;
+    ToIni(u"http://a/x.xsd", u"http://b/y.xsd");
+    return FromIni(u"http://a/x.xsd") == u"http://b/y.xsd" ? 0 : 2;
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_NE(test::ReadFile(expected).find("http://a/x.xsd=http://b/y.xsd"), std::string::npos);
 }
 
 TEST_F(ResolutionTest, MapKeysIgnoreCaseAndSurviveRewrites) {

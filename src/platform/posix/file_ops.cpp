@@ -1,6 +1,7 @@
 #include "platform/file_ops.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -51,6 +52,10 @@ bool FileExists(const std::u16string& path) {
 bool DirectoryExists(const std::u16string& path) {
   struct stat st {};
   return stat(Utf16ToUtf8(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool DirectoryWritable(const std::u16string& path) {
+  return DirectoryExists(path) && access(Utf16ToUtf8(path).c_str(), W_OK | X_OK) == 0;
 }
 
 std::int64_t FileSizeOf(const std::u16string& path) {

@@ -342,6 +342,13 @@ std::optional<std::string> EnvironmentVariable(const char* name) {
   return std::string(value);
 }
 
+std::u16string UserConfigDir() {
+  if (auto dir = EnvironmentVariable("XDG_CONFIG_HOME"); dir && dir->front() == '/') return Utf8ToUtf16(*dir);
+  if (auto home = EnvironmentVariable("HOME"); home && home->front() == '/')
+    return Utf8ToUtf16(*home + "/.config");
+  return {};
+}
+
 bool StandardErrorIsTerminal() {
   return isatty(STDERR_FILENO) == 1;
 }
