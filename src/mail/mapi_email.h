@@ -47,6 +47,7 @@ class TMapiEmail : public TSimpleMapi {
   ~TMapiEmail() override;
 
   [[nodiscard]] std::vector<UString>& Attachments() { return FAttachments; }
+  [[nodiscard]] const std::vector<UString>& Attachments() const { return FAttachments; }
   [[nodiscard]] const AnsiString& Body() const { return FBody; }
   // An empty value clears; any other is stored ending with CR LF.
   void SetBody(const AnsiString& value);
@@ -62,6 +63,7 @@ class TMapiEmail : public TSimpleMapi {
   [[nodiscard]] platform::HWND ParentWnd() const;
   void SetParentWnd(platform::HWND wnd);
   [[nodiscard]] TMailRecips& Recipients() { return FRecipients; }
+  [[nodiscard]] const TMailRecips& Recipients() const { return FRecipients; }
   [[nodiscard]] std::int32_t LastResult() const { return fLastResult; }
 
   // Sends the message; see the three ways in the source.
