@@ -25,7 +25,8 @@ bool StoreAnswer(Tvx64BWorkerCom& com, const TStringList& params) {
     if (IsBlank(text)) throw json::EJSONError(u"brak wyniku");
     result = TVX64WorkerMailResultJSON::FromJSON(text);
   } catch (const std::exception& e) {
-    result = {0, u"Wysyłanie poczty: nieczytelna odpowiedź procesu vx64BWorker (" + Utf8ToU(e.what()) + u")."};
+    result = {0,
+              u"Wysyłanie poczty: nieczytelna odpowiedź procesu vx64BWorker (" + Utf8ToU(e.what()) + u")."};
   }
   mailCom->FMAPISendMailResult = std::move(result);
   mailCom->FMAPISendMailAnswered = true;
@@ -37,7 +38,9 @@ bool StoreAnswer(Tvx64BWorkerCom& com, const TStringList& params) {
 
 void RegisterMailJob() {
   static std::once_flag once;
-  std::call_once(once, [] { RegisterJobBranch(TJobBranch{kMailRequest, kMailAnswer, &RunRequest, &StoreAnswer, {}}); });
+  std::call_once(once, [] {
+    RegisterJobBranch(TJobBranch{kMailRequest, kMailAnswer, &RunRequest, &StoreAnswer, {}});
+  });
 }
 
 TVX64WorkerMailResult SendMAPISendMail(TMailWorkerCom& aCom, const TMapiEmail& aEmail, bool aShowDialog) {

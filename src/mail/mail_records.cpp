@@ -17,11 +17,16 @@ struct TMemberRule {
 };
 
 constexpr TMemberRule kMailRules[] = {
-    {u"Attachments", TExpect::Texts},        {u"Body", TExpect::Text},
-    {u"BodyTxt", TExpect::Text},             {u"HtmlBody", TExpect::Boolean},
-    {u"ParentWnd", TExpect::Integer},        {u"Recipients", TExpect::Recipients},
-    {u"RecipientsAddressType", TExpect::Text}, {u"RecipientsOriginator", TExpect::Recipient},
-    {u"Subject", TExpect::Text},             {u"DirectHtml", TExpect::Boolean},
+    {u"Attachments", TExpect::Texts},
+    {u"Body", TExpect::Text},
+    {u"BodyTxt", TExpect::Text},
+    {u"HtmlBody", TExpect::Boolean},
+    {u"ParentWnd", TExpect::Integer},
+    {u"Recipients", TExpect::Recipients},
+    {u"RecipientsAddressType", TExpect::Text},
+    {u"RecipientsOriginator", TExpect::Recipient},
+    {u"Subject", TExpect::Text},
+    {u"DirectHtml", TExpect::Boolean},
 };
 
 constexpr TMemberRule kRecipientRules[] = {
@@ -135,7 +140,8 @@ std::unique_ptr<TMapiEmail> TVX64Mail::CreateMapiEmail() const {
   email->SetBodyTxt(BodyTxt);
   email->SetHtmlBody(HtmlBody);
   email->SetParentWnd(static_cast<platform::HWND>(ParentWnd));  // sign-extended, explicit even when 0
-  for (const TVX64Recipient& r : Recipients) email->Recipients().Add(r.Address, r.Name, r.Kind, r.AddressType);
+  for (const TVX64Recipient& r : Recipients)
+    email->Recipients().Add(r.Address, r.Name, r.Kind, r.AddressType);
   email->Recipients().FAddressesType = RecipientsAddressType;
   email->SetSubject(Subject);
   email->SetDirectHtml(DirectHtml);
@@ -151,7 +157,8 @@ std::unique_ptr<TVX64Mail> TVX64Mail::FromEmail(const TMapiEmail& aEmail) {
   // The low 32 bits of the handle: window handles travel as signed 32-bit numbers.
   mail->ParentWnd = static_cast<std::int32_t>(static_cast<std::uint32_t>(aEmail.ParentWnd() & 0xFFFFFFFF));
   const TMailRecips& recips = aEmail.Recipients();
-  for (int i = 0; i < recips.Count(); ++i) mail->Recipients.push_back(TVX64Recipient::FromEmail(recips.Items(i)));
+  for (int i = 0; i < recips.Count(); ++i)
+    mail->Recipients.push_back(TVX64Recipient::FromEmail(recips.Items(i)));
   mail->RecipientsAddressType = recips.FAddressesType;
   mail->Subject = aEmail.Subject();
   mail->DirectHtml = aEmail.DirectHtml();

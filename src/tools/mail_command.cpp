@@ -17,7 +17,8 @@ namespace vx::tools {
 namespace {
 
 constexpr const char* kUsage =
-    "Użycie: vxhost mail [--worker | --dry-run] [--dialog] [--to A]... [--cc A]... [--bcc A]... [--from A] [--subject S]\n"
+    "Użycie: vxhost mail [--worker | --dry-run] [--dialog] [--to A]... [--cc A]... [--bcc A]... [--from A] "
+    "[--subject S]\n"
     "                    [--body T | --body-file F] [--html] [--text-body T] [--attach F]...\n";
 
 // The host's message service for one command: both kinds to standard error, errors counted.

@@ -60,7 +60,8 @@ TEST_F(MailRecords, RoundTripThroughTheDocumentAndTheEmailObject) {
 
   const UString text = TVX64Mail::FromEmail(email)->AsJSON(false, false);
   EXPECT_THAT(UToUtf8(text), HasSubstr("\"ParentWnd\":-2147478988,"));
-  EXPECT_THAT(UToUtf8(text), HasSubstr("{\"AddressType\":\"X400\",\"Address\":\"c@d.pl\",\"Kind\":2,\"Name\":\"\"}"));
+  EXPECT_THAT(UToUtf8(text),
+              HasSubstr("{\"AddressType\":\"X400\",\"Address\":\"c@d.pl\",\"Kind\":2,\"Name\":\"\"}"));
   EXPECT_THAT(UToUtf8(text), HasSubstr("\"Subject\":\"Za\\u017c\\u00f3\\u0142\\u0107 g\\u0119"));
   EXPECT_THAT(UToUtf8(text), HasSubstr("\"RecipientsOriginator\":null"));
 
@@ -72,9 +73,9 @@ TEST_F(MailRecords, RoundTripThroughTheDocumentAndTheEmailObject) {
   EXPECT_EQ(back->Body(), "<p>Treść</p>\r\n");  // already ended with CR LF: not extended
   EXPECT_EQ(back->BodyTxt(), "Treść\r\n");
   EXPECT_TRUE(back->HtmlBody());
-  EXPECT_TRUE(back->DirectHtml());  // copied over what the client type gives
+  EXPECT_TRUE(back->DirectHtml());                            // copied over what the client type gives
   EXPECT_EQ(back->ParentWnd(), platform::HWND{-2147478988});  // sign-extended
-  EXPECT_EQ(back->Recipients().FAddressesType, "");         // replaces "SMTP", empty included
+  EXPECT_EQ(back->Recipients().FAddressesType, "");           // replaces "SMTP", empty included
   ASSERT_EQ(back->Recipients().Count(), 3);
   EXPECT_EQ(back->Recipients().Items(0).FAddress, "a@b.pl");
   EXPECT_EQ(back->Recipients().Items(0).FName, " Ala  Kot ");
@@ -115,7 +116,8 @@ TEST_F(MailRecords, MalformedDocumentsAreRefusedWithAClearMessage) {
   EXPECT_EQ(Refusal(u"{\"Recipients\":[{\"Kind\":1},null]}"),
             "Nieprawidłowy dokument poczty: element nr 2 listy \"Recipients\" nie jest obiektem adresata.");
   EXPECT_THAT(Refusal(u"{\"Recipients\":[\"a@b.pl\"]}"), HasSubstr("nie jest obiektem adresata"));
-  EXPECT_THAT(Refusal(u"{\"Recipients\":{\"Kind\":1}}"), HasSubstr("\"Recipients\" ma wartość niewłaściwego"));
+  EXPECT_THAT(Refusal(u"{\"Recipients\":{\"Kind\":1}}"),
+              HasSubstr("\"Recipients\" ma wartość niewłaściwego"));
   EXPECT_EQ(Refusal(u"{\"HtmlBody\":\"true\"}"),
             "Nieprawidłowy dokument poczty: \"HtmlBody\" ma wartość niewłaściwego rodzaju.");
   EXPECT_THAT(Refusal(u"{\"Subject\":5}"), HasSubstr("\"Subject\" ma wartość"));

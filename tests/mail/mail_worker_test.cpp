@@ -23,7 +23,7 @@ class MailWorker : public MailFixture {
  protected:
   void SetUp() override {
     MailFixture::SetUp();
-    unsetenv("VX64_WORKER");       // the real worker beside the tests
+    unsetenv("VX64_WORKER");         // the real worker beside the tests
     setenv("LC_ALL", "C.UTF-8", 1);  // the worker's code set is the host's
   }
   void TearDown() override {
@@ -100,16 +100,36 @@ TEST_F(MailWorker, FailuresReachTheHostsUserWithTheirExactTexts) {
       // The thread way used to show these in the worker only.
       {kThread, "recording_client.so", nullptr, true, true, false, false, {missing11}, false},
       {kThread, "recording_client.so", nullptr, false, false, false, false, {invalid25}, false},
-      {kThread, "recording_client.so", "2", true, false, false, false,
+      {kThread,
+       "recording_client.so",
+       "2",
+       true,
+       false,
+       false,
+       false,
        {"Błąd MAPI (2) \"Ogólny błąd MAPI. Prawdopodobnie domyślny klient poczty nie obsługuje interfejsu "
         "MAPI.\""},
        true},
-      {kDirect, "recording_client.so", "14", true, false, false, false, {"Błąd MAPI (14) \"Nieznany adresat\""},
+      {kDirect,
+       "recording_client.so",
+       "14",
+       true,
+       false,
+       false,
+       false,
+       {"Błąd MAPI (14) \"Nieznany adresat\""},
        true},
       // A user abort stays silent but is no success.
       {kThread, "recording_client.so", "1", true, false, false, false, {}, true},
-      {kDirect, "noreadmail_client.so", nullptr, true, false, false, false,
-       {"Funkcja \"MAPIReadMail\" nie jest dostępna"}, false},
+      {kDirect,
+       "noreadmail_client.so",
+       nullptr,
+       true,
+       false,
+       false,
+       false,
+       {"Funkcja \"MAPIReadMail\" nie jest dostępna"},
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.client) + " " + c.library + " " + (c.mapiResult ? c.mapiResult : "-"));
@@ -183,7 +203,9 @@ TEST_F(MailWorker, AfterAMailRequestTheWorkerStaysBusy) {
   UseRecordingClient(kDirect);
   RegisterMailJob();
   // The host's side of the validation job: its answer would be stored here.
-  RegisterJobBranch({u"CMD_RUN_XML_VALIDATION", u"CMD_GET_XML_VALIDATION_RESULT", {},
+  RegisterJobBranch({u"CMD_RUN_XML_VALIDATION",
+                     u"CMD_GET_XML_VALIDATION_RESULT",
+                     {},
                      [](Tvx64BWorkerCom& c, const TStringList& p) {
                        c.FXMLValidatonResult = p.Value(u"CMD_GET_XML_VALIDATION_RESULT");
                        return true;

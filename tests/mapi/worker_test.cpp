@@ -50,11 +50,12 @@ class MailThroughWorker : public MapiLibrary {
  protected:
   void SetUp() override {
     MapiLibrary::SetUp();
-    vx::test::WriteFile(dir / "machine.reg",
-                        "Windows Registry Editor Version 5.00\r\n\r\n"
-                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail]\r\n@=\"vx64\"\r\n\r\n"
-                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail\\vx64]\r\n@=\"vx64 mail\"\r\n\"DLLPath\"=\"" +
-                            LibraryPath() + "\"\r\n");
+    vx::test::WriteFile(
+        dir / "machine.reg",
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail]\r\n@=\"vx64\"\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail\\vx64]\r\n@=\"vx64 mail\"\r\n\"DLLPath\"=\"" +
+            LibraryPath() + "\"\r\n");
     setenv("VX64_REGISTRY_HKLM", (dir / "machine.reg").c_str(), 1);
     setenv("VX64_REGISTRY_HKCU", (dir / "user.reg").c_str(), 1);
     setenv("LC_ALL", "C.UTF-8", 1);  // the worker's code set is the host's
@@ -141,7 +142,8 @@ TEST_F(MailThroughWorker, AWorkerKilledDuringTheSendIsReportedAtOnce) {
   ASSERT_NE(killedAt, std::chrono::steady_clock::time_point{}) << "the library never connected";
   EXPECT_FALSE(sent);
   EXPECT_LT(returnedAt - killedAt, 1s);
-  EXPECT_EQ(messages->errors, std::vector<std::string>{"Wysyłanie poczty: brak odpowiedzi procesu vx64BWorker."});
+  EXPECT_EQ(messages->errors,
+            std::vector<std::string>{"Wysyłanie poczty: brak odpowiedzi procesu vx64BWorker."});
   EXPECT_TRUE(Children().empty()) << "a process is left behind";
 }
 
