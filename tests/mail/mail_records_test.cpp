@@ -81,27 +81,22 @@ TEST_F(MailRecords, RoundTripThroughTheDocumentAndTheEmailObject) {
   EXPECT_EQ(back->Recipients().Items(0).FName, " Ala  Kot ");
   EXPECT_EQ(back->Recipients().Items(1).FAddressType, "X400");
   EXPECT_EQ(back->Recipients().Items(2).FKind, TMailRecipKind::rkBCC);
-
-  // The recipient's own conversions.
-  const TMailRecip r = TVX64Recipient::FromEmail(email.Recipients().Items(1)).CreateMailRecip();
-  EXPECT_EQ(r.FAddress, "c@d.pl");
-  EXPECT_EQ(r.FAddressType, "X400");
-  EXPECT_EQ(r.FKind, TMailRecipKind::rkCC);
 }
 
 TEST_F(MailRecords, ReadingRulesOfTheMailDocument) {
-  // Empty lists come back empty; an explicit parent of 0 stays explicit; a body without CR LF
+  // An empty list comes back empty; an explicit parent of 0 stays explicit; a body without CR LF
   // gains one, an empty one stays empty; names match without regard to ASCII case.
   const auto mail = TVX64Mail::FromJSON(
-      u"{\"attachments\":null,\"RECIPIENTS\":null,\"Body\":\"a\",\"BodyTxt\":\"\",\"Unknown\":[1],"
-      u"\"subject\":\"12:30:00\",\"ParentWnd\":0}");
+      u"{\"attachments\":null,\"RECIPIENTS\":[{\"Address\":\" x@y.pl \",\"Name\":\" X \",\"Kind\":3}],"
+      u"\"Body\":\"a\",\"BodyTxt\":\"\",\"Unknown\":[1],\"subject\":\"12:30:00\",\"ParentWnd\":0}");
   EXPECT_TRUE(mail->Attachments.empty());
-  EXPECT_TRUE(mail->Recipients.empty());
   EXPECT_EQ(mail->Subject, "12:30:00.000");  // the reader took it for a time
   const auto email = mail->CreateMapiEmail();
   EXPECT_EQ(email->Body(), "a\r\n");
   EXPECT_EQ(email->BodyTxt(), "");
   EXPECT_EQ(email->ParentWnd(), 0);
+  EXPECT_EQ(email->Recipients().Items(0).FAddress, "x@y.pl");  // trimmed; the name keeps its spaces
+  EXPECT_EQ(email->Recipients().Items(0).FName, " X ");
 
   const auto result = TVX64WorkerMailResultJSON::FromJSON(u"{\"Result\":-1,\"Error\":\"\"}");
   EXPECT_EQ(result.Result, 4294967295u);
@@ -112,7 +107,6 @@ TEST_F(MailRecords, MalformedDocumentsAreRefusedWithAClearMessage) {
   EXPECT_EQ(Refusal(u"{\"Recipients\":[{\"Kind\":4}]}"),
             "Nieprawidłowy dokument poczty: \"Kind\" (element nr 1 listy \"Recipients\") ma wartość 4 spoza "
             "zakresu 0 do 3.");
-  EXPECT_THAT(Refusal(u"{\"Recipients\":[{\"Kind\":1},{\"Kind\":-1}]}"), HasSubstr("element nr 2"));
   EXPECT_EQ(Refusal(u"{\"Recipients\":[{\"Kind\":1},null]}"),
             "Nieprawidłowy dokument poczty: element nr 2 listy \"Recipients\" nie jest obiektem adresata.");
   EXPECT_THAT(Refusal(u"{\"Recipients\":[\"a@b.pl\"]}"), HasSubstr("nie jest obiektem adresata"));
@@ -120,11 +114,8 @@ TEST_F(MailRecords, MalformedDocumentsAreRefusedWithAClearMessage) {
               HasSubstr("\"Recipients\" ma wartość niewłaściwego"));
   EXPECT_EQ(Refusal(u"{\"HtmlBody\":\"true\"}"),
             "Nieprawidłowy dokument poczty: \"HtmlBody\" ma wartość niewłaściwego rodzaju.");
-  EXPECT_THAT(Refusal(u"{\"Subject\":5}"), HasSubstr("\"Subject\" ma wartość"));
-  EXPECT_THAT(Refusal(u"{\"ParentWnd\":1.5}"), HasSubstr("\"ParentWnd\""));
   EXPECT_THAT(Refusal(u"{\"Recipients\":[{\"Name\":true}]}"), HasSubstr("\"Name\" (element nr 1"));
   EXPECT_THAT(Refusal(u"{\"Attachments\":[\"a\",null]}"), HasSubstr("element nr 2 listy \"Attachments\""));
-  EXPECT_THAT(Refusal(u"{\"RecipientsOriginator\":7}"), HasSubstr("\"RecipientsOriginator\""));
   EXPECT_THAT(Refusal(u"[1,2]"), HasSubstr("nie jest obiektem JSON"));
   // Not JSON at all, or no text: the reader's own error.
   EXPECT_THROW((void)TVX64Mail::FromJSON(u"{\"Subject\":"), json::TJSONSyntaxError);

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <thread>
 
+#include "mail/mail_fixture.h"
 #include "mail/mail_job.h"
 #include "mapi_fixture.h"
 
@@ -17,14 +18,6 @@ namespace vx::mapi::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-class Captured : public IMessages {
- public:
-  void Inf_OLite(const UString& text) override { infos.push_back(UToUtf8(text)); }
-  void BladOk_OLite(const UString& text) override { errors.push_back(UToUtf8(text)); }
-  std::vector<std::string> infos;
-  std::vector<std::string> errors;
-};
 
 // The processes this one started that are still there (zombies included).
 std::vector<pid_t> Children() {
@@ -60,7 +53,7 @@ class MailThroughWorker : public MapiLibrary {
     setenv("VX64_REGISTRY_HKCU", (dir / "user.reg").c_str(), 1);
     setenv("LC_ALL", "C.UTF-8", 1);  // the worker's code set is the host's
     unsetenv("VX64_WORKER");
-    messages = std::make_shared<Captured>();
+    messages = std::make_shared<mail::test::CapturedMessages>();
     Messages = messages;
   }
   void TearDown() override {
@@ -68,7 +61,7 @@ class MailThroughWorker : public MapiLibrary {
     for (const char* v : {"VX64_REGISTRY_HKLM", "VX64_REGISTRY_HKCU", "LC_ALL"}) unsetenv(v);
     MapiLibrary::TearDown();
   }
-  std::shared_ptr<Captured> messages;
+  std::shared_ptr<mail::test::CapturedMessages> messages;
 };
 
 TEST_F(MailThroughWorker, TheMessageArrivesWithItsAttachmentsAndPolishLetters) {
