@@ -17,9 +17,9 @@ namespace vx::tools {
 namespace {
 
 constexpr const char* kUsage =
-    "Użycie: vxhost mail [--worker | --dry-run] [--dialog] [--to A]... [--cc A]... [--bcc A]... [--from A] "
-    "[--subject S]\n"
-    "                    [--body T | --body-file F] [--html] [--text-body T] [--attach F]...\n";
+    "Użycie: vxhost mail [--worker | --dry-run] [--dialog] [--to A]... [--cc A]... [--bcc A]...\n"
+    "                    [--from A] [--subject S] [--body T | --body-file F] [--html]\n"
+    "                    [--text-body T] [--attach F]...\n";
 
 // The host's message service for one command: both kinds to standard error, errors counted.
 class CountingMessages : public IMessages {
