@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "common/global_interface.h"
+#include "mail/mail_job.h"
 #include "platform/file_ops.h"
 #include "platform/text_codec.h"
 #include "platform/user_session.h"
@@ -123,11 +124,14 @@ bool TMapiEmail::Send(bool ShowDialog) {
     TSendMailThread thread;
     return thread.Run(this, false, ShowDialog);
   }
-  // The worker takes over a library this process cannot load; that way is not built yet.
-  BladOk_Lite(u"Biblioteki klienta poczty \"" + AnsiToU(GetClientLibName()) +
-              u"\" nie można załadować w tym procesie, a wysyłanie przez proces vx64BWorker nie jest "
-              u"jeszcze dostępne.");
-  return false;
+  return SendThroughWorker(ShowDialog);
+}
+
+bool TMapiEmail::SendThroughWorker(bool ShowDialog) {
+  TMailWorkerCom com;
+  const TVX64WorkerMailResult result = SendMAPISendMail(com, *this, ShowDialog);
+  if (!result.Error.empty()) BladOk_Lite(result.Error);
+  return result.Error.empty() && result.Result == SUCCESS_SUCCESS;
 }
 
 bool TMapiEmail::InternalSendOrSave(bool /*Save*/, bool ShowDialog) {
@@ -222,6 +226,7 @@ bool TMapiEmail::InternalSendOrSave(bool /*Save*/, bool ShowDialog) {
   if (FMapiSendMail != nullptr) {
     code = FMapiSendMail(FSessionHandle, static_cast<ULONG_PTR>(ParentWnd()), &message, flags, 0);
   }
+  fLastResult = static_cast<std::int32_t>(code);
   return MapiCheck(code, true, this) == 0;
 }
 

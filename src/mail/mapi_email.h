@@ -47,6 +47,7 @@ class TMapiEmail : public TSimpleMapi {
   ~TMapiEmail() override;
 
   [[nodiscard]] std::vector<UString>& Attachments() { return FAttachments; }
+  [[nodiscard]] const std::vector<UString>& Attachments() const { return FAttachments; }
   [[nodiscard]] const AnsiString& Body() const { return FBody; }
   // An empty value clears; any other is stored ending with CR LF.
   void SetBody(const AnsiString& value);
@@ -62,10 +63,16 @@ class TMapiEmail : public TSimpleMapi {
   [[nodiscard]] platform::HWND ParentWnd() const;
   void SetParentWnd(platform::HWND wnd);
   [[nodiscard]] TMailRecips& Recipients() { return FRecipients; }
+  [[nodiscard]] const TMailRecips& Recipients() const { return FRecipients; }
+  // The Simple MAPI code of the last call of MAPISendMail (0 before any).
   [[nodiscard]] std::int32_t LastResult() const { return fLastResult; }
 
   // Sends the message; see the three ways in the source.
   [[nodiscard]] bool Send(bool ShowDialog);
+  // The hand-off way of Send: a worker process sends the message; a failure text it returns goes
+  // to BladOk_Lite. True only when the worker reports the message sent (false also after a user
+  // abort in the client's window and when the worker gave no answer).
+  [[nodiscard]] bool SendThroughWorker(bool ShowDialog);
   [[nodiscard]] std::uint32_t LogonOptionsToFlags(bool ShowDialog) const;
   void LogOff();
 

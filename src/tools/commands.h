@@ -13,9 +13,11 @@ int StatusCommand(const std::vector<std::string>& args, std::ostream& out, std::
 // "OK" or the result text; exit 0 valid, 1 not valid, 3 not done, 2 usage.
 int ValidateCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-// `vxhost mail [--dialog] [--to A]... [--cc A]... [--bcc A]... [--from A] [--subject S] [--body T |
-// --body-file F] [--html] [--text-body T] [--attach F]...`: sends one e-mail through the mail client
-// library; exit 0 sent without an error message, 1 not sent or an error reported, 2 usage.
+// `vxhost mail [--worker | --dry-run] [--dialog] [--to A]... [--cc A]... [--bcc A]... [--from A]
+// [--subject S] [--body T | --body-file F] [--html] [--text-body T] [--attach F]...`: sends one
+// e-mail through the mail client library (--worker: always through the worker; --dry-run: prints
+// the JSON text the hand-off would send and sends nothing); exit 0 sent without an error message,
+// 1 not sent or an error reported, 2 usage.
 int MailCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace vx::tools

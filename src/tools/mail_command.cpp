@@ -8,6 +8,7 @@
 
 #include "common/global_interface.h"
 #include "core/ustring.h"
+#include "mail/mail_records.h"
 #include "mail/mapi_email.h"
 #include "tools/commands.h"
 
@@ -16,8 +17,9 @@ namespace vx::tools {
 namespace {
 
 constexpr const char* kUsage =
-    "Użycie: vxhost mail [--dialog] [--to A]... [--cc A]... [--bcc A]... [--from A] [--subject S]\n"
-    "                    [--body T | --body-file F] [--html] [--text-body T] [--attach F]...\n";
+    "Użycie: vxhost mail [--worker | --dry-run] [--dialog] [--to A]... [--cc A]... [--bcc A]...\n"
+    "                    [--from A] [--subject S] [--body T | --body-file F] [--html]\n"
+    "                    [--text-body T] [--attach F]...\n";
 
 // The host's message service for one command: both kinds to standard error, errors counted.
 class CountingMessages : public IMessages {
@@ -36,6 +38,8 @@ class CountingMessages : public IMessages {
 
 struct MailArgs {
   bool dialog = false;
+  bool worker = false;  // always hand the message to the worker
+  bool dryRun = false;  // print the mail record's JSON text instead of sending
   bool html = false;
   std::vector<std::pair<mail::TMailRecipKind, std::string>> recipients;
   std::string subject;
@@ -59,6 +63,10 @@ std::optional<MailArgs> Parse(const std::vector<std::string>& args, std::ostream
     };
     if (opt == "--dialog") {
       a.dialog = true;
+    } else if (opt == "--worker") {
+      a.worker = true;
+    } else if (opt == "--dry-run") {
+      a.dryRun = true;
     } else if (opt == "--html") {
       a.html = true;
     } else if (opt == "--to" || opt == "--cc" || opt == "--bcc" || opt == "--from") {
@@ -87,12 +95,16 @@ std::optional<MailArgs> Parse(const std::vector<std::string>& args, std::ostream
     err << "vxhost mail: --body i --body-file wykluczają się\n";
     return std::nullopt;
   }
+  if (a.worker && a.dryRun) {
+    err << "vxhost mail: --worker i --dry-run wykluczają się\n";
+    return std::nullopt;
+  }
   return a;
 }
 
 }  // namespace
 
-int MailCommand(const std::vector<std::string>& args, std::ostream& /*out*/, std::ostream& err) {
+int MailCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const auto a = Parse(args, err);
   if (!a) {
     err << kUsage;
@@ -120,7 +132,13 @@ int MailCommand(const std::vector<std::string>& args, std::ostream& /*out*/, std
     email.SetBody(body);
     if (a->textBody) email.SetBodyTxt(*a->textBody);
     for (const std::string& f : a->attachments) email.Attachments().push_back(AnsiToU(f));
-    sent = email.Send(a->dialog);
+    if (a->dryRun) {
+      // What the hand-off would send as "Mail".
+      out << UToUtf8(mail::TVX64Mail::FromEmail(email)->AsJSON(false, false)) << '\n';
+      sent = true;
+    } else {
+      sent = a->worker ? email.SendThroughWorker(a->dialog) : email.Send(a->dialog);
+    }
   } catch (const mail::EAbort&) {
     // Already told through the information message.
   } catch (const std::exception& e) {

@@ -6,6 +6,7 @@
 
 #include "common/global_interface.h"
 #include "link/worker_com.h"
+#include "mail/mail_job.h"
 #include "validation/worker_job.h"
 #include "vx64/version.h"
 #include "worker/lib_package.h"
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
     vx::CheckSeparatory();
     vx::Prepare64bitLib();
     vx::RegisterValidationJob();
+    vx::mail::RegisterMailJob();
     vx::Tvx64BWorkerCom::WaitForHost();  // returns at once without an argument
     return 0;
   } catch (const std::exception& e) {

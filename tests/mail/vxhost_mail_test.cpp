@@ -13,12 +13,14 @@ class VxhostMail : public MailFixture {
  protected:
   // Runs vxhost with the fixture's environment; standard error lands in `err`.
   int Run(const std::string& args) {
-    const std::string cmd =
-        "LC_ALL=C.UTF-8 " + vx::test::BinPath("vxhost") + " mail " + args + " 2>" + (dir / "err").string();
+    const std::string cmd = "LC_ALL=C.UTF-8 " + vx::test::BinPath("vxhost") + " mail " + args + " >" +
+                            (dir / "out").string() + " 2>" + (dir / "err").string();
     const int status = std::system(cmd.c_str());
+    out = vx::test::ReadFile(dir / "out");
     err = vx::test::ReadFile(dir / "err");
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
+  std::string out;
   std::string err;
 };
 
@@ -64,6 +66,33 @@ TEST_F(VxhostMail, UsageErrorsAndAMissingDefaultClient) {
   WriteRegistry("Brak", {});
   EXPECT_EQ(Run("--to a@b.pl"), 1);
   EXPECT_NE(err.find("Brak domyślnego klienta poczty!."), std::string::npos) << err;
+}
+
+TEST_F(VxhostMail, DryRunPrintsTheDocumentAndWorkerHandsTheMessageOn) {
+  UseRecordingClient("Poczta");
+  EXPECT_EQ(Run("--dry-run --to ' a@b.pl ' --subject 12:30:00 --body 'Zażółć'"), 0) << err;
+  EXPECT_EQ(out,
+            "{\"Attachments\":null,\"Body\":\"Za\\u017c\\u00f3\\u0142\\u0107\\r\\n\",\"BodyTxt\":\"\","
+            "\"HtmlBody\":false,\"ParentWnd\":0,\"Recipients\":[{\"AddressType\":\"\",\"Address\":\"a@b.pl\","
+            "\"Kind\":1,\"Name\":\"\"}],\"RecipientsAddressType\":\"SMTP\",\"RecipientsOriginator\":null,"
+            "\"Subject\":\"12:30:00\",\"DirectHtml\":false}\n");
+  EXPECT_EQ(Record(), "");  // nothing sent
+
+  // In this process the subject stays as written; through the worker's JSON reader it became a time.
+  EXPECT_EQ(Run("--to a@b.pl --subject 12:30:00"), 0) << err;
+  EXPECT_NE(Record().find("subject=\"12:30:00\"\n"), std::string::npos) << Record();
+  std::filesystem::remove(dir / "record.txt");
+  EXPECT_EQ(Run("--worker --to a@b.pl --subject 12:30:00 --body 'Zażółć'"), 0) << err;
+  EXPECT_NE(Record().find("subject=\"12:30:00.000\"\nnote=\"Zażółć\\r\\n\""), std::string::npos) << Record();
+  EXPECT_EQ(Run("--worker --dry-run --to a@b.pl"), 2);
+
+  // Send hands a library of another architecture to the worker by itself.
+  UseRecordingClient("Poczta", "recording_client32.so");
+  EXPECT_EQ(Run("--to a@b.pl"), 1);
+  EXPECT_NE(err.find("Błąd: Biblioteki klienta poczty \"" + TestLib("recording_client32.so") +
+                     "\" nie można załadować w procesie vx64BWorker."),
+            std::string::npos)
+      << err;
 }
 
 }  // namespace
