@@ -97,8 +97,11 @@ bool Tvx64BWorkerCom::RunJob(UStringView aCMD, const TStringList& aParams) {
   SetSendTimeout(FRequestTimeoutMs);
   bool sent = SendCommand(aCMD, &aParams);
   SetSendTimeout(-1);
-  if (!sent && std::chrono::steady_clock::now() >= bound) {
-    DebugLine(u" -> Tvx64BWorkerCom.RunJob -> Proces vx64BWorker nie odpowiedział w wyznaczonym czasie");
+  if (!sent) {
+    if (std::chrono::steady_clock::now() >= bound)
+      DebugLine(u" -> Tvx64BWorkerCom.RunJob -> Proces vx64BWorker nie odpowiedział w wyznaczonym czasie");
+    // A worker that failed its request is ended, and one that died in it is reaped, before the
+    // job returns: none outlives the job.
     EndWorkerProcess();
   }
   WaitForClient();

@@ -67,7 +67,7 @@ class Tvx64BWorkerCom : public TvxProcComMsg {
   void Close64BWorker();
   // The job pattern: start the worker, wait, send one request, wait, close. False when the
   // worker never announced itself, the request could not be sent, or the worker did not answer
-  // within the request bound (it is then ended).
+  // within the request bound; in the last two cases the worker is ended (or reaped) first.
   bool RunJob(UStringView aCMD, const TStringList& aParams);
 
   [[nodiscard]] const UString& Status() const { return FStatus; }
