@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # The 32-bit host driving the 64-bit worker beside it, for real: image formats, status, validation
 # through the worker with the log replayed, sizes above 4 GiB, a missing worker, and either side
-# killed during a request. Usage: cross_test.sh BIN_DIR (the 32-bit build's bin/).
+# killed during a request; mail through the worker to a real SMTP server on 127.0.0.1.
+# Usage: cross_test.sh BIN_DIR MAPI64 SOURCE_DIR (the 32-bit build's bin/, the shipped 64-bit mail
+# client library, the source tree).
 set -uo pipefail
 bin=$(cd "$1" && pwd)
+mapi64=$2
+src=$(cd "$3" && pwd)
 work=$(mktemp -d)
-trap 'kill -9 ${host:-} ${wpid:-} 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill -9 ${host:-} ${wpid:-} ${smtp:-} 2>/dev/null; rm -rf "$work"' EXIT
 export VX64_DIALOGS=none VX64_DEBUG_LOG=none
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -121,6 +125,60 @@ if wpid=$(worker_of $host); then
 else
   fail "worker kill: no worker started"
 fi
+
+# Mail: the registered client library is the shipped 64-bit one, which the 32-bit host cannot
+# load; it hands the message to the worker, which sends it to the SMTP server.
+file -L "$mapi64" | grep -q 'ELF 64-bit LSB .*x86-64' && ok "mail library is ELF64 x86-64" ||
+  fail "mail library: $(file -L "$mapi64")"
+register() {
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail]\r\n@="vx64"\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail\\vx64]\r\n@="vx64 mail"\r\n"DLLPath"="%s"\r\n' \
+    "$1" >"$work/machine.reg"
+}
+register "$mapi64"
+export VX64_REGISTRY_HKLM="$work/machine.reg" VX64_REGISTRY_HKCU="$work/user.reg"
+export XDG_CONFIG_HOME="$work/config" LC_ALL=C.UTF-8
+mkdir -p "$work/spool" "$XDG_CONFIG_HOME/vx64"
+/usr/bin/python3 "$src/tests/mapi/smtp_server.py" --spool "$work/spool" >"$work/smtp.out" 2>"$work/smtp.err" &
+smtp=$!
+for _ in $(seq 500); do grep -q '^READY' "$work/smtp.out" && break; sleep 0.02; done
+port=$(awk '/^READY/ {print $2}' "$work/smtp.out")
+printf '[mail]\nserver = smtp://127.0.0.1:%s\nfrom = Biuro <biuro@example.pl>\n' "$port" >"$XDG_CONFIG_HOME/vx64/mail.conf"
+chmod 600 "$XDG_CONFIG_HOME/vx64/mail.conf"
+head -c 70000 /dev/urandom >"dane ż.bin"
+"$bin/vxhost" mail --to "lukasz@example.pl" --subject "Faktura – zażółć gęślą jaźń" \
+  --body "Dzień dobry" --attach "$work/dane ż.bin" >out 2>err; rc=$?
+eml=$(ls "$work"/spool/*.eml 2>/dev/null | head -n1)
+if [ $rc -eq 0 ] && [ ! -s err ] && [ -n "$eml" ] && /usr/bin/python3 - "$eml" "$work/dane ż.bin" <<'PY'
+import email, sys
+from email import policy
+m = email.message_from_binary_file(open(sys.argv[1], "rb"), policy=policy.default)
+parts = list(m.iter_attachments())
+ok = (m["subject"] == "Faktura – zażółć gęślą jaźń" and len(parts) == 1
+      and parts[0].get_filename() == "dane ż.bin"
+      and parts[0].get_content() == open(sys.argv[2], "rb").read()
+      and "Dzień dobry" in m.get_body(("plain",)).get_content())
+sys.exit(0 if ok else 1)
+PY
+then
+  ok "mail from the 32-bit host through the worker: attachment byte for byte, Polish letters"
+else
+  fail "mail: rc=$rc $(cat err) eml=${eml:-none}"
+fi
+# The failure texts come back to the 32-bit host's error hook.
+"$bin/vxhost" mail --to a@example.pl --attach "$work/brak.bin" >out 2>err; rc=$?
+[ $rc -eq 1 ] && grep -q 'Błąd MAPI (11) "Załącznik nie został odnaleziony"' err &&
+  ok "missing attachment: Błąd MAPI (11) at the host" || fail "missing attachment: rc=$rc $(cat err)"
+"$bin/vxhost" mail --subject "bez adresata" >out 2>err; rc=$?
+[ $rc -eq 1 ] && grep -q 'Błąd MAPI (25) "Niepoprawni adresaci"' err &&
+  ok "no recipients: Błąd MAPI (25) at the host" || fail "no recipients: rc=$rc $(cat err)"
+# A 32-bit client library: the 32-bit host could load it, but the 64-bit worker cannot and says so
+# (no further worker).
+gcc -m32 -shared -fPIC -fvisibility=hidden -I"$src/src" -o "$work/client32.so" \
+  "$src/tests/mail/clients/recording_client.c"
+register "$work/client32.so"
+"$bin/vxhost" mail --worker --to a@example.pl >out 2>err; rc=$?
+[ $rc -eq 1 ] && grep -q "nie można załadować w procesie vx64BWorker" err &&
+  ok "32-bit client library refused by the worker" || fail "32-bit library: rc=$rc $(cat err)"
 
 [ $failures -eq 0 ] && echo "all cross-architecture checks passed" || echo "$failures failed"
 [ $failures -eq 0 ]
