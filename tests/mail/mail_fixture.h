@@ -14,9 +14,17 @@
 
 namespace vx::mail::test {
 
+// A test client library built for this process's architecture.
 inline std::string TestLib(const std::string& name) {
   return std::string(VX_TEST_LIB_DIR) + "/" + name;
 }
+// The same library built for the worker, a 64-bit program whatever the host is.
+inline std::string WorkerLib(const std::string& name) {
+  return std::string(VX_TEST_WORKER_LIB_DIR) + "/" + name;
+}
+// The recording client as an image of the other architecture (not loadable in this process).
+inline constexpr const char* kForeignClient = VX_TEST_FOREIGN_CLIENT;
+inline constexpr bool kHost32 = sizeof(void*) == 4;
 
 class CapturedMessages : public IMessages {
  public:
@@ -71,6 +79,10 @@ class MailFixture : public ::testing::Test {
   // One default client using the recording library.
   void UseRecordingClient(const std::string& name, const std::string& lib = "recording_client.so") {
     WriteRegistry(name, {{name, name, TestLib(lib)}});
+  }
+  // A default client for sends that the worker makes.
+  void UseWorkerClient(const std::string& name, const std::string& lib = "recording_client.so") {
+    WriteRegistry(name, {{name, name, WorkerLib(lib)}});
   }
 
   [[nodiscard]] std::string Record() const { return vx::test::ReadFile(dir / "record.txt"); }

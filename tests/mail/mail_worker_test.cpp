@@ -53,7 +53,7 @@ class MailWorker : public MailFixture {
 };
 
 TEST_F(MailWorker, SentThroughTheWorkerArrivesAsTheHostFilledIt) {
-  UseRecordingClient(kThread);
+  UseWorkerClient(kThread);
   vx::test::WriteFile(dir / "faktura ż.pdf", "%PDF");
   vx::test::DebugLogCapture debug;
   TMapiEmail email;
@@ -86,7 +86,7 @@ TEST_F(MailWorker, SentThroughTheWorkerArrivesAsTheHostFilledIt) {
 TEST_F(MailWorker, FailuresReachTheHostsUserWithTheirExactTexts) {
   for (const char* client : {kDirect, kThread}) {  // the thread way showed these in the worker only
     SCOPED_TRACE(client);
-    UseRecordingClient(client);
+    UseWorkerClient(client);
     TMapiEmail attached;
     attached.Recipients().Add("a@b.pl");
     attached.Attachments().push_back(Utf8ToU((dir / "brak.pdf").string()));
@@ -111,9 +111,9 @@ TEST_F(MailWorker, FailuresReachTheHostsUserWithTheirExactTexts) {
   unsetenv("VX_TEST_MAPI_RESULT");
   // Libraries the worker cannot use, and no default client there (the registry changed after the
   // host filled its object).
-  UseRecordingClient(kDirect, "noreadmail_client.so");
+  UseWorkerClient(kDirect, "noreadmail_client.so");
   EXPECT_THAT(HandOff(one), ElementsAre("Funkcja \"MAPIReadMail\" nie jest dostępna"));
-  UseRecordingClient(kDirect, "needsgone_client.so");
+  UseWorkerClient(kDirect, "needsgone_client.so");
   EXPECT_THAT(HandOff(one),
               ElementsAre(AllOf(HasSubstr("System Error.  Code: "), HasSubstr("libvx_test_gone.so"))));
   WriteRegistry("Brak", {});
@@ -122,7 +122,7 @@ TEST_F(MailWorker, FailuresReachTheHostsUserWithTheirExactTexts) {
 }
 
 TEST_F(MailWorker, DocumentsTheWorkerCannotReadAreAnsweredWithAnError) {
-  UseRecordingClient(kDirect);
+  UseWorkerClient(kDirect);
   const std::string prefix = "Nieprawidłowy tekst poczty (parametr \"Mail\"): ";
   EXPECT_THAT(UToUtf8(Request({}).Error), HasSubstr(prefix));
   EXPECT_EQ(UToUtf8(Request({{u"Mail", u"{\"Subject\":"}}).Error),
@@ -137,7 +137,7 @@ TEST_F(MailWorker, DocumentsTheWorkerCannotReadAreAnsweredWithAnError) {
 }
 
 TEST_F(MailWorker, AfterAMailRequestTheWorkerStaysBusy) {
-  UseRecordingClient(kDirect);
+  UseWorkerClient(kDirect);
   RegisterMailJob();
   // The host's side of the validation job: its answer would be stored here.
   RegisterJobBranch({u"CMD_RUN_XML_VALIDATION",
@@ -167,7 +167,7 @@ TEST_F(MailWorker, AfterAMailRequestTheWorkerStaysBusy) {
 }
 
 TEST_F(MailWorker, AWorkerThatGivesNoAnswerIsAFailure) {
-  UseRecordingClient(kDirect);
+  UseWorkerClient(kDirect);
   const auto script = dir / "dies";
   vx::test::WriteFile(script, "#!/bin/sh\nexit 0\n");
   chmod(script.c_str(), 0755);

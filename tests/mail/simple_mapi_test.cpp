@@ -102,7 +102,7 @@ TEST_F(SimpleMapi, ImagesThisProcessCannotLoadAreNotLoadedAndRaiseNothing) {
   // A cut image: the loader would map past the end of the file and die of a bus error.
   vx::test::WriteFile(dir / "cut.so", vx::test::ReadFile(TestLib("recording_client.so")).substr(0, 600));
   for (const std::string& path :
-       {TestLib("recording_client32.so"), (dir / "client.dll").string(), (dir / "client.txt").string(),
+       {TestLib(kForeignClient), (dir / "client.dll").string(), (dir / "client.txt").string(),
         (dir / "cut.so").string(), (dir / "missing.so").string()}) {
     SCOPED_TRACE(path);
     WriteRegistry("A", {{"A", "A", path}});
@@ -112,8 +112,7 @@ TEST_F(SimpleMapi, ImagesThisProcessCannotLoadAreNotLoadedAndRaiseNothing) {
     EXPECT_FALSE(m.ValidDllTarget());
   }
   // The 32-bit image does export the twelve functions: it is a client, only not for this process.
-  WriteRegistry("A",
-                {{"A", "A", TestLib("recording_client32.so")}, {"B", "B", (dir / "client.dll").string()}});
+  WriteRegistry("A", {{"A", "A", TestLib(kForeignClient)}, {"B", "B", (dir / "client.dll").string()}});
   TSimpleMapi m;
   EXPECT_TRUE(m.Clients(0).Valid);
   EXPECT_FALSE(m.Clients(1).Valid);

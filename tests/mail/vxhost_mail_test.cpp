@@ -82,17 +82,26 @@ TEST_F(VxhostMail, DryRunPrintsTheDocumentAndWorkerHandsTheMessageOn) {
   EXPECT_EQ(Run("--to a@b.pl --subject 12:30:00"), 0) << err;
   EXPECT_NE(Record().find("subject=\"12:30:00\"\n"), std::string::npos) << Record();
   std::filesystem::remove(dir / "record.txt");
+  UseWorkerClient("Poczta");
   EXPECT_EQ(Run("--worker --to a@b.pl --subject 12:30:00 --body 'Zażółć'"), 0) << err;
   EXPECT_NE(Record().find("subject=\"12:30:00.000\"\nnote=\"Zażółć\\r\\n\""), std::string::npos) << Record();
   EXPECT_EQ(Run("--worker --dry-run --to a@b.pl"), 2);
 
-  // Send hands a library of another architecture to the worker by itself.
-  UseRecordingClient("Poczta", "recording_client32.so");
-  EXPECT_EQ(Run("--to a@b.pl"), 1);
-  EXPECT_NE(err.find("Błąd: Biblioteki klienta poczty \"" + TestLib("recording_client32.so") +
-                     "\" nie można załadować w procesie vx64BWorker."),
-            std::string::npos)
-      << err;
+  // Send hands a library of another architecture to the worker by itself: the 64-bit worker sends
+  // through a 64-bit one (the 32-bit host's case) and refuses a 32-bit one.
+  UseRecordingClient("Poczta", kForeignClient);
+  std::filesystem::remove(dir / "record.txt");
+  if constexpr (kHost32) {
+    EXPECT_EQ(Run("--to a@b.pl"), 0) << err;
+    EXPECT_NE(Record().find("recips=1\n"), std::string::npos) << Record();
+  } else {
+    EXPECT_EQ(Run("--to a@b.pl"), 1);
+    EXPECT_NE(err.find("Błąd: Biblioteki klienta poczty \"" + TestLib(kForeignClient) +
+                       "\" nie można załadować w procesie vx64BWorker."),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(Record(), "");
+  }
 }
 
 }  // namespace
