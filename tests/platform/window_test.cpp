@@ -213,16 +213,37 @@ std::intptr_t SlowProc(HWND h, std::uint32_t msg, std::uintptr_t w, std::intptr_
   return DefWindowProc(h, msg, w, l);
 }
 
+// A window of another thread, which is reached through its socket like another process's; the
+// thread pumps its messages until this object goes.
+class WindowOfAnotherThread {
+ public:
+  WindowOfAnotherThread(std::u16string_view cls, WNDPROC proc)
+      : owner_([this, cls, proc] {
+          RegisterClass(cls, proc);
+          const HWND h = CreateWindow(cls);
+          handle_ = h;
+          while (!stop_) WaitMessageTimeout(5);
+          DestroyWindow(h);
+        }) {
+    while (handle_ == 0) std::this_thread::yield();
+  }
+  ~WindowOfAnotherThread() {
+    stop_ = true;
+    owner_.join();
+  }
+  WindowOfAnotherThread(const WindowOfAnotherThread&) = delete;
+  WindowOfAnotherThread& operator=(const WindowOfAnotherThread&) = delete;
+  [[nodiscard]] HWND handle() const { return handle_; }
+
+ private:
+  std::atomic<HWND> handle_{0};
+  std::atomic<bool> stop_{false};
+  std::thread owner_;
+};
+
 TEST_F(WindowTest, ABoundedSendGivesUpOnASlowWindowAndItsLateAnswerReachesNobody) {
-  std::atomic<HWND> peer{0};
-  std::thread owner([&] {
-    RegisterClass(u"TestSlow", &SlowProc);
-    HWND h = CreateWindow(u"TestSlow");
-    peer = h;
-    while (peer != 0) WaitMessageTimeout(5);
-    DestroyWindow(h);
-  });
-  while (peer == 0) std::this_thread::yield();
+  const WindowOfAnotherThread slow(u"TestSlow", &SlowProc);
+  const HWND peer = slow.handle();
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(TrySendMessage(peer, WM_USER + 5, 800, 0, 100), std::nullopt);
   const auto took = std::chrono::steady_clock::now() - start;
@@ -232,29 +253,17 @@ TEST_F(WindowTest, ABoundedSendGivesUpOnASlowWindowAndItsLateAnswerReachesNobody
   EXPECT_EQ(TrySendMessage(peer, WM_USER + 5, 10, 0), 11);
   // A send that is answered in time is not affected by its bound.
   EXPECT_EQ(TrySendMessage(peer, WM_USER + 5, 0, 0, 5000), 1);
-  peer = 0;
-  owner.join();
 }
 
 TEST_F(WindowTest, AnOverSizeSendFailsAtTheSender) {
-  std::atomic<HWND> peer{0};
-  std::thread owner([&] {
-    // A window of another thread is reached through its socket like another process's.
-    RegisterClass(u"TestRecorder", &RecordingProc);
-    HWND h = CreateWindow(u"TestRecorder");
-    peer = h;
-    while (peer != 0) WaitMessageTimeout(5);
-    DestroyWindow(h);
-  });
-  while (peer == 0) std::this_thread::yield();
+  const WindowOfAnotherThread recorder(u"TestRecorder", &RecordingProc);
+  const HWND peer = recorder.handle();
   char byte = 0;
   COPYDATASTRUCT big{0, static_cast<std::uint32_t>(wire::kMaxPayload + 1), &byte};  // never read
   EXPECT_FALSE(TrySendMessage(peer, WM_COPYDATA, 0, reinterpret_cast<std::intptr_t>(&big)).has_value());
   std::u16string text = u"mała";
   COPYDATASTRUCT small{0, static_cast<std::uint32_t>((text.size() + 1) * 2), text.c_str()};
   EXPECT_EQ(TrySendMessage(peer, WM_COPYDATA, 0, reinterpret_cast<std::intptr_t>(&small)), 77);
-  peer = 0;
-  owner.join();
 }
 
 TEST_F(WindowTest, AFrameCutShortIsDropped) {
