@@ -24,6 +24,9 @@ class TNodePool {
   [[nodiscard]] static void* Allocate(std::size_t size);
   // Gives back a node; size must be the size it was allocated with.
   static void Free(void* p, std::size_t size) noexcept;
+  // Memory for the text of a node (the same size classes, not counted as a node).
+  [[nodiscard]] static void* AllocateBlock(std::size_t size);
+  static void FreeBlock(void* p, std::size_t size) noexcept;
 
   // Nodes allocated and not yet freed: those of threads that have ended plus the balance of
   // the calling thread (the balances of other running threads are not included).
