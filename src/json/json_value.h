@@ -228,8 +228,8 @@ class TJSONPair final {
   IJSONAncestor FValue;
 };
 
-using TJSONPairList = std::vector<IJSONPair>;
-using TJSONValueList = std::vector<IJSONAncestor>;
+using TJSONPairList = std::vector<IJSONPair, TNodeAllocator<IJSONPair>>;
+using TJSONValueList = std::vector<IJSONAncestor, TNodeAllocator<IJSONAncestor>>;
 
 // Member names compare equal when they differ only in the case of ASCII letters.
 [[nodiscard]] bool SameName(UStringView a, UStringView b) noexcept;
