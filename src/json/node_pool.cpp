@@ -322,6 +322,7 @@ void Count(TThreadCache& tc, std::int64_t delta) noexcept {
 }
 
 void* Take(TThreadCache& tc, std::size_t size) {
+  size = std::max<std::size_t>(size, 1);  // an empty block still has an address of its own
   if (!kPooled || size > TNodePool::kMaxSize) return ::operator new(size);
   const std::size_t idx = ClassIndex(size);
   if (tc.Retired) {
@@ -335,6 +336,7 @@ void* Take(TThreadCache& tc, std::size_t size) {
 }
 
 void Give(TThreadCache& tc, void* p, std::size_t size) noexcept {
+  size = std::max<std::size_t>(size, 1);
   if (!kPooled || size > TNodePool::kMaxSize) {
     ::operator delete(p);
     return;
