@@ -304,9 +304,6 @@ void Sweep(TThreadCache& tc) noexcept {
   tc.LeftAtSweep = left;
 }
 
-}  // namespace
-
-namespace {
 // The counter of live nodes for the calling thread (the shared one once it has retired).
 void Count(TThreadCache& tc, std::int64_t delta) noexcept {
   if (tc.Retired) {
