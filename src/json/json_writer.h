@@ -62,6 +62,7 @@ class TJSONWriter {
   void Indent();
   void AppendIndented(std::string_view Value, bool CRLF);
   void Put(std::string_view Value) {
+    if (Value.empty()) return;  // may have no address at all
     if (FData.size() - FUsed < Value.size()) Grow(Value.size());
     std::memcpy(FData.data() + FUsed, Value.data(), Value.size());
     FUsed += Value.size();
