@@ -1,6 +1,6 @@
 // The JSON reader on hostile text: both entry points (UTF-8 bytes and UTF-16 code units), date
 // recognition on and off. Whatever is read must write itself, and the compact text it writes
-// must read back to the very same compact text (once names cut at a NUL have been merged).
+// must read back to the very same compact text (once texts cut at a NUL have been read back).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -27,9 +27,11 @@ bool Compact(const IJSONAncestor& value, std::string& out) {
   }
 }
 
-// Whether a member name holds a NUL with more after it: the writer ends such a name at the NUL,
-// so two names that differ only behind it are written alike and read back as one member.
-bool NameCutAtNul(const IJSONAncestor& root) {
+// Whether a member name or a string holds a NUL with more after it: the writer ends such a text
+// at the NUL, so two names that differ only behind it are written alike and read back as one
+// member, and a cut string may read back as a date.
+bool TextCutAtNul(const IJSONAncestor& root) {
+  const auto cut = [](vx::UStringView text) { return text.size() > 1 && text.find(u'\0') != text.npos; };
   std::vector<const TJSONAncestor*> work{root.get()};
   while (!work.empty()) {
     const TJSONAncestor* v = work.back();
@@ -37,12 +39,13 @@ bool NameCutAtNul(const IJSONAncestor& root) {
     if (!v) continue;
     if (v->Shape() == TNodeShape::Object) {
       for (const IJSONPair& p : static_cast<const TJSONObject&>(*v)) {
-        const vx::UStringView name = p->Name();
-        if (name.size() > 1 && name.find(u'\0') != vx::UStringView::npos) return true;
+        if (cut(p->Name())) return true;
         work.push_back(p->GetValue().get());
       }
     } else if (v->Shape() == TNodeShape::Array) {
       for (const IJSONAncestor& e : static_cast<const TJSONArray&>(*v)) work.push_back(e.get());
+    } else if (v->GetDataType() == dtString && cut(static_cast<const TJSONString&>(*v).Text())) {
+      return true;
     }
   }
   return false;
@@ -89,8 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::abort();
   }
   std::string second;
-  if (again && NameCutAtNul(value)) {
-    // Namesakes made by the cut were merged on reading back: from then on the text must hold.
+  if (again && TextCutAtNul(value)) {
+    // The cut texts were read back as they were written: from then on the text must hold.
     if (!Compact(again, first)) return 0;
     again = TJSONObject::ParseJSONValueUtf8(first, dates);
   }
