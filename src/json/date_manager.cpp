@@ -87,11 +87,94 @@ bool TJSONDateManager::Check(UStringView text, TDateTime& value, TDataType& kind
   return false;
 }
 
-TISO8601::TISO8601(UStringView text) {
+// The one match of the expression and its groups, found without the expression, for the forms
+// dates are written in: a date, a date with a time, or a time alone, each time with its optional
+// "Z", fraction and zone offset, and nothing else. The expression's greedy optional parts take
+// exactly these pieces, and nothing is left for a second match. Any other text (false) goes to
+// the expression.
+bool TISO8601::MatchCommonForm(UStringView t) {
+  std::size_t i = 0;
+  const auto digits = [&](std::size_t n) {
+    if (t.size() - i < n) return false;
+    for (std::size_t k = 0; k < n; ++k) {
+      if (!IsDigit(t[i + k])) return false;
+    }
+    return true;
+  };
+  const auto at = [&](char16_t c) { return i < t.size() && t[i] == c; };
+  // Two digits into a group.
+  const auto two = [&](int group) {
+    if (!digits(2)) return false;
+    FData[group] = t.substr(i, 2);
+    i += 2;
+    return true;
+  };
+  const auto clock = [&](int first) {
+    if (!two(first) || !at(u':')) return false;
+    ++i;
+    if (!two(first + 1) || !at(u':')) return false;
+    ++i;
+    return two(first + 2);
+  };
+  const auto zone = [&](int group) {  // ([+-](\d{2})\:(\d{2}))?
+    if (!at(u'+') && !at(u'-')) return true;
+    const std::size_t from = i++;
+    if (!two(group + 1) || !at(u':')) return false;
+    ++i;
+    if (!two(group + 2)) return false;
+    FData[group] = t.substr(from, i - from);
+    return true;
+  };
+  const auto fraction = [&](int group, bool withZ) {  // (\.(\d{1,3})(Z)?)? or (\.(\d{1,3}))?
+    if (!at(u'.')) return true;
+    const std::size_t from = i++;
+    std::size_t n = 0;
+    while (n < 3 && i < t.size() && IsDigit(t[i])) ++i, ++n;
+    if (n == 0 || (i < t.size() && IsDigit(t[i]))) return false;
+    FData[group + 1] = t.substr(from + 1, n);
+    if (withZ && at(u'Z')) FData[group + 2] = t.substr(i++, 1);
+    FData[group] = t.substr(from, i - from);
+    return true;
+  };
+  const auto z = [&](int group) {
+    if (at(u'Z')) FData[group] = t.substr(i++, 1);
+  };
+  bool ok;
+  if (digits(4) && t.size() >= 10 && t[4] == u'-') {
+    FData[2] = t.substr(0, 4);
+    i = 5;
+    ok = two(3) && at(u'-') && (++i, two(4));
+    if (ok) FData[1] = t.substr(0, 10);
+    if (ok && at(u'T')) {
+      const std::size_t from = i++;
+      ok = clock(6);
+      if (ok) {
+        z(9);
+        ok = fraction(10, true) && zone(13);
+      }
+      if (ok) FData[5] = t.substr(from, i - from);
+    }
+  } else {
+    ok = clock(16);
+    if (ok) {
+      z(19);
+      ok = fraction(20, false) && zone(22);
+    }
+  }
+  if (ok && i == t.size()) return true;
+  FData = {};
+  return false;
+}
+
+TISO8601::TISO8601(UStringView text, bool expressionOnly) {
   const UStringView trimmed = Trim(text);
   // Every match starts with a digit; a text whose first non-blank character is none cannot be a
   // date, and the expression need not run.
   if (trimmed.empty() || !IsDigit(trimmed.front()) || !DateCharacters(trimmed)) return;
+  if (!expressionOnly && trimmed.size() == text.size() && MatchCommonForm(text)) {
+    Walk();
+    return;
+  }
   const pcre2_code* code = Pattern();
   if (code == nullptr) return;
   pcre2_match_data* const md = MatchData(code);
@@ -102,7 +185,7 @@ TISO8601::TISO8601(UStringView text) {
   // Collect all matches; only a text with exactly one is considered.
   int matches = 0;
   PCRE2_SIZE start = 0;
-  std::array<UStringView, kGroupCount + 1> groups{};
+  // The groups go straight into FData; they are used only once the one match is known.
   UStringView whole;
   uint32_t options = 0;
   // Every match needs a digit ahead, so none can start at the end of the text.
@@ -119,14 +202,17 @@ TISO8601::TISO8601(UStringView text) {
     if (++matches > 1) return;
     whole = text.substr(ov[0], ov[1] - ov[0]);
     for (int g = 1; g <= kGroupCount; ++g) {
-      if (g < rc && ov[2 * g] != PCRE2_UNSET) groups[g] = text.substr(ov[2 * g], ov[2 * g + 1] - ov[2 * g]);
+      if (g < rc && ov[2 * g] != PCRE2_UNSET) FData[g] = text.substr(ov[2 * g], ov[2 * g + 1] - ov[2 * g]);
     }
     start = ov[1];
     options = (ov[0] == ov[1]) ? (PCRE2_NOTEMPTY_ATSTART | PCRE2_ANCHORED) : 0;
   }
   if (matches != 1 || Trim(whole) != trimmed) return;
 
-  FData = groups;
+  Walk();
+}
+
+void TISO8601::Walk() {
   FSuccess = true;
   for (FOffset = 1; FOffset <= kGroupCount && FSuccess; ++FOffset) {
     const UStringView g = FData[FOffset];

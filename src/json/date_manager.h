@@ -32,7 +32,9 @@ class TJSONDateManager {
 // One ISO 8601 test of a text.
 class TISO8601 {
  public:
-  explicit TISO8601(UStringView text);
+  // With `expressionOnly`, the common forms are matched by the expression too (the shortcut
+  // must give the same answer; checks compare the two).
+  explicit TISO8601(UStringView text, bool expressionOnly = false);
   [[nodiscard]] bool Success() const noexcept { return FSuccess; }
   [[nodiscard]] TDateTime Value() const noexcept { return FValue; }
   [[nodiscard]] TDataType ValueType() const noexcept { return FValueType; }
@@ -40,6 +42,9 @@ class TISO8601 {
   static constexpr int kGroupCount = 24;
 
  private:
+  [[nodiscard]] bool MatchCommonForm(UStringView text);
+  // Reads the value from the groups.
+  void Walk();
   [[nodiscard]] int Group(int index) const;
   void ReadDate();
   void ReadTime(int first);

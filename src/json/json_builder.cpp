@@ -26,19 +26,19 @@ class TMemberList {
     if (FStack.size() > FBase) FStack.resize(FBase);
   }
 
-  void Add(UString&& name, IJSONAncestor&& value) {
-    const std::optional<size_t> old = Find(name);
+  void Add(TJSONText&& name, IJSONAncestor&& value) {
+    const std::optional<size_t> old = Find(name.View());
     if (old) {
       FStack[FBase + *old] = nullptr;  // removed; compacted at the end
       ++FRemoved;
     }
     if (value) {
       const size_t count = FStack.size() - FBase;
-      if (FIndexed) FIndex.Set(name, count);
+      if (FIndexed) FIndex.Set(name.View(), count);
       FStack.push_back(MakeRef<TJSONPair>(std::move(name), std::move(value)));
       if (!FIndexed && count + 1 > kIndexFrom) BuildIndex();
     } else if (old && FIndexed) {
-      FIndex.Erase(name);
+      FIndex.Erase(name.View());
     }
   }
 
@@ -61,7 +61,7 @@ class TMemberList {
       return FIndex.Find(name);
     }
     for (size_t i = FBase; i < FStack.size(); ++i) {
-      if (FStack[i] && FStack[i]->GetName().size() == name.size() && SameName(FStack[i]->GetName(), name))
+      if (FStack[i] && FStack[i]->Name().size() == name.size() && SameName(FStack[i]->Name(), name))
         return i - FBase;
     }
     return std::nullopt;
@@ -70,7 +70,7 @@ class TMemberList {
   void BuildIndex() {
     FIndexed = true;
     for (size_t i = FBase; i < FStack.size(); ++i) {
-      if (FStack[i]) FIndex.Set(FStack[i]->GetName(), i - FBase);
+      if (FStack[i]) FIndex.Set(FStack[i]->Name(), i - FBase);
     }
   }
 
@@ -172,7 +172,7 @@ IJSONAncestor TJSONBuilder<CharT>::ReadString() {
       }
     }
   }
-  return MakeRef<TJSONString>(UString(text));
+  return MakeRef<TJSONString>(text);
 }
 
 template <class CharT>
@@ -194,7 +194,7 @@ IJSONAncestor TJSONBuilder<CharT>::ReadObject() {
   if (FDepth > kMaxNestingDepth) Raise(u"Maximum nesting depth exceeded");
   FLex.KillLex();
   TMemberList members(FPairs);
-  UString name;
+  TJSONText name;
   do {
     if (FLex.CheckName(name)) {
       FLex.KillLex();

@@ -6,6 +6,7 @@
 
 #include "core/ustring.h"
 #include "json/json_grammar.h"
+#include "json/json_text.h"
 
 namespace vx::json {
 
@@ -49,12 +50,12 @@ class TLexGenerator {
     return true;
   }
   // A pending string, bare word, true or false without line breaks names a member.
-  [[nodiscard]] bool CheckName(UString& name) {
+  [[nodiscard]] bool CheckName(TJSONText& name) {
     if (Check(LexSet({ltSValue, ltName, ltTrue, ltFalse})) == ltNil) return false;
     for (const char16_t c : FLex.SValue) {
       if (c == u'\r' || c == u'\n') return false;
     }
-    name = FLex.SValue;
+    name = TJSONText(FLex.SValue);
     return true;
   }
   void KillLex() noexcept { FPending = false; }

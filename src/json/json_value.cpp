@@ -71,7 +71,7 @@ IJSONAncestor TJSONAncestor::Clone() const {
 // ---- scalars ----
 
 TVariant TJSONString::GetAsVariant() const {
-  return FNull ? TVariant::Null() : TVariant::String(FData);
+  return FNull ? TVariant::Null() : TVariant::String(FData.Str());
 }
 void TJSONString::SetAsVariant(const TVariant& value) {
   if (value.IsNull()) return SetNull();
@@ -79,10 +79,10 @@ void TJSONString::SetAsVariant(const TVariant& value) {
 }
 void TJSONString::AsJSONString(TJSONWriter& writer) const {
   if (FNull) return writer.AppendVal(kNull, false);
-  writer.AppendString(FData);
+  writer.AppendString(FData.View());
 }
 IJSONAncestor TJSONString::Clone() const {
-  return FNull ? MakeRef<TJSONString>(kNullValue) : MakeRef<TJSONString>(FData);
+  return FNull ? MakeRef<TJSONString>(kNullValue) : MakeRef<TJSONString>(FData.View());
 }
 
 TVariant TJSONInteger::GetAsVariant() const {
@@ -140,8 +140,16 @@ IJSONAncestor TJSONNull::Clone() const {
 // ---- dates ----
 
 template <TDataType Kind>
+const UString& TJSONBaseDate<Kind>::StandardFormat() {
+  static const UString format(Kind == dtDateTime ? kDateTimeFormat
+                              : Kind == dtDate   ? kDateFormat
+                                                 : kTimeFormat);
+  return format;
+}
+
+template <TDataType Kind>
 UString TJSONBaseDate<Kind>::AsText() const {
-  return FormatDateTime(FFormat, FData);
+  return FormatDateTime(GetFormat(), FData);
 }
 
 template <TDataType Kind>
@@ -161,9 +169,9 @@ void TJSONBaseDate<Kind>::AsJSONString(TJSONWriter& writer) const {
   if (FNull) return writer.AppendVal(kNull, false);
   // The format may hold any character: the text is escaped like every other string.
   if (writer.UniversalTime()) {
-    writer.AppendString(FormatDateTime(FFormat, LocalToUtc(FData)) + u"Z");
+    writer.AppendString(FormatDateTime(GetFormat(), LocalToUtc(FData)) + u"Z");
   } else {
-    writer.AppendString(FormatDateTime(FFormat, FData));
+    writer.AppendString(FormatDateTime(GetFormat(), FData));
   }
 }
 
@@ -171,11 +179,11 @@ template <TDataType Kind>
 IJSONAncestor TJSONBaseDate<Kind>::Clone() const {
   IJSONAncestor copy;
   if constexpr (Kind == dtDateTime) {
-    copy = MakeRef<TJSONDateTime>(FData, FFormat);
+    copy = MakeRef<TJSONDateTime>(FData, GetFormat());
   } else if constexpr (Kind == dtDate) {
-    copy = MakeRef<TJSONDate>(FData, FFormat);
+    copy = MakeRef<TJSONDate>(FData, GetFormat());
   } else {
-    copy = MakeRef<TJSONTime>(FData, FFormat);
+    copy = MakeRef<TJSONTime>(FData, GetFormat());
   }
   if (FNull) static_cast<TJSONBaseDate*>(copy.get())->SetNull();
   return copy;
@@ -303,7 +311,7 @@ struct TTreeWalk {
         const TJSONPairList& from = Obj(*job.From).FData;
         TJSONPairList& to = static_cast<TJSONObject*>(job.To)->FData;
         to.reserve(from.size());
-        for (const IJSONPair& p : from) to.push_back(MakeRef<TJSONPair>(p->FName, copy(p->FValue.get())));
+        for (const IJSONPair& p : from) to.push_back(MakeRef<TJSONPair>(p->Name(), copy(p->FValue.get())));
       } else {
         const TJSONValueList& from = Arr(*job.From).FData;
         TJSONValueList& to = static_cast<TJSONArray*>(job.To)->FData;
@@ -371,7 +379,7 @@ struct TTreeWalk {
         const TJSONPair& pair = *Obj(*f.Node).FData[f.Next];
         value = pair.FValue.get();
         if (ident) w.Append(std::string_view(), false);  // indentation
-        w.AppendString(pair.FName);
+        w.AppendString(pair.Name());
         w.AppendVal(':');
         if (ident && value->Shape() != TNodeShape::Leaf) w.Append(std::string_view(), true);
       } else {
@@ -429,7 +437,7 @@ int TJSONObject::IndexOf(UStringView name) const noexcept {
       if (!FIndex) {
         auto index = std::make_unique<TNameIndex>();
         index->Reserve(FData.size());
-        for (std::size_t i = 0; i < FData.size(); ++i) index->Set(FData[i]->GetName(), i);
+        for (std::size_t i = 0; i < FData.size(); ++i) index->Set(FData[i]->Name(), i);
         FIndex = std::move(index);
       }
       const std::optional<std::size_t> i = FIndex->Find(name);
@@ -439,7 +447,7 @@ int TJSONObject::IndexOf(UStringView name) const noexcept {
     }
   }
   for (size_t i = 0; i < FData.size(); ++i) {
-    if (SameName(FData[i]->GetName(), name)) return static_cast<int>(i);
+    if (SameName(FData[i]->Name(), name)) return static_cast<int>(i);
   }
   return -1;
 }
@@ -456,7 +464,7 @@ IJSONPair TJSONObject::Get(int index) const {
 
 void TJSONObject::Erase(std::size_t pos) {
   if (FIndex) {
-    FIndex->Erase(FData[pos]->GetName());
+    FIndex->Erase(FData[pos]->Name());
     FIndex->Removed(pos);
   }
   FData.erase(FData.begin() + static_cast<std::ptrdiff_t>(pos));
@@ -465,12 +473,12 @@ void TJSONObject::Erase(std::size_t pos) {
 void TJSONObject::AddPair(IJSONPair pair) {
   if (!pair) return;
   TTreeWalk::RefuseCycle(this, RefCount(), pair->GetValue().get());
-  const int old = IndexOf(pair->GetName());
+  const int old = IndexOf(pair->Name());
   if (old >= 0) Erase(static_cast<std::size_t>(old));
   FData.push_back(std::move(pair));
   if (FIndex) {
     try {
-      FIndex->Set(FData.back()->GetName(), FData.size() - 1);
+      FIndex->Set(FData.back()->Name(), FData.size() - 1);
     } catch (const std::bad_alloc&) {
       FIndex.reset();
     }
@@ -482,7 +490,7 @@ void TJSONObject::AddPair(UString name, IJSONAncestor value) {
 }
 
 void TJSONObject::Remove(const IJSONPair& pair) {
-  if (pair) Remove(UStringView(pair->GetName()));
+  if (pair) Remove(pair->Name());
 }
 
 void TJSONObject::Remove(UStringView name) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/ustring.h"
+#include "json/json_text.h"
 #include "json/node_pool.h"
 #include "json/ref.h"
 #include "json/variant.h"
@@ -98,9 +99,17 @@ class TJSONValue : public TJSONAncestor {
   T FData{};
 };
 
-class TJSONString final : public TJSONValue<UString> {
+// The text is kept compactly (see TJSONText); GetData hands out a copy, Text a view.
+class TJSONString final : public TJSONValue<TJSONText> {
  public:
-  using TJSONValue::TJSONValue;
+  explicit TJSONString(UStringView text) : TJSONValue(TJSONText(text)) {}
+  explicit TJSONString(TNullValue) : TJSONValue(kNullValue) {}
+  [[nodiscard]] UString GetData() const { return FData.Str(); }
+  [[nodiscard]] UStringView Text() const noexcept { return FData.View(); }
+  void SetData(UStringView text) {
+    FData = TJSONText(text);
+    FNull = false;
+  }
   [[nodiscard]] TVariant GetAsVariant() const override;
   void SetAsVariant(const TVariant& value) override;
   [[nodiscard]] TDataType GetDataType() const override { return dtString; }
@@ -148,14 +157,17 @@ class TJSONNull final : public TJSONValue<bool> {
 };
 
 // Date-time, date and time values: a date-time payload and the format they are written with.
+// The kind's standard format is shared by all values that use it; another one is held apart.
 template <TDataType Kind>
 class TJSONBaseDate : public TJSONValue<TDateTime> {
  public:
-  explicit TJSONBaseDate(TDateTime value, UString format) : TJSONValue(value), FFormat(std::move(format)) {}
-  TJSONBaseDate(TNullValue, UString format) : TJSONValue(kNullValue), FFormat(std::move(format)) {}
+  explicit TJSONBaseDate(TDateTime value, UStringView format) : TJSONValue(value) { SetFormat(format); }
+  TJSONBaseDate(TNullValue, UStringView format) : TJSONValue(kNullValue) { SetFormat(format); }
 
-  [[nodiscard]] const UString& GetFormat() const noexcept { return FFormat; }
-  void SetFormat(UString format) { FFormat = std::move(format); }
+  [[nodiscard]] const UString& GetFormat() const { return FFormat ? *FFormat : StandardFormat(); }
+  void SetFormat(UStringView format) {
+    FFormat = format == UStringView(StandardFormat()) ? nullptr : std::make_unique<UString>(format);
+  }
   // The value as text in its own format (local time).
   [[nodiscard]] UString AsText() const;
 
@@ -166,23 +178,22 @@ class TJSONBaseDate : public TJSONValue<TDateTime> {
   [[nodiscard]] IJSONAncestor Clone() const override;
 
  private:
-  UString FFormat;
+  [[nodiscard]] static const UString& StandardFormat();
+  std::unique_ptr<UString> FFormat;  // nil: the standard format
 };
 
 class TJSONDateTime final : public TJSONBaseDate<dtDateTime> {
  public:
-  explicit TJSONDateTime(TDateTime value, UString format = kDateTimeFormat)
-      : TJSONBaseDate(value, std::move(format)) {}
+  explicit TJSONDateTime(TDateTime value, UStringView format = kDateTimeFormat)
+      : TJSONBaseDate(value, format) {}
 };
 class TJSONDate final : public TJSONBaseDate<dtDate> {
  public:
-  explicit TJSONDate(TDateTime value, UString format = kDateFormat)
-      : TJSONBaseDate(value, std::move(format)) {}
+  explicit TJSONDate(TDateTime value, UStringView format = kDateFormat) : TJSONBaseDate(value, format) {}
 };
 class TJSONTime final : public TJSONBaseDate<dtTime> {
  public:
-  explicit TJSONTime(TDateTime value, UString format = kTimeFormat)
-      : TJSONBaseDate(value, std::move(format)) {}
+  explicit TJSONTime(TDateTime value, UStringView format = kTimeFormat) : TJSONBaseDate(value, format) {}
 };
 
 // A member of an object: a name and a value reference (the value may be nil: such a member
@@ -191,7 +202,9 @@ class TJSONTime final : public TJSONBaseDate<dtTime> {
 class TJSONPair final {
  public:
   VX_JSON_POOLED_NODE
-  TJSONPair(UString name, IJSONAncestor value) : FName(std::move(name)), FValue(std::move(value)) {}
+  TJSONPair(UStringView name, IJSONAncestor value) : FName(name), FValue(std::move(value)) {}
+  TJSONPair(TJSONText name, IJSONAncestor value) noexcept
+      : FName(std::move(name)), FValue(std::move(value)) {}
   TJSONPair(const TJSONPair&) = delete;
   TJSONPair& operator=(const TJSONPair&) = delete;
 
@@ -200,21 +213,23 @@ class TJSONPair final {
     if (FRefCount.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
   }
   [[nodiscard]] std::int32_t RefCount() const noexcept { return FRefCount.load(std::memory_order_relaxed); }
-  [[nodiscard]] const UString& GetName() const noexcept { return FName; }
+  // The name as a copy, and as a view that lives as long as the pair keeps this name.
+  [[nodiscard]] UString GetName() const { return FName.Str(); }
+  [[nodiscard]] UStringView Name() const noexcept { return FName.View(); }
   [[nodiscard]] const IJSONAncestor& GetValue() const noexcept { return FValue; }
-  void SetName(UString name) { FName = std::move(name); }
+  void SetName(UStringView name) { FName = TJSONText(name); }
   // Raises EJSONError when the value holds this pair (a tree never contains itself).
   void SetValue(IJSONAncestor value);
 
  private:
   friend struct TTreeWalk;
   mutable std::atomic<std::int32_t> FRefCount{0};
-  UString FName;
+  TJSONText FName;
   IJSONAncestor FValue;
 };
 
-using TJSONPairList = std::vector<IJSONPair>;
-using TJSONValueList = std::vector<IJSONAncestor>;
+using TJSONPairList = std::vector<IJSONPair, TNodeAllocator<IJSONPair>>;
+using TJSONValueList = std::vector<IJSONAncestor, TNodeAllocator<IJSONAncestor>>;
 
 // Member names compare equal when they differ only in the case of ASCII letters.
 [[nodiscard]] bool SameName(UStringView a, UStringView b) noexcept;

@@ -1,5 +1,6 @@
 #include "json/json_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -9,21 +10,6 @@ namespace vx::json {
 namespace {
 constexpr std::string_view kLineBreak = "\r\n";
 
-void AppendUtf16(std::string& out, UStringView text) {
-  bool ascii = true;
-  for (char16_t c : text) {
-    if (c >= 0x80) {
-      ascii = false;
-      break;
-    }
-  }
-  if (ascii) {
-    for (char16_t c : text) out.push_back(static_cast<char>(c));
-  } else {
-    out += UToUtf8(text);
-  }
-}
-
 std::string_view IntText(std::int64_t value, char (&buf)[24]) {
   auto res = std::to_chars(buf, buf + sizeof buf, value);
   return {buf, static_cast<size_t>(res.ptr - buf)};
@@ -32,20 +18,29 @@ std::string_view IntText(std::int64_t value, char (&buf)[24]) {
 constexpr char kHex[] = "0123456789abcdef";
 }  // namespace
 
+void TJSONWriter::Grow(std::size_t count) {
+  FData.resize(std::max({FData.size() * 2, FUsed + count, std::size_t{256}}));
+}
+
 void TJSONWriter::Indent() {
-  if (FIdent && FIdentOffset > 0) FData.append(static_cast<size_t>(FIdentOffset), ' ');
+  if (FIdent && FIdentOffset > 0) {
+    const auto n = static_cast<std::size_t>(FIdentOffset);
+    if (FData.size() - FUsed < n) Grow(n);
+    std::memset(FData.data() + FUsed, ' ', n);
+    FUsed += n;
+  }
 }
 
 void TJSONWriter::AppendIndented(std::string_view Value, bool CRLF) {
   Indent();
-  FData += Value;
-  if (CRLF && FIdent) FData += kLineBreak;
+  Put(Value);
+  if (CRLF && FIdent) Put(kLineBreak);
 }
 
 void TJSONWriter::Append(UStringView Value, bool CRLF) {
   Indent();
-  AppendUtf16(FData, Value);
-  if (CRLF && FIdent) FData += kLineBreak;
+  Put(UToUtf8(Value));
+  if (CRLF && FIdent) Put(kLineBreak);
 }
 
 void TJSONWriter::Append(std::int64_t Value, bool CRLF) {
@@ -54,8 +49,8 @@ void TJSONWriter::Append(std::int64_t Value, bool CRLF) {
 }
 
 void TJSONWriter::AppendVal(UStringView Value, bool CRLF) {
-  AppendUtf16(FData, Value);
-  if (CRLF) FData += kLineBreak;
+  Put(UToUtf8(Value));
+  if (CRLF) Put(kLineBreak);
 }
 
 void TJSONWriter::AppendVal(std::int64_t Value, bool CRLF) {
@@ -64,14 +59,17 @@ void TJSONWriter::AppendVal(std::int64_t Value, bool CRLF) {
 }
 
 void TJSONWriter::AppendFloat(double Value) {
-  json::AppendFloat(FData, Value);
+  std::string text;
+  json::AppendFloat(text, Value);
+  Put(text);
 }
 
 UString TJSONWriter::ToString() const {
+  const std::string_view data(FData.data(), FUsed);
   UString out;
-  out.reserve(FData.size());
-  for (unsigned char c : FData) {
-    if (c >= 0x80) return Utf8ToU(FData);
+  out.reserve(data.size());
+  for (unsigned char c : data) {
+    if (c >= 0x80) return Utf8ToU(data);
     out.push_back(c);
   }
   return out;
@@ -84,69 +82,101 @@ constexpr std::array<bool, 128> kPlain = [] {
   for (int c = 32; c <= 126; ++c) plain[static_cast<size_t>(c)] = c != '"' && c != '\\';
   return plain;
 }();
+
+// Escapes `text` into dst, which has room for kEscapedMax characters per unit; answers the end,
+// and whether an embedded NUL ended the text.
+char* EscapeTo(char* dst, UStringView text, bool& stopped) noexcept {
+  for (const char16_t c : text) {
+    if (c < 128 && kPlain[c]) {
+      *dst++ = static_cast<char>(c);
+      continue;
+    }
+    char second = 0;
+    switch (c) {
+      case 0:
+        stopped = true;
+        return dst;
+      case 8:
+        second = 'b';
+        break;
+      case 9:
+        second = 't';
+        break;
+      case 10:
+        second = 'n';
+        break;
+      case 12:
+        second = 'f';
+        break;
+      case 13:
+        second = 'r';
+        break;
+      case u'"':
+        second = '"';
+        break;
+      case u'\\':
+        second = '\\';
+        break;
+      default:
+        break;
+    }
+    *dst++ = '\\';
+    if (second != 0) {
+      *dst++ = second;
+    } else {
+      *dst++ = 'u';
+      *dst++ = kHex[(c >> 12) & 15];
+      *dst++ = kHex[(c >> 8) & 15];
+      *dst++ = kHex[(c >> 4) & 15];
+      *dst++ = kHex[c & 15];
+    }
+  }
+  return dst;
+}
+constexpr std::size_t kEscapedMax = 6;
+// Texts are escaped in pieces of this many units, so that a long text needs no room for six
+// times its length at once.
+constexpr std::size_t kPiece = 4096;
+
+// A text that is exactly one NUL is written as an escape; otherwise the text ends at its first
+// NUL. `room(n)` answers a place for n characters, `used(end)` takes what was written there.
+template <class Room, class Used>
+void Escape(UStringView text, Room room, Used used) {
+  if (text.size() == 1 && text[0] == 0) {
+    used(std::copy_n("\\u0000", 6, room(6)));
+    return;
+  }
+  bool stopped = false;
+  while (!text.empty() && !stopped) {
+    const UStringView piece = text.substr(0, kPiece);
+    text.remove_prefix(piece.size());
+    used(EscapeTo(room(piece.size() * kEscapedMax), piece, stopped));
+  }
+}
 }  // namespace
 
 void AppendEscaped(std::string& out, UStringView text) {
-  // A text that is exactly one NUL is written as an escape; otherwise the text ends at its
-  // first NUL.
-  if (text.size() == 1 && text[0] == 0) {
-    out += "\\u0000";
-    return;
-  }
-  // The escaped text is gathered in a small buffer and appended in pieces.
-  constexpr size_t kChunk = 256;
-  char buf[kChunk + 8];
-  size_t k = 0;
-  for (const char16_t c : text) {
-    if (c < 128 && kPlain[c]) {
-      buf[k++] = static_cast<char>(c);
-    } else {
-      char second = 0;
-      switch (c) {
-        case 0:
-          out.append(buf, k);
-          return;
-        case 8:
-          second = 'b';
-          break;
-        case 9:
-          second = 't';
-          break;
-        case 10:
-          second = 'n';
-          break;
-        case 12:
-          second = 'f';
-          break;
-        case 13:
-          second = 'r';
-          break;
-        case u'"':
-          second = '"';
-          break;
-        case u'\\':
-          second = '\\';
-          break;
-        default:
-          break;
-      }
-      buf[k++] = '\\';
-      if (second != 0) {
-        buf[k++] = second;
-      } else {
-        buf[k++] = 'u';
-        buf[k++] = kHex[(c >> 12) & 15];
-        buf[k++] = kHex[(c >> 8) & 15];
-        buf[k++] = kHex[(c >> 4) & 15];
-        buf[k++] = kHex[c & 15];
-      }
-    }
-    if (k >= kChunk) {
-      out.append(buf, k);
-      k = 0;
-    }
-  }
-  out.append(buf, k);
+  std::size_t size = out.size();
+  Escape(
+      text,
+      [&](std::size_t n) {
+        out.resize(size + n);
+        return out.data() + size;
+      },
+      [&](char* end) { size = static_cast<std::size_t>(end - out.data()); });
+  out.resize(size);
+}
+
+void TJSONWriter::AppendString(UStringView Value) {
+  AppendVal('"');
+  Escape(
+      Value,
+      [&](std::size_t n) {
+        if (FData.size() - FUsed < n) Grow(n);
+        return FData.data() + FUsed;
+      },
+      [&](char* end) { FUsed = static_cast<std::size_t>(end - FData.data()); });
+  AppendVal('"');
 }
 
 void AppendFloat(std::string& out, double value) {

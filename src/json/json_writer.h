@@ -3,8 +3,10 @@
 // local or universal form. Strings and date texts are escaped alike, so the text written by the
 // value tree is pure ASCII; it is kept as UTF-8.
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "core/ustring.h"
 
@@ -20,41 +22,57 @@ class TJSONWriter {
   // Indentation (indented form only), the text, then a line break if CRLF and indented.
   void Append(std::string_view Value, bool CRLF) {
     if (FIdent) return AppendIndented(Value, CRLF);
-    FData += Value;
+    Put(Value);
   }
   void Append(UStringView Value, bool CRLF);
   // Integers are written through Append, so they carry the indentation in the indented form.
   void Append(std::int64_t Value, bool CRLF);
   // The text, then a line break if CRLF; never indents.
   void AppendVal(std::string_view Value, bool CRLF) {
-    FData += Value;
-    if (CRLF) FData += "\r\n";
+    Put(Value);
+    if (CRLF) Put("\r\n");
   }
   // One character (AppendVal without line break).
-  void AppendVal(char Value) { FData.push_back(Value); }
+  void AppendVal(char Value) {
+    if (FUsed == FData.size()) Grow(1);
+    FData[FUsed++] = Value;
+  }
   void AppendVal(UStringView Value, bool CRLF);
   void AppendVal(std::int64_t Value, bool CRLF);
   // The float text (AppendVal without line break).
   void AppendFloat(double Value);
   // A quoted, escaped string (AppendVal without line break).
-  void AppendString(UStringView Value) {
-    FData.push_back('"');
-    AppendEscaped(FData, Value);
-    FData.push_back('"');
-  }
+  void AppendString(UStringView Value);
   void Inc() noexcept { FIdentOffset += 2; }
   void Dec() noexcept { FIdentOffset -= 2; }
 
   [[nodiscard]] bool Ident() const noexcept { return FIdent; }
   [[nodiscard]] bool UniversalTime() const noexcept { return FUniversalTime; }
   [[nodiscard]] UString ToString() const;
-  [[nodiscard]] const std::string& ToUtf8() const noexcept { return FData; }
-  [[nodiscard]] std::string TakeUtf8() noexcept { return std::move(FData); }
+  [[nodiscard]] const std::string& ToUtf8() const {
+    FData.resize(FUsed);
+    return FData;
+  }
+  [[nodiscard]] std::string TakeUtf8() {
+    FData.resize(std::exchange(FUsed, 0));
+    return std::move(FData);
+  }
 
  private:
   void Indent();
   void AppendIndented(std::string_view Value, bool CRLF);
-  std::string FData;
+  void Put(std::string_view Value) {
+    if (Value.empty()) return;  // may have no address at all
+    if (FData.size() - FUsed < Value.size()) Grow(Value.size());
+    std::memcpy(FData.data() + FUsed, Value.data(), Value.size());
+    FUsed += Value.size();
+  }
+  // Makes room for at least `count` more characters.
+  void Grow(std::size_t count);
+  // The text written so far is the first FUsed characters; the rest is room to write into, so
+  // that appending checks the room once per piece instead of once per character.
+  mutable std::string FData;
+  std::size_t FUsed = 0;
   bool FIdent;
   bool FUniversalTime;
   int FIdentOffset = 0;

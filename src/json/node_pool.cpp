@@ -304,65 +304,49 @@ void Sweep(TThreadCache& tc) noexcept {
   tc.LeftAtSweep = left;
 }
 
-}  // namespace
-
-void* TNodePool::Allocate(std::size_t size) {
-  TThreadCache& tc = tCache;
-  if (!kPooled || size > kMaxSize) {
-    void* p = ::operator new(size);
-    if (tc.Retired) {
-      Shared().RetiredLive.fetch_add(1, std::memory_order_relaxed);
-    } else {
-      if (!tc.Armed) {
-        ArmRetire();
-        tc.Armed = true;
-      }
-      ++tc.Live;
-    }
-    return p;
-  }
-  const std::size_t idx = ClassIndex(size);
+// The counter of live nodes for the calling thread (the shared one once it has retired).
+void Count(TThreadCache& tc, std::int64_t delta) noexcept {
   if (tc.Retired) {
-    TShared& s = Shared();
-    std::lock_guard lock(s.Lock);
-    void* p = TakeShared(s, idx, ClassSize(size));
-    s.RetiredLive.fetch_add(1, std::memory_order_relaxed);
-    return p;
-  }
-  ++tc.Live;
-  TList& free = tc.Classes[idx].Free;
-  if (free.Head) return Pop(free);
-  try {
-    return Refill(tc, idx, ClassSize(size));
-  } catch (...) {
-    --tc.Live;
-    throw;
-  }
-}
-
-void TNodePool::Free(void* p, std::size_t size) noexcept {
-  if (p == nullptr) return;
-  TThreadCache& tc = tCache;
-  if (tc.Retired) {
-    TShared& s = Shared();
-    s.RetiredLive.fetch_sub(1, std::memory_order_relaxed);
-    if (!kPooled || size > kMaxSize) {
-      ::operator delete(p);
-      return;
-    }
-    std::lock_guard lock(s.Lock);
-    Push(s.Loose[ClassIndex(size)], p);
+    Shared().RetiredLive.fetch_add(delta, std::memory_order_relaxed);
     return;
   }
-  --tc.Live;
   if (!tc.Armed) {
     // A thread that only frees must still hand its balance and free nodes back when it ends.
     ArmRetire();
     tc.Armed = true;
   }
-  if (!kPooled || size > kMaxSize) {
+  tc.Live += delta;
+}
+
+void* Take(TThreadCache& tc, std::size_t size) {
+  size = std::max<std::size_t>(size, 1);  // an empty block still has an address of its own
+  if (!kPooled || size > TNodePool::kMaxSize) return ::operator new(size);
+  const std::size_t idx = ClassIndex(size);
+  if (tc.Retired) {
+    TShared& s = Shared();
+    std::lock_guard lock(s.Lock);
+    return TakeShared(s, idx, ClassSize(size));
+  }
+  TList& free = tc.Classes[idx].Free;
+  if (free.Head) return Pop(free);
+  return Refill(tc, idx, ClassSize(size));
+}
+
+void Give(TThreadCache& tc, void* p, std::size_t size) noexcept {
+  size = std::max<std::size_t>(size, 1);
+  if (!kPooled || size > TNodePool::kMaxSize) {
     ::operator delete(p);
     return;
+  }
+  if (tc.Retired) {
+    TShared& s = Shared();
+    std::lock_guard lock(s.Lock);
+    Push(s.Loose[ClassIndex(size)], p);
+    return;
+  }
+  if (!tc.Armed) {
+    ArmRetire();
+    tc.Armed = true;
   }
   TClassCache& c = tc.Classes[ClassIndex(size)];
   Push(c.Free, p);
@@ -379,6 +363,29 @@ void TNodePool::Free(void* p, std::size_t size) noexcept {
     }
   }
   c.Spare = std::exchange(c.Free, TList{});
+}
+}  // namespace
+
+void* TNodePool::Allocate(std::size_t size) {
+  TThreadCache& tc = tCache;
+  void* p = Take(tc, size);
+  Count(tc, 1);
+  return p;
+}
+
+void TNodePool::Free(void* p, std::size_t size) noexcept {
+  if (p == nullptr) return;
+  TThreadCache& tc = tCache;
+  Count(tc, -1);
+  Give(tc, p, size);
+}
+
+void* TNodePool::AllocateBlock(std::size_t size) {
+  return Take(tCache, size);
+}
+
+void TNodePool::FreeBlock(void* p, std::size_t size) noexcept {
+  if (p != nullptr) Give(tCache, p, size);
 }
 
 std::int64_t TNodePool::LiveNodes() noexcept {

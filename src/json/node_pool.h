@@ -11,6 +11,7 @@
 // checkers see each node on its own.
 #include <cstddef>
 #include <cstdint>
+#include <new>
 
 namespace vx::json {
 
@@ -24,6 +25,9 @@ class TNodePool {
   [[nodiscard]] static void* Allocate(std::size_t size);
   // Gives back a node; size must be the size it was allocated with.
   static void Free(void* p, std::size_t size) noexcept;
+  // Memory for the text of a node (the same size classes, not counted as a node).
+  [[nodiscard]] static void* AllocateBlock(std::size_t size);
+  static void FreeBlock(void* p, std::size_t size) noexcept;
 
   // Nodes allocated and not yet freed: those of threads that have ended plus the balance of
   // the calling thread (the balances of other running threads are not included).
@@ -32,6 +36,22 @@ class TNodePool {
   [[nodiscard]] static std::size_t SlabBytes() noexcept;
   // Whether nodes come from the slabs (false in sanitizer builds).
   [[nodiscard]] static bool Pooled() noexcept;
+};
+
+// Allocator for the member lists of objects and arrays: lists of up to kMaxSize bytes come from
+// the node pool like the nodes they point at, larger ones from the heap.
+template <class T>
+struct TNodeAllocator {
+  using value_type = T;
+  TNodeAllocator() noexcept = default;
+  template <class U>
+  TNodeAllocator(const TNodeAllocator<U>&) noexcept {}
+  [[nodiscard]] T* allocate(std::size_t n) {
+    if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
+    return static_cast<T*>(TNodePool::AllocateBlock(n * sizeof(T)));
+  }
+  void deallocate(T* p, std::size_t n) noexcept { TNodePool::FreeBlock(p, n * sizeof(T)); }
+  friend bool operator==(const TNodeAllocator&, const TNodeAllocator&) noexcept { return true; }
 };
 
 // Class-specific allocation for node classes.

@@ -93,6 +93,33 @@ TEST_P(DateRecognition, ReaderTestsOnlyFiveToTwentyFiveCharacters) {
   EXPECT_EQ(Write(Parse(u"[\"2022-11-21\",\"09:07:34.5\"]")), R"(["2022-11-21","09:07:34.005"])");
 }
 
+// The common forms are matched without the expression: every combination of their pieces, valid
+// or not, must give the expression's answer.
+TEST_P(DateRecognition, CommonFormsAnswerAsTheExpression) {
+  const std::u16string_view dates[] = {u"",           u"2022-11-21", u"2022-13-01",
+                                       u"2022-02-30", u"0000-01-01", u"2022-1-01"};
+  const std::u16string_view clocks[] = {u"",          u"T09:07:34", u"09:07:34",
+                                        u"T25:00:00", u"T09:07",    u"T09:07:34:"};
+  const std::u16string_view zs[] = {u"", u"Z", u"ZZ"};
+  const std::u16string_view fractions[] = {u"", u".5", u".123", u".1234", u".", u".12Z"};
+  const std::u16string_view offsets[] = {u"", u"+02:00", u"-05:30", u"+0200", u"+02:0", u"+02:00Z", u"-"};
+  int compared = 0;
+  for (auto d : dates)
+    for (auto c : clocks)
+      for (auto z : zs)
+        for (auto f : fractions)
+          for (auto o : offsets) {
+            const UString text = UString(d) + UString(c) + UString(z) + UString(f) + UString(o);
+            if (text.empty() || !(text[0] >= u'0' && text[0] <= u'9')) continue;
+            const TISO8601 quick(text), slow(text, true);
+            ASSERT_EQ(quick.Success(), slow.Success()) << UToUtf8(text);
+            EXPECT_EQ(quick.ValueType(), slow.ValueType()) << UToUtf8(text);
+            EXPECT_EQ(quick.Value(), slow.Value()) << UToUtf8(text);
+            ++compared;
+          }
+  EXPECT_GT(compared, 3000);
+}
+
 INSTANTIATE_TEST_SUITE_P(Zones, DateRecognition,
                          ::testing::Values(Zone{kCentralEurope, 60, 120}, Zone{kUsEastern, -300, -240},
                                            Zone{kEasternEurope, 120, 180}, Zone{"Europe/Warsaw", 60, 120},

@@ -25,6 +25,31 @@ TEST(JsonObject, NamesIgnoreAsciiCaseAndAReplacedPairMovesToTheEnd) {
   EXPECT_EQ(Write(obj), R"({"abc":2,"\u00e4":3})");
 }
 
+// Texts are kept inside the value up to six units and in a block of their own beyond: every
+// length around those limits keeps its text through reading, setting, renaming and copying.
+TEST(JsonValue, TextsOfEveryLengthKeepTheirUnits) {
+  for (const std::size_t n : {0u, 1u, 5u, 6u, 7u, 31u, 32u, 33u, 300u}) {
+    UString text;
+    for (std::size_t i = 0; i < n; ++i)
+      text.push_back(static_cast<char16_t>(i % 2 ? u'\u0142' : u'a' + i % 26));
+    const std::string written = Write(MakeRef<TJSONString>(text));
+    auto arr = RefCast<TJSONArray>(Parse(UString(u"[") + Utf8ToU(written) + u"]"));
+    ASSERT_TRUE(arr) << n;
+    EXPECT_EQ(RefCast<TJSONString>(arr->Get(0))->GetData(), text) << n;
+
+    auto obj = MakeRef<TJSONObject>();
+    obj->AddPair(text + u"k", MakeRef<TJSONString>(u"short"));
+    EXPECT_TRUE(obj->Get(text + u"K")) << n;
+    auto s = RefCast<TJSONString>(obj->Get(0)->GetValue());
+    s->SetData(text);
+    obj->Get(0)->SetName(u"x");
+    auto copy = RefCast<TJSONObject>(obj->Clone());
+    s->SetData(u"changed");
+    EXPECT_EQ(copy->Get(0)->GetName(), u"x") << n;
+    EXPECT_EQ(RefCast<TJSONString>(copy->Get(0)->GetValue())->Text(), UStringView(text)) << n;
+  }
+}
+
 TEST(JsonArray, RemoveAndSetIndexFollowTheirBounds) {
   auto shared = MakeRef<TJSONInteger>(5);
   auto arr = MakeRef<TJSONArray>();
