@@ -1,5 +1,6 @@
 #include "json/json_lexer.h"
 
+#include <cstring>
 #include <type_traits>
 
 #include "json/json_errors.h"
@@ -73,6 +74,74 @@ TLexemType WordKind(UStringView word) {
   return ltName;
 }
 
+// Character classes of the direct reading of common lexemes (ASCII codes only).
+enum TCharClass : std::uint8_t {
+  ccOther,  // left to the grammar's routes
+  ccBlank,
+  ccPunctuation,
+  ccQuote,
+  ccDigit,
+  ccWordStart
+};
+
+struct TFastTables {
+  std::uint8_t Class[128] = {};
+  // Characters that continue a string without escape or end (per quote), a word, and that may
+  // follow a number.
+  bool InString[2][128] = {};
+  bool InWord[128] = {};
+  bool AfterNumber[128] = {};
+};
+
+constexpr TFastTables kFast = [] {
+  TFastTables t{};
+  const auto set = [&t](std::string_view chars, TCharClass cls) {
+    for (const char c : chars) t.Class[static_cast<unsigned char>(c)] = cls;
+  };
+  set("\t\n\r ", ccBlank);
+  set(",.:[]{}", ccPunctuation);
+  set("\"'", ccQuote);
+  set("-0123456789", ccDigit);
+  set("$_ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz\x7f", ccWordStart);
+  for (int c = 0; c < 128; ++c) {
+    const bool special = c == 0 || c == '\n' || c == '\r' || c == '\\';
+    t.InString[0][c] = !special && c != '"';
+    t.InString[1][c] = !special && c != '\'';
+    t.InWord[c] = !special && c != '\t' && c != ' ' && c != '"' && c != '\'' && t.Class[c] != ccPunctuation;
+    t.AfterNumber[c] = c == 0 || t.Class[c] == ccBlank || t.Class[c] == ccPunctuation || t.Class[c] == ccQuote;
+  }
+  return t;
+}();
+
+// Skips whole 8-byte words of UTF-8 string text that hold no quote, backslash, NUL, line break
+// or non-ASCII byte; the rest is read byte by byte.
+size_t SkipPlainWords(const char* text, size_t j, size_t size, char quote) noexcept {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  // High bits where a byte may equal c (exact for the first such byte; enough to stop at).
+  const auto equal = [](std::uint64_t w, unsigned char c) {
+    const std::uint64_t x = w ^ (kOnes * c);
+    return (x - kOnes) & ~x & kHigh;
+  };
+  while (size - j >= 8) {
+    std::uint64_t w;
+    std::memcpy(&w, text + j, sizeof w);
+    if ((w & kHigh) | equal(w, static_cast<unsigned char>(quote)) | equal(w, '\\') | equal(w, 0) |
+        equal(w, '\n') | equal(w, '\r'))
+      break;
+    j += 8;
+  }
+  return j;
+}
+
+bool IsAsciiDigit(unsigned c) {
+  return c - '0' < 10;
+}
+
+bool IsHexDigit(unsigned c) {
+  return IsAsciiDigit(c) || (c | 0x20) - 'a' < 6;
+}
+
 // Integer text: optional minus sign and decimal digits (leading zeros allowed).
 bool ParseInt64(UStringView s, std::int64_t& out) {
   size_t i = 0;
@@ -94,11 +163,12 @@ bool ParseInt64(UStringView s, std::int64_t& out) {
 }  // namespace
 
 template <class CharT>
-TLexGenerator<CharT>::TLexGenerator(std::basic_string_view<CharT> text)
+TLexGenerator<CharT>::TLexGenerator(std::basic_string_view<CharT> text, bool direct)
     : FText(text),
       FGrammar(TJSONGrammar::Instance()),
       FStartRoute(FGrammar.First),
-      FEscRoute(FGrammar.Escape) {
+      FEscRoute(FGrammar.Escape),
+      FDirect(direct) {
   FBuffer.reserve(32);
   FEscBuffer.reserve(8);
 }
@@ -172,6 +242,168 @@ inline void TLexGenerator<CharT>::Step(const TChar& c) noexcept {
 }
 
 template <class CharT>
+void TLexGenerator<CharT>::SetBufferFrom(size_t from, size_t to) {
+  FBuffer.resize(to - from);
+  char16_t* dst = FBuffer.data();
+  for (size_t k = from; k < to; ++k) *dst++ = static_cast<char16_t>(static_cast<std::make_unsigned_t<CharT>>(FText[k]));
+}
+
+// Reads the common lexemes straight from the text: blanks, punctuation, numbers, words, and
+// strings with simple escapes. The lexeme, position and text are those the grammar's routes
+// give; anything less common (errors, the end of the text, escapes outside strings, unusual
+// escapes, a lexeme at the very start of the text, whose position the routes treat apart)
+// answers false with the scanner standing at the lexeme's start, for the routes to read.
+template <class CharT>
+bool TLexGenerator<CharT>::FastLex() {
+  using U = std::make_unsigned_t<CharT>;
+  const CharT* const text = FText.data();
+  const size_t size = FText.size();
+  size_t i = FIndex;
+  std::int32_t line = FPosition.Line, col = FPosition.Col;
+  while (i < size && static_cast<U>(text[i]) < 128 && kFast.Class[static_cast<U>(text[i])] == ccBlank) {
+    ++i;
+    if (i < size && text[i] == CharT('\n')) {
+      ++line;
+      col = 1;
+    } else {
+      ++col;
+    }
+  }
+  FIndex = i;
+  FPosition = {col, line};
+  if (i >= size || col == 0) return false;
+  const auto first = static_cast<U>(text[i]);
+  const std::uint8_t cls = first < 128 ? kFast.Class[first] : std::uint8_t{ccWordStart};
+  size_t j = i + 1;
+  // UTF-16 units of the characters from i to j, each counting as one column.
+  size_t units = 1;
+  switch (cls) {
+    case ccPunctuation:
+      FBuffer.assign(1, static_cast<char16_t>(first));
+      FLex.Kind = WordKind(FBuffer);
+      break;
+    case ccDigit: {
+      const auto digitsAt = [&](size_t k) {
+        while (k < size && IsAsciiDigit(static_cast<U>(text[k]))) ++k;
+        return k;
+      };
+      j = digitsAt(j);
+      bool fraction = false;
+      if (j < size && text[j] == CharT('.')) {
+        fraction = true;
+        j = digitsAt(j + 1);
+      }
+      if (j < size && (text[j] == CharT('e') || text[j] == CharT('E'))) {
+        fraction = true;
+        size_t k = j + 1;
+        if (k < size && (text[k] == CharT('+') || text[k] == CharT('-'))) ++k;
+        j = digitsAt(k);
+        if (j == k) return false;
+      }
+      if (j < size && (static_cast<U>(text[j]) >= 128 || !kFast.AfterNumber[static_cast<U>(text[j])]))
+        return false;
+      SetBufferFrom(i, j);
+      units = j - i;
+      if (fraction) {
+        const auto d = TryStrToFloat(FBuffer);
+        if (!d) return false;
+        FLex.Kind = ltDValue;
+        FLex.DValue = *d;
+      } else {
+        if (!ParseInt64(FBuffer, FLex.IValue)) return false;
+        FLex.Kind = ltIValue;
+      }
+      break;
+    }
+    case ccQuote: {
+      const bool* plain = kFast.InString[first == '"' ? 0 : 1];
+      FBuffer.clear();
+      for (;;) {
+        const size_t from = j;
+        if constexpr (sizeof(CharT) == 1) j = SkipPlainWords(text, j, size, static_cast<char>(first));
+        while (j < size && static_cast<U>(text[j]) < 128 && plain[static_cast<U>(text[j])]) ++j;
+        if (j > from) {
+          const size_t old = FBuffer.size();
+          FBuffer.resize(old + (j - from));
+          char16_t* dst = FBuffer.data() + old;
+          for (size_t k = from; k < j; ++k) *dst++ = static_cast<char16_t>(static_cast<U>(text[k]));
+          units += j - from;
+        }
+        if (j >= size) return false;
+        const auto c = static_cast<U>(text[j]);
+        if (c == first) {
+          ++j;
+          ++units;
+          break;
+        }
+        if (c >= 128) {
+          const TChar ch = CharAt(j);
+          FBuffer.append(ch.Units, ch.Count);
+          units += ch.Count;
+          j += ch.Length;
+          continue;
+        }
+        if (c != '\\' || j + 1 >= size) return false;  // NUL, a line break, or an open escape at the end
+        const auto e = static_cast<U>(text[j + 1]);
+        if (e < 32 || e >= 128) return false;
+        if (e != 'u') {
+          FBuffer.push_back(TranslateEscape(static_cast<char16_t>(e)));
+          j += 2;
+          units += 2;
+          continue;
+        }
+        if (size - j < 6) return false;
+        char16_t code = 0;
+        for (size_t k = j + 2; k < j + 6; ++k) {
+          const auto h = static_cast<U>(text[k]);
+          if (!IsHexDigit(h)) return false;
+          code = static_cast<char16_t>((code << 4) | HexValue(static_cast<char16_t>(h)));
+        }
+        FBuffer.push_back(code);
+        j += 6;
+        units += 6;
+      }
+      FLex.Kind = ltSValue;
+      break;
+    }
+    case ccWordStart: {
+      FBuffer.clear();
+      j = i;
+      units = 0;
+      while (j < size) {
+        const auto c = static_cast<U>(text[j]);
+        if (c < 128) {
+          if (!kFast.InWord[c]) break;
+          FBuffer.push_back(static_cast<char16_t>(c));
+          ++units;
+          ++j;
+        } else {
+          const TChar ch = CharAt(j);
+          FBuffer.append(ch.Units, ch.Count);
+          units += ch.Count;
+          j += ch.Length;
+        }
+      }
+      if (j < size && text[j] == CharT('\\')) return false;
+      FLex.Kind = WordKind(FBuffer);
+      break;
+    }
+    default:
+      return false;
+  }
+  FLex.Pos = {col, line};
+  col += static_cast<std::int32_t>(units);
+  if (j < size && text[j] == CharT('\n')) {
+    ++line;
+    col = 1;
+  }
+  FIndex = j;
+  FPosition = {col, line};
+  FLex.SValue = FBuffer;
+  return true;
+}
+
+template <class CharT>
 void TLexGenerator<CharT>::RaiseIllegal(const TTrigger& trigger, const TChar& c) const {
   const char16_t next = c.Count == 2 ? c.Units[1] : CharAt(FIndex + c.Length).Units[0];
   UString text = trigger.Message;
@@ -237,6 +469,11 @@ bool TLexGenerator<CharT>::NextLex() {
   FLex.DValue = 0;
   FBuffer.clear();
   FEscBuffer.clear();
+  if (FDirect && FStartRoute == FGrammar.First && FEscRoute == FGrammar.Escape && FastLex()) return true;
+  FLex.Kind = ltNull;
+  FLex.IValue = 0;
+  FLex.DValue = 0;
+  FBuffer.clear();
   const TRoute* route = FStartRoute;
   const CharT* const text = FText.data();
   const size_t size = FText.size();

@@ -35,7 +35,9 @@ using TLexemSet = std::uint32_t;
 template <class CharT>
 class TLexGenerator {
  public:
-  explicit TLexGenerator(std::basic_string_view<CharT> text);
+  // `direct`: common lexemes are read straight from the text (the same lexemes as the routes
+  // give; off, every character goes through the routes, which the tests compare against).
+  explicit TLexGenerator(std::basic_string_view<CharT> text, bool direct = true);
 
   // Reads the next lexeme if none is pending; its kind if in the set, otherwise ltNil.
   [[nodiscard]] TLexemType Check(TLexemSet kinds) {
@@ -74,6 +76,8 @@ class TLexGenerator {
   [[nodiscard]] TChar CharAt(size_t index) const noexcept;
   [[nodiscard]] TChar DecodeAt(size_t index) const noexcept;
   bool NextLex();
+  [[nodiscard]] bool FastLex();
+  void SetBufferFrom(size_t from, size_t to);
   void Step(const TChar& c) noexcept;
   [[noreturn]] void RaiseIllegal(const TTrigger& trigger, const TChar& c) const;
   void ParseBuffer(TParseProc proc, bool& escapeEnded);
@@ -86,6 +90,7 @@ class TLexGenerator {
   const TRoute* FEscRoute;
   TLexeme FLex;
   bool FPending = false;
+  bool FDirect;
   UString FBuffer;
   UString FEscBuffer;
 };
