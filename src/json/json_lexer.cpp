@@ -322,6 +322,16 @@ bool TLexGenerator<CharT>::FastLex() {
         const size_t from = j;
         if constexpr (sizeof(CharT) == 1) j = SkipPlainWords(text, j, size, static_cast<char>(first));
         while (j < size && static_cast<U>(text[j]) < 128 && plain[static_cast<U>(text[j])]) ++j;
+        if constexpr (sizeof(CharT) == 1) {
+          if (from == i + 1 && j < size && static_cast<U>(text[j]) == first) {
+            // ASCII from quote to quote: the lexeme's text is the source's own bytes.
+            FLex.Narrow = std::string_view(text + from, j - from);
+            FLex.IsNarrow = true;
+            units += j - from + 1;
+            ++j;
+            break;
+          }
+        }
         if (j > from) {
           const size_t old = FBuffer.size();
           FBuffer.resize(old + (j - from));
@@ -464,6 +474,7 @@ void TLexGenerator<CharT>::ParseBuffer(TParseProc proc, bool& escapeEnded) {
 template <class CharT>
 bool TLexGenerator<CharT>::NextLex() {
   FLex.Pos = {};
+  FLex.IsNarrow = false;
   FLex.Kind = ltNull;
   FLex.IValue = 0;
   FLex.DValue = 0;

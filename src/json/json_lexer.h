@@ -20,8 +20,15 @@ struct TLexeme {
   std::int64_t IValue = 0;
   // The lexeme's text; it lives in the scanner's buffer until the next lexeme is read.
   UStringView SValue;
+  // A string read straight from ASCII text of a UTF-8 document has its text here instead (the
+  // text's own bytes; SValue is then empty).
+  std::string_view Narrow;
   double DValue = 0;
   TLexemType Kind = ltNull;
+  bool IsNarrow = false;
+
+  [[nodiscard]] std::size_t TextSize() const noexcept { return IsNarrow ? Narrow.size() : SValue.size(); }
+  [[nodiscard]] TJSONText Text() const { return IsNarrow ? TJSONText::Latin1(Narrow) : TJSONText(SValue); }
 };
 
 // A set of lexeme kinds.
@@ -57,7 +64,7 @@ class TLexGenerator {
     for (const char16_t c : FLex.SValue) {
       if (c == u'\r' || c == u'\n') return false;
     }
-    name = TJSONText(FLex.SValue);
+    name = FLex.Text();  // a narrow text holds no line break
     return true;
   }
   void KillLex() noexcept { FPending = false; }

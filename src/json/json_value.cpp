@@ -38,18 +38,6 @@ double VariantToDouble(const TVariant& v) {
 }
 }  // namespace
 
-bool SameName(UStringView a, UStringView b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char16_t x = a[i], y = b[i];
-    if (x == y) continue;
-    if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - 32);
-    if (y >= u'a' && y <= u'z') y = static_cast<char16_t>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // ---- TJSONAncestor ----
 
 void TJSONAncestor::SetAsVariant(const TVariant&) {
@@ -79,10 +67,10 @@ void TJSONString::SetAsVariant(const TVariant& value) {
 }
 void TJSONString::AsJSONString(TJSONWriter& writer) const {
   if (FNull) return writer.AppendVal(kNull, false);
-  writer.AppendString(FData.View());
+  writer.AppendString(FData);
 }
 IJSONAncestor TJSONString::Clone() const {
-  return FNull ? MakeRef<TJSONString>(kNullValue) : MakeRef<TJSONString>(FData.View());
+  return FNull ? MakeRef<TJSONString>(kNullValue) : MakeRef<TJSONString>(FData);
 }
 
 TVariant TJSONInteger::GetAsVariant() const {
@@ -430,6 +418,11 @@ void TJSONObject::SetData(TJSONPairList pairs) {
 }
 
 int TJSONObject::IndexOf(UStringView name) const noexcept {
+  return Position(name);
+}
+
+template <class Name>
+int TJSONObject::Position(const Name& name) const noexcept {
   // Small objects are searched; large ones keep an index of their names.
   constexpr std::size_t kIndexFrom = 16;
   if (FData.size() > kIndexFrom) {
@@ -473,7 +466,7 @@ void TJSONObject::Erase(std::size_t pos) {
 void TJSONObject::AddPair(IJSONPair pair) {
   if (!pair) return;
   TTreeWalk::RefuseCycle(this, RefCount(), pair->GetValue().get());
-  const int old = IndexOf(pair->Name());
+  const int old = Position(pair->Name());
   if (old >= 0) Erase(static_cast<std::size_t>(old));
   FData.push_back(std::move(pair));
   if (FIndex) {
@@ -490,7 +483,9 @@ void TJSONObject::AddPair(UString name, IJSONAncestor value) {
 }
 
 void TJSONObject::Remove(const IJSONPair& pair) {
-  if (pair) Remove(pair->Name());
+  if (!pair) return;
+  const int i = Position(pair->Name());
+  if (i >= 0) Erase(static_cast<std::size_t>(i));
 }
 
 void TJSONObject::Remove(UStringView name) {

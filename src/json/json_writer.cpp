@@ -241,3 +241,12 @@ std::string FloatToJSONText(double value) {
 }
 
 }  // namespace vx::json
+
+namespace vx::json {
+void TJSONWriter::AppendString(const TJSONText& Value) {
+  if (!Value.Wide()) return AppendString(Value.Str());
+  Value.Visit([this](auto units) {
+    if constexpr (std::is_same_v<decltype(units), UStringView>) AppendString(units);
+  });
+}
+}  // namespace vx::json

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "core/ustring.h"
+#include "json/json_text.h"
 
 namespace vx::json {
 
@@ -43,6 +44,7 @@ class TJSONWriter {
   void AppendFloat(double Value);
   // A quoted, escaped string (AppendVal without line break).
   void AppendString(UStringView Value);
+  void AppendString(const TJSONText& Value);
   void Inc() noexcept { FIdentOffset += 2; }
   void Dec() noexcept { FIdentOffset -= 2; }
 
