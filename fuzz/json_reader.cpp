@@ -33,7 +33,7 @@ bool Compact(const IJSONAncestor& value, std::string& out) {
 // at the NUL, so two names that differ only behind it are written alike and read back as one
 // member, and a cut string may read back as a date.
 bool TextCutAtNul(const IJSONAncestor& root) {
-  const auto cut = [](const TJSONText& text) { return text.Size() > 1 && text.Find(u'\0') != vx::UStringView::npos; };
+  const auto cut = [](const auto& text) { return text.Size() > 1 && text.Find(u'\0') != vx::UStringView::npos; };
   std::vector<const TJSONAncestor*> work{root.get()};
   while (!work.empty()) {
     const TJSONAncestor* v = work.back();

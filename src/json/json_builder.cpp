@@ -26,7 +26,7 @@ class TMemberList {
     if (FStack.size() > FBase) FStack.resize(FBase);
   }
 
-  void Add(TJSONText&& name, IJSONAncestor&& value) {
+  void Add(TJSONName&& name, IJSONAncestor&& value) {
     const std::optional<size_t> old = Find(name);
     if (old) {
       FStack[FBase + *old] = nullptr;  // removed; compacted at the end
@@ -56,7 +56,7 @@ class TMemberList {
  private:
   static constexpr size_t kIndexFrom = 16;
 
-  [[nodiscard]] std::optional<size_t> Find(const TJSONText& name) const {
+  [[nodiscard]] std::optional<size_t> Find(const TJSONName& name) const {
     if (FIndexed) {
       return FIndex.Find(name);
     }
@@ -179,7 +179,7 @@ IJSONAncestor TJSONBuilder<CharT>::ReadString() {
       }
     }
   }
-  return MakeRef<TJSONString>(lex.Text());
+  return MakeRef<TJSONString>(lex.TextAs());
 }
 
 template <class CharT>
@@ -201,7 +201,7 @@ IJSONAncestor TJSONBuilder<CharT>::ReadObject() {
   if (FDepth > kMaxNestingDepth) Raise(u"Maximum nesting depth exceeded");
   FLex.KillLex();
   TMemberList members(FPairs);
-  TJSONText name;
+  TJSONName name;
   do {
     if (FLex.CheckName(name)) {
       FLex.KillLex();

@@ -28,7 +28,10 @@ struct TLexeme {
   bool IsNarrow = false;
 
   [[nodiscard]] std::size_t TextSize() const noexcept { return IsNarrow ? Narrow.size() : SValue.size(); }
-  [[nodiscard]] TJSONText Text() const { return IsNarrow ? TJSONText::Latin1(Narrow) : TJSONText(SValue); }
+  template <class Text = TJSONText>
+  [[nodiscard]] Text TextAs() const {
+    return IsNarrow ? Text::Latin1(Narrow) : Text(SValue);
+  }
 };
 
 // A set of lexeme kinds.
@@ -59,12 +62,12 @@ class TLexGenerator {
     return true;
   }
   // A pending string, bare word, true or false without line breaks names a member.
-  [[nodiscard]] bool CheckName(TJSONText& name) {
+  [[nodiscard]] bool CheckName(TJSONName& name) {
     if (Check(LexSet({ltSValue, ltName, ltTrue, ltFalse})) == ltNil) return false;
     for (const char16_t c : FLex.SValue) {
       if (c == u'\r' || c == u'\n') return false;
     }
-    name = FLex.Text();  // a narrow text holds no line break
+    name = FLex.TextAs<TJSONName>();  // a narrow text holds no line break
     return true;
   }
   void KillLex() noexcept { FPending = false; }

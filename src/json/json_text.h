@@ -1,9 +1,10 @@
 #pragma once
-// The text of a string value or a member name, in 16 bytes. A text whose units are all below
-// U+0100 (most texts: ASCII, and Latin letters of western languages) keeps one byte per unit,
-// any other two (UTF-16). Up to twelve narrow or six wide units sit inside the object, longer
-// texts in one block of exactly their size (no capacity, no terminator) from the node pool, so
-// that a tree of many short strings needs no heap allocation per string.
+// The text of a string value (16 bytes) or of a member name (12 bytes). A text whose units are
+// all below U+0100 (most texts: ASCII, and Latin letters of western languages) keeps one byte per
+// unit, any other two (UTF-16). Short texts sit inside the object (a string's up to twelve narrow
+// or six wide units, a name's up to eight or four), longer ones in one block of exactly their
+// size (no capacity, no terminator) from the node pool, so that a tree of many short strings
+// needs no heap allocation per string.
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
@@ -23,10 +24,14 @@ namespace vx::json {
   return c;
 }
 
-class alignas(8) TJSONText {
+// InlineBytes: the room inside the object, which holds a block's address when the text is longer.
+template <std::size_t InlineBytes>
+class alignas(InlineBytes >= 12 ? 8 : 4) TCompactText {
+  static_assert(InlineBytes == 8 || InlineBytes == 12);
+
  public:
-  TJSONText() noexcept = default;
-  explicit TJSONText(UStringView text) {
+  TCompactText() noexcept = default;
+  explicit TCompactText(UStringView text) {
     bool narrow = true;
     for (const char16_t c : text) narrow = narrow && c < 0x100;
     char* units = Reserve(text.size(), !narrow);
@@ -38,20 +43,20 @@ class alignas(8) TJSONText {
   }
   // A text given as bytes, each the code of a unit below U+0100 (ASCII text of a UTF-8 document
   // reads so unchanged).
-  [[nodiscard]] static TJSONText Latin1(std::string_view units) {
-    TJSONText text;
+  [[nodiscard]] static TCompactText Latin1(std::string_view units) {
+    TCompactText text;
     char* data = text.Reserve(units.size(), false);
     if (!units.empty()) std::memcpy(data, units.data(), units.size());
     return text;
   }
-  TJSONText(const TJSONText& other) {
-    char* units = Reserve(other.Size(), other.Wide());
-    if (other.Size() != 0) std::memcpy(units, other.Bytes(), other.ByteCount());
-  }
-  TJSONText(TJSONText&& other) noexcept : FSize(std::exchange(other.FSize, 0)) {
+  TCompactText(const TCompactText& other) : TCompactText(other, 0) {}
+  // The same units in the other size of text.
+  template <std::size_t Other>
+  explicit TCompactText(const TCompactText<Other>& other) : TCompactText(other, 0) {}
+  TCompactText(TCompactText&& other) noexcept : FSize(std::exchange(other.FSize, 0)) {
     std::memcpy(FBytes, other.FBytes, sizeof FBytes);
   }
-  TJSONText& operator=(TJSONText other) noexcept {
+  TCompactText& operator=(TCompactText other) noexcept {
     std::swap(FSize, other.FSize);
     char bytes[sizeof FBytes];
     std::memcpy(bytes, FBytes, sizeof bytes);
@@ -59,7 +64,7 @@ class alignas(8) TJSONText {
     std::memcpy(other.FBytes, bytes, sizeof bytes);
     return *this;
   }
-  ~TJSONText() {
+  ~TCompactText() {
     if (!Inline()) TNodePool::FreeBlock(const_cast<char*>(Bytes()), ByteCount());
   }
 
@@ -98,9 +103,17 @@ class alignas(8) TJSONText {
  private:
   static constexpr std::uint32_t kWide = 0x80000000u;
   static constexpr std::uint32_t kSizeMask = ~kWide;
-  static constexpr std::size_t kInlineBytes = 12;
-  // Where a block's address is kept: the 8-byte aligned part of the inline room.
-  static constexpr std::size_t kPointerAt = 4;
+  template <std::size_t>
+  friend class TCompactText;
+  static constexpr std::size_t kInlineBytes = InlineBytes;
+  // Where a block's address is kept: the 8-byte aligned part of the inline room, if it has one.
+  static constexpr std::size_t kPointerAt = InlineBytes >= 12 ? 4 : 0;
+
+  template <std::size_t Other>
+  TCompactText(const TCompactText<Other>& other, int) {
+    char* units = Reserve(other.Size(), other.Wide());
+    if (other.Size() != 0) std::memcpy(units, other.Bytes(), other.ByteCount());
+  }
 
   [[nodiscard]] std::size_t ByteCount() const noexcept { return Size() << (Wide() ? 1 : 0); }
   [[nodiscard]] bool Inline() const noexcept { return ByteCount() <= kInlineBytes; }
@@ -123,11 +136,13 @@ class alignas(8) TJSONText {
   std::uint32_t FSize = 0;
   char FBytes[kInlineBytes] = {};
 };
-static_assert(sizeof(TJSONText) == 16);
+using TJSONText = TCompactText<12>;
+using TJSONName = TCompactText<8>;
+static_assert(sizeof(TJSONText) == 16 && sizeof(TJSONName) == 12);
 
 // Calls f with the units of a text, as TJSONText::Visit does; a view is passed on as it is.
-template <class F>
-decltype(auto) VisitUnits(const TJSONText& text, F&& f) {
+template <std::size_t N, class F>
+decltype(auto) VisitUnits(const TCompactText<N>& text, F&& f) {
   return text.Visit(std::forward<F>(f));
 }
 template <class F>

@@ -204,7 +204,7 @@ class TJSONPair final {
  public:
   VX_JSON_POOLED_NODE
   TJSONPair(UStringView name, IJSONAncestor value) : FName(name), FValue(std::move(value)) {}
-  TJSONPair(TJSONText name, IJSONAncestor value) noexcept
+  TJSONPair(TJSONName name, IJSONAncestor value) noexcept
       : FName(std::move(name)), FValue(std::move(value)) {}
   TJSONPair(const TJSONPair&) = delete;
   TJSONPair& operator=(const TJSONPair&) = delete;
@@ -216,18 +216,19 @@ class TJSONPair final {
   [[nodiscard]] std::int32_t RefCount() const noexcept { return FRefCount.load(std::memory_order_relaxed); }
   // The name as a copy, and the pair's own text of it.
   [[nodiscard]] UString GetName() const { return FName.Str(); }
-  [[nodiscard]] const TJSONText& Name() const noexcept { return FName; }
+  [[nodiscard]] const TJSONName& Name() const noexcept { return FName; }
   [[nodiscard]] const IJSONAncestor& GetValue() const noexcept { return FValue; }
-  void SetName(UStringView name) { FName = TJSONText(name); }
+  void SetName(UStringView name) { FName = TJSONName(name); }
   // Raises EJSONError when the value holds this pair (a tree never contains itself).
   void SetValue(IJSONAncestor value);
 
  private:
   friend struct TTreeWalk;
   mutable std::atomic<std::int32_t> FRefCount{0};
-  TJSONText FName;
+  TJSONName FName;
   IJSONAncestor FValue;
 };
+static_assert(sizeof(TJSONPair) <= 24 || sizeof(void*) < 8);
 
 using TJSONPairList = std::vector<IJSONPair, TNodeAllocator<IJSONPair>>;
 using TJSONValueList = std::vector<IJSONAncestor, TNodeAllocator<IJSONAncestor>>;

@@ -243,10 +243,9 @@ std::string FloatToJSONText(double value) {
 }  // namespace vx::json
 
 namespace vx::json {
-void TJSONWriter::AppendString(const TJSONText& Value) {
-  if (!Value.Wide()) return AppendString(Value.Str());
-  Value.Visit([this](auto units) {
-    if constexpr (std::is_same_v<decltype(units), UStringView>) AppendString(units);
-  });
+void TJSONWriter::AppendUnits(std::string_view latin1) {
+  UString units(latin1.size(), u'\0');
+  for (std::size_t i = 0; i < latin1.size(); ++i) units[i] = UnitCode(latin1[i]);
+  AppendString(units);
 }
 }  // namespace vx::json

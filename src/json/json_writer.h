@@ -44,7 +44,10 @@ class TJSONWriter {
   void AppendFloat(double Value);
   // A quoted, escaped string (AppendVal without line break).
   void AppendString(UStringView Value);
-  void AppendString(const TJSONText& Value);
+  template <std::size_t N>
+  void AppendString(const TCompactText<N>& Value) {
+    Value.Visit([this](auto units) { AppendUnits(units); });
+  }
   void Inc() noexcept { FIdentOffset += 2; }
   void Dec() noexcept { FIdentOffset -= 2; }
 
@@ -61,6 +64,9 @@ class TJSONWriter {
   }
 
  private:
+  void AppendUnits(UStringView units) { AppendString(units); }
+  // Units below U+0100, one byte each.
+  void AppendUnits(std::string_view latin1);
   void Indent();
   void AppendIndented(std::string_view Value, bool CRLF);
   void Put(std::string_view Value) {

@@ -77,7 +77,10 @@ class TNameIndex {
   // Keys are UStrings; lookups come as views or texts.
   static UStringView View(const UString& s) noexcept { return s; }
   static UStringView View(UStringView s) noexcept { return s; }
-  static const TJSONText& View(const TJSONText& s) noexcept { return s; }
+  template <std::size_t N>
+  static const TCompactText<N>& View(const TCompactText<N>& s) noexcept {
+    return s;
+  }
   std::unordered_map<UString, std::size_t, THash, TEqual> FMap;
 };
 

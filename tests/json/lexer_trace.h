@@ -24,7 +24,7 @@ std::string LexemeTrace(std::basic_string_view<CharT> text, bool direct) {
       std::memcpy(&bits, &l.DValue, sizeof bits);
       trace += std::to_string(l.Kind) + "@" + std::to_string(l.Pos.Line) + ":" + std::to_string(l.Pos.Col) + " " +
                std::to_string(l.IValue) + " " + std::to_string(bits) + " [";
-      for (const char16_t c : l.Text().Str()) trace += std::to_string(c) + ",";
+      for (const char16_t c : l.TextAs().Str()) trace += std::to_string(c) + ",";
       trace += "]\n";
       lex.KillLex();
     }

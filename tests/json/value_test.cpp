@@ -25,12 +25,12 @@ TEST(JsonObject, NamesIgnoreAsciiCaseAndAReplacedPairMovesToTheEnd) {
   EXPECT_EQ(Write(obj), R"({"abc":2,"\u00e4":3})");
 }
 
-// Texts are kept inside the value up to twelve units below U+0100 or six others, and in a block
-// of their own beyond: every length around those limits, of ASCII, Latin-1 and other units,
-// keeps its text through reading (both encodings), setting, renaming and copying.
+// Texts are kept inside the value up to twelve units below U+0100 or six others (names: eight or
+// four), and in a block of their own beyond: every length around those limits, of ASCII, Latin-1
+// and other units, keeps its text through reading (both encodings), setting, renaming, copying.
 TEST(JsonValue, TextsOfEveryLengthKeepTheirUnits) {
   for (const char16_t odd : {u'b', u'\u00e9', u'\u00ff', u'\u0100', u'\u0142'})
-  for (const std::size_t n : {0u, 1u, 5u, 6u, 7u, 11u, 12u, 13u, 31u, 32u, 33u, 300u}) {
+  for (const std::size_t n : {0u, 1u, 3u, 4u, 5u, 6u, 7u, 8u, 11u, 12u, 13u, 31u, 32u, 33u, 300u}) {
     UString text;
     for (std::size_t i = 0; i < n; ++i) text.push_back(static_cast<char16_t>(i % 2 ? odd : u'a' + i % 26));
     const UString quoted = u"[\"" + text + u"\"]";
@@ -45,6 +45,7 @@ TEST(JsonValue, TextsOfEveryLengthKeepTheirUnits) {
     auto obj = MakeRef<TJSONObject>();
     obj->AddPair(text + u"k", MakeRef<TJSONString>(u"short"));
     EXPECT_TRUE(obj->Get(text + u"K")) << n;
+    EXPECT_EQ(obj->Get(0)->GetName(), text + u"k") << n;
     auto s = RefCast<TJSONString>(obj->Get(0)->GetValue());
     s->SetData(text);
     obj->Get(0)->SetName(u"x");
