@@ -248,13 +248,8 @@ void TLexGenerator<CharT>::SetBufferFrom(size_t from, size_t to) {
   for (size_t k = from; k < to; ++k) *dst++ = static_cast<char16_t>(static_cast<std::make_unsigned_t<CharT>>(FText[k]));
 }
 
-// Reads the common lexemes straight from the text: blanks, punctuation, numbers, words, and
-// strings with simple escapes. The lexeme, position and text are those the grammar's routes
-// give; anything less common (errors, the end of the text, escapes outside strings, unusual
-// escapes, a lexeme at the very start of the text, whose position the routes treat apart)
-// answers false with the scanner standing at the lexeme's start, for the routes to read.
 template <class CharT>
-bool TLexGenerator<CharT>::FastLex() {
+void TLexGenerator<CharT>::SkipBlanks() noexcept {
   using U = std::make_unsigned_t<CharT>;
   const CharT* const text = FText.data();
   const size_t size = FText.size();
@@ -271,6 +266,40 @@ bool TLexGenerator<CharT>::FastLex() {
   }
   FIndex = i;
   FPosition = {col, line};
+}
+
+template <class CharT>
+bool TLexGenerator<CharT>::TakePunctuation(TLexemType kind) noexcept {
+  // The character of each punctuation kind, by kind.
+  static constexpr char kCharOf[] = {0, 0, 0, 0, 0, '[', ']', '{', '}', 0, ':', '.', ',', 0, 0, 0};
+  static_assert(sizeof kCharOf == ltFalse + 1);
+  if (!FDirect || FStartRoute != FGrammar.First || FEscRoute != FGrammar.Escape || kCharOf[kind] == 0)
+    return false;
+  SkipBlanks();
+  if (FIndex >= FText.size() || FPosition.Col == 0 || FText[FIndex] != CharT(kCharOf[kind])) return false;
+  ++FIndex;
+  if (FIndex < FText.size() && FText[FIndex] == CharT('\n')) {
+    ++FPosition.Line;
+    FPosition.Col = 1;
+  } else {
+    ++FPosition.Col;
+  }
+  return true;
+}
+
+// Reads the common lexemes straight from the text: blanks, punctuation, numbers, words, and
+// strings with simple escapes. The lexeme, position and text are those the grammar's routes
+// give; anything less common (errors, the end of the text, escapes outside strings, unusual
+// escapes, a lexeme at the very start of the text, whose position the routes treat apart)
+// answers false with the scanner standing at the lexeme's start, for the routes to read.
+template <class CharT>
+bool TLexGenerator<CharT>::FastLex() {
+  using U = std::make_unsigned_t<CharT>;
+  SkipBlanks();
+  const CharT* const text = FText.data();
+  const size_t size = FText.size();
+  const size_t i = FIndex;
+  std::int32_t line = FPosition.Line, col = FPosition.Col;
   if (i >= size || col == 0) return false;
   const auto first = static_cast<U>(text[i]);
   const std::uint8_t cls = first < 128 ? kFast.Class[first] : std::uint8_t{ccWordStart};

@@ -57,6 +57,7 @@ class TLexGenerator {
   }
   // True, consuming the pending lexeme, when it has this kind.
   [[nodiscard]] bool CheckKill(TLexemType kind) {
+    if (!FPending && TakePunctuation(kind)) return true;
     if (Check(LexSet({kind})) != kind) return false;
     KillLex();
     return true;
@@ -87,6 +88,11 @@ class TLexGenerator {
   [[nodiscard]] TChar DecodeAt(size_t index) const noexcept;
   bool NextLex();
   [[nodiscard]] bool FastLex();
+  // Takes a punctuation lexeme of this kind straight from the text when it comes next (after
+  // blanks), without reading it as a lexeme; otherwise the scanner stands where the routes
+  // would start reading.
+  [[nodiscard]] bool TakePunctuation(TLexemType kind) noexcept;
+  void SkipBlanks() noexcept;
   void SetBufferFrom(size_t from, size_t to);
   void Step(const TChar& c) noexcept;
   [[noreturn]] void RaiseIllegal(const TTrigger& trigger, const TChar& c) const;

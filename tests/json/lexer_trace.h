@@ -3,6 +3,7 @@
 // that read alike give equal traces.
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <typeinfo>
@@ -17,8 +18,18 @@ std::string LexemeTrace(std::basic_string_view<CharT> text, bool direct) {
   std::string trace;
   TLexGenerator<CharT> lex(text, direct);
   constexpr TLexemSet kAll = 0xFFFEu;
+  // Between lexemes, a punctuation lexeme is asked for and taken when it comes, by turns.
+  constexpr TLexemType kAsked[] = {ltVirgule, ltColon, ltCRight, ltBRight, ltCLeft, ltBLeft, ltDot, ltSValue};
+  std::size_t turn = 0;
+  const auto at = [&lex] { return std::to_string(lex.Position().Line) + ":" + std::to_string(lex.Position().Col); };
   try {
-    while (lex.Check(kAll) != ltNil) {
+    for (;;) {
+      const TLexemType asked = kAsked[turn++ % std::size(kAsked)];
+      if (lex.CheckKill(asked)) {
+        trace += "took " + std::to_string(asked) + " then " + at() + "\n";
+        continue;
+      }
+      if (lex.Check(kAll) == ltNil) break;
       const TLexeme& l = lex.Current();
       std::uint64_t bits = 0;
       std::memcpy(&bits, &l.DValue, sizeof bits);
@@ -28,7 +39,7 @@ std::string LexemeTrace(std::basic_string_view<CharT> text, bool direct) {
       trace += "]\n";
       lex.KillLex();
     }
-    trace += "end@" + std::to_string(lex.Position().Line) + ":" + std::to_string(lex.Position().Col);
+    trace += "end@" + at();
   } catch (const EJSONBaseError& e) {
     trace += typeid(e).name();
     trace += ": ";
