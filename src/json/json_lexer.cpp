@@ -143,7 +143,8 @@ bool IsHexDigit(unsigned c) {
 }
 
 // Integer text: optional minus sign and decimal digits (leading zeros allowed).
-bool ParseInt64(UStringView s, std::int64_t& out) {
+template <class View>
+bool ParseInt64(View s, std::int64_t& out) {
   size_t i = 0;
   const bool negative = !s.empty() && s[0] == u'-';
   if (negative) i = 1;
@@ -151,7 +152,7 @@ bool ParseInt64(UStringView s, std::int64_t& out) {
   std::uint64_t v = 0;
   const std::uint64_t limit = negative ? 9223372036854775808ULL : 9223372036854775807ULL;
   for (; i < s.size(); ++i) {
-    const char16_t c = s[i];
+    const char16_t c = UnitCode(s[i]);
     if (c < u'0' || c > u'9') return false;
     const unsigned d = c - u'0';
     if (v > (limit - d) / 10) return false;
@@ -331,16 +332,25 @@ bool TLexGenerator<CharT>::FastLex() {
       }
       if (j < size && (static_cast<U>(text[j]) >= 128 || !kFast.AfterNumber[static_cast<U>(text[j])]))
         return false;
-      SetBufferFrom(i, j);
       units = j - i;
-      if (fraction) {
-        const auto d = TryStrToFloat(FBuffer);
-        if (!d) return false;
-        FLex.Kind = ltDValue;
-        FLex.DValue = *d;
-      } else {
-        if (!ParseInt64(FBuffer, FLex.IValue)) return false;
+      const auto read = [&](auto digits) {
+        if (fraction) {
+          const auto d = TryStrToFloat(digits);
+          if (!d) return false;
+          FLex.Kind = ltDValue;
+          FLex.DValue = *d;
+          return true;
+        }
         FLex.Kind = ltIValue;
+        return ParseInt64(digits, FLex.IValue);
+      };
+      if constexpr (sizeof(CharT) == 1) {
+        FLex.Narrow = std::string_view(text + i, j - i);
+        FLex.IsNarrow = true;
+        if (!read(FLex.Narrow)) return false;
+      } else {
+        SetBufferFrom(i, j);
+        if (!read(UStringView(FBuffer))) return false;
       }
       break;
     }

@@ -20,8 +20,8 @@ struct TLexeme {
   std::int64_t IValue = 0;
   // The lexeme's text; it lives in the scanner's buffer until the next lexeme is read.
   UStringView SValue;
-  // A string read straight from ASCII text of a UTF-8 document has its text here instead (the
-  // text's own bytes; SValue is then empty).
+  // A string or number read straight from ASCII text of a UTF-8 document has its text here
+  // instead (the text's own bytes; SValue is then empty).
   std::string_view Narrow;
   double DValue = 0;
   TLexemType Kind = ltNull;
