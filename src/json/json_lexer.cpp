@@ -385,6 +385,15 @@ bool TLexGenerator<CharT>::FastLex() {
           ++units;
           break;
         }
+        if constexpr (sizeof(CharT) == 1) {
+          // Two-byte sequences (the letters of most European languages) decoded here.
+          if (c >= 0xC2 && c <= 0xDF && j + 1 < size && (static_cast<U>(text[j + 1]) & 0xC0) == 0x80) {
+            FBuffer.push_back(static_cast<char16_t>(((c & 0x1F) << 6) | (static_cast<U>(text[j + 1]) & 0x3F)));
+            ++units;
+            j += 2;
+            continue;
+          }
+        }
         if (c >= 128) {
           const TChar ch = CharAt(j);
           FBuffer.append(ch.Units, ch.Count);
