@@ -5,7 +5,9 @@
 // allocating and freeing a node costs a few instructions and no lock. A node is still freed the
 // moment its last reference goes: its slot returns to the free list of its size class and is
 // reused by the next node of that size. A thread that has freed many nodes looks for slabs whose
-// nodes are all free and gives them back, keeping a few per size class for reuse.
+// nodes are all free and gives them back, keeping a few per size class for reuse. Slabs are cut
+// from 1 MiB chunks mapped from the system: the pages of a slab given back return to the system
+// at once, and a chunk whose slabs are all given back is unmapped.
 //
 // Sanitizer builds hand every node to the ordinary heap instead, so that the address and leak
 // checkers see each node on its own.
