@@ -1,6 +1,6 @@
 #pragma once
 // Memory for the small, fixed-size nodes of the value tree (values and pairs). Nodes come from
-// size classes of 8-byte steps up to 64 bytes, carved from 64 KiB slabs without a per-node
+// size classes of 8-byte steps up to 256 bytes, carved from 64 KiB slabs without a per-node
 // header; each thread keeps its own free lists and trades whole batches with a shared pool, so
 // allocating and freeing a node costs a few instructions and no lock. A node is still freed the
 // moment its last reference goes: its slot returns to the free list of its size class and is
@@ -20,7 +20,7 @@ namespace vx::json {
 class TNodePool {
  public:
   static constexpr std::size_t kGrain = 8;
-  static constexpr std::size_t kMaxSize = 64;
+  static constexpr std::size_t kMaxSize = 256;
   static constexpr std::size_t kSlabSize = 64 * 1024;
 
   // Memory for one node of this size (any size; sizes above kMaxSize go to the heap).
