@@ -111,10 +111,14 @@ char* ChunkOf(void* slab) {
   return reinterpret_cast<char*>(reinterpret_cast<std::uintptr_t>(slab) & ~(kChunkSize - 1));
 }
 
+// The record of the chunk at `base`, or where it goes (the records are kept in address order).
+std::vector<TChunk>::iterator FindChunk(TShared& s, char* base) {
+  return std::lower_bound(s.Chunks.begin(), s.Chunks.end(), base,
+                          [](const TChunk& c, char* b) { return c.Base < b; });
+}
+
 TChunk& ChunkRecord(TShared& s, void* slab) {
-  char* base = ChunkOf(slab);
-  return *std::lower_bound(s.Chunks.begin(), s.Chunks.end(), base,
-                           [](const TChunk& c, char* b) { return c.Base < b; });
+  return *FindChunk(s, ChunkOf(slab));
 }
 
 // Maps a new chunk, its slabs free (caller holds the lock). The lists of chunks and free slabs
@@ -124,9 +128,7 @@ void MapChunk(TShared& s) {
   s.FreeSlabs.reserve((s.Chunks.size() + 1) * kSlabsPerChunk);
   auto* base = static_cast<char*>(platform::MapPages(kChunkSize, kChunkSize));
   if (base == nullptr) throw std::bad_alloc();
-  s.Chunks.insert(std::lower_bound(s.Chunks.begin(), s.Chunks.end(), base,
-                                   [](const TChunk& c, char* b) { return c.Base < b; }),
-                  TChunk{base, kSlabsPerChunk});
+  s.Chunks.insert(FindChunk(s, base), TChunk{base, kSlabsPerChunk});
   // Taken from the back: in address order.
   for (std::size_t i = kSlabsPerChunk; i-- > 0;) s.FreeSlabs.push_back(base + i * TNodePool::kSlabSize);
 }
