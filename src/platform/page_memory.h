@@ -6,8 +6,9 @@
 namespace vx::platform {
 
 // A zeroed, readable and writable region of `bytes`, starting at a multiple of `alignment`
-// (a power of two); nullptr when the system has no memory for it. Pages are backed only once
-// they are first touched.
+// (a power of two); nullptr when the system has no memory for it. The pages are backed at once
+// where the system can (one call instead of a fault for every page as it is first touched: the
+// caller is about to fill the region), else as they are first touched.
 [[nodiscard]] void* MapPages(std::size_t bytes, std::size_t alignment) noexcept;
 // Gives a region from MapPages back to the system, whole.
 void UnmapPages(void* region, std::size_t bytes) noexcept;
