@@ -140,6 +140,8 @@ char* NewSlab(TShared& s) {
   s.FreeSlabs.pop_back();
   --ChunkRecord(s, slab).Unused;
   s.SlabCount.store(++s.SlabsInUse, std::memory_order_relaxed);
+  // The slab is about to be filled node by node: its pages are backed in one go.
+  platform::BackPages(slab, TNodePool::kSlabSize);
   *reinterpret_cast<TSlabHeader*>(slab) = TSlabHeader{0, 0, 0};
   return slab + kHeaderSize;
 }

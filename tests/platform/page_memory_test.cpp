@@ -32,6 +32,19 @@ TEST(PageMemory, RegionsAreAlignedZeroedAndDiscardedPartsReadAsZeros) {
   EXPECT_EQ(p[128 * 1024], 0x5a);
   p[64 * 1024] = 1;
   EXPECT_EQ(p[64 * 1024], 1);
+  // Backing pages ahead changes no byte: a discarded part stays zero, a written one keeps its
+  // bytes, and a fresh region reads as zeros.
+  DiscardPages(p, 64 * 1024);
+  BackPages(p, 128 * 1024);
+  EXPECT_EQ(p[0], 0);
+  EXPECT_EQ(p[64 * 1024], 1);
+  BackPages(regions[3], kMiB);
+  EXPECT_EQ(regions[3][kMiB / 2], 0x5a);
+  char* fresh = static_cast<char*>(MapPages(kMiB, kMiB));
+  ASSERT_NE(fresh, nullptr);
+  BackPages(fresh, kMiB);
+  EXPECT_EQ(fresh[kMiB - 1], 0);
+  regions.push_back(fresh);
   for (char* r : regions) UnmapPages(r, kMiB);
 }
 

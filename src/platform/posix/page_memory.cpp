@@ -20,15 +20,21 @@ void* MapPages(std::size_t bytes, std::size_t alignment) noexcept {
   if (aligned > start) munmap(mapped, aligned - start);
   const std::uintptr_t end = aligned + bytes;
   if (start + span > end) munmap(reinterpret_cast<void*>(end), start + span - end);
-#ifdef MADV_POPULATE_WRITE
-  // Older kernels refuse the advice; their pages are then backed as they are touched.
-  (void)madvise(reinterpret_cast<void*>(aligned), bytes, MADV_POPULATE_WRITE);
-#endif
   return reinterpret_cast<void*>(aligned);
 }
 
 void UnmapPages(void* region, std::size_t bytes) noexcept {
   if (region != nullptr) munmap(region, bytes);
+}
+
+void BackPages(void* part, std::size_t bytes) noexcept {
+#ifdef MADV_POPULATE_WRITE
+  // Older kernels refuse the advice; their pages are then backed as they are touched.
+  (void)madvise(part, bytes, MADV_POPULATE_WRITE);
+#else
+  (void)part;
+  (void)bytes;
+#endif
 }
 
 void DiscardPages(void* part, std::size_t bytes) noexcept {
