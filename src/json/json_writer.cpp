@@ -4,6 +4,8 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <new>
 
 namespace vx::json {
 
@@ -19,14 +21,20 @@ constexpr char kHex[] = "0123456789abcdef";
 }  // namespace
 
 void TJSONWriter::Grow(std::size_t count) {
-  FData.resize(std::max({FData.size() * 2, FUsed + count, std::size_t{256}}));
+  if (count > SIZE_MAX / 2 - FUsed) throw std::bad_alloc();
+  const std::size_t capacity = std::max({FCapacity * 2, FUsed + count, std::size_t{256}});
+  char* data = static_cast<char*>(std::realloc(FData.get(), capacity));
+  if (data == nullptr) throw std::bad_alloc();
+  (void)FData.release();
+  FData.reset(data);
+  FCapacity = capacity;
 }
 
 void TJSONWriter::Indent() {
   if (FIdent && FIdentOffset > 0) {
     const auto n = static_cast<std::size_t>(FIdentOffset);
-    if (FData.size() - FUsed < n) Grow(n);
-    std::memset(FData.data() + FUsed, ' ', n);
+    if (FCapacity - FUsed < n) Grow(n);
+    std::memset(FData.get() + FUsed, ' ', n);
     FUsed += n;
   }
 }
@@ -65,7 +73,7 @@ void TJSONWriter::AppendFloat(double Value) {
 }
 
 UString TJSONWriter::ToString() const {
-  const std::string_view data(FData.data(), FUsed);
+  const std::string_view data = Utf8();
   UString out;
   out.reserve(data.size());
   for (unsigned char c : data) {
@@ -172,10 +180,10 @@ void TJSONWriter::AppendString(UStringView Value) {
   Escape(
       Value,
       [&](std::size_t n) {
-        if (FData.size() - FUsed < n) Grow(n);
-        return FData.data() + FUsed;
+        if (FCapacity - FUsed < n) Grow(n);
+        return FData.get() + FUsed;
       },
-      [&](char* end) { FUsed = static_cast<std::size_t>(end - FData.data()); });
+      [&](char* end) { FUsed = static_cast<std::size_t>(end - FData.get()); });
   AppendVal('"');
 }
 
