@@ -57,6 +57,32 @@ TEST(JsonWriter, EscapingGivesPureAscii) {
   EXPECT_EQ(Write(obj), R"({"k\"\u00e9":-3})");
 }
 
+TEST(JsonWriter, LongTextsAreEscapedAsTheirUnitsAre) {
+  // A unit alone is written one by one; in a long text, runs of plain units are copied at once.
+  auto quoted = [](UStringView s) { return Write(MakeRef<TJSONString>(s)); };
+  const char16_t units[] = {u'"', u'\\', 0x1f, 0x20, 0x7e, 0x7f, 0xff, 0x142, 0x8000, 0xffff, u'\n', u'/'};
+  UString text;
+  std::string expected = "\"";
+  for (std::size_t i = 0; text.size() < 20000; ++i) {
+    for (std::size_t k = 0; k < i % 19; ++k) {
+      text.push_back(static_cast<char16_t>(u'A' + k));
+      expected.push_back(static_cast<char>('A' + k));
+    }
+    const char16_t c = units[i % std::size(units)];
+    text.push_back(c);
+    const std::string one = quoted(UStringView(&c, 1));
+    expected += one.substr(1, one.size() - 2);
+  }
+  EXPECT_EQ(quoted(text), expected + "\"");
+  EXPECT_EQ(quoted(u"abcdefghijklm" + UString(1, 0) + u"nopqrstuvwxyz"), R"("abcdefghijklm")");
+
+  TJSONWriter w(false, false);
+  MakeRef<TJSONString>(text)->AsJSONString(w);
+  EXPECT_EQ(w.Utf8(), expected + "\"");
+  EXPECT_EQ(w.TakeUtf8(), expected + "\"");
+  EXPECT_EQ(w.Utf8(), "");  // taken: the writer starts over
+}
+
 TEST(JsonWriter, FloatTexts) {
   EXPECT_EQ(FloatToJSONText(123.5), "123.5");
   EXPECT_EQ(FloatToJSONText(0.0001), "0.0001");
