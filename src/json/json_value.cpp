@@ -322,13 +322,16 @@ struct TTreeWalk {
     return top;
   }
 
-  // Writes a container. Objects skip members without a value; arrays write them as null.
+  // Writes a container. Objects skip members without a value; arrays write them as null. The
+  // comma goes before every member written but the first, so that no member is looked at before
+  // its turn: the walk waits on memory, the pairs and values of a large tree lying far apart.
   static void Write(const TJSONAncestor& root, TJSONWriter& w) {
     struct TFrame {
       const TJSONAncestor* Node;
       std::size_t Next;  // the member to write next
-      std::size_t Last;  // members from here on are not written
+      std::size_t Size;
       bool Object;
+      bool Written;  // a member has been written
     };
     std::vector<TFrame> stack;
     const bool ident = w.Ident();
@@ -338,30 +341,36 @@ struct TTreeWalk {
       if (v->Shape() == TNodeShape::Leaf) return v->AsJSONString(w);
       if (v->GetIsNull()) return w.AppendVal(kNull, false);
       const bool object = v->Shape() == TNodeShape::Object;
-      std::size_t last = 0;
-      if (object) {
-        const TJSONPairList& pairs = Obj(*v).FData;
-        last = pairs.size();
-        while (last > 0 && !pairs[last - 1]->FValue) --last;
-      } else {
-        last = Arr(*v).FData.size();
-      }
       if (ident) {
         w.Append(std::string_view(object ? "{" : "["), true);
         w.Inc();
       } else {
         w.AppendVal(object ? '{' : '[');
       }
-      stack.push_back({v, 0, last, object});
+      const std::size_t size = object ? Obj(*v).FData.size() : Arr(*v).FData.size();
+      stack.push_back({v, 0, size, object, false});
     };
     open(&root);
     while (!stack.empty()) {
       TFrame& f = stack.back();
+      const TJSONAncestor* value = nullptr;
+      const TJSONPair* pair = nullptr;
       if (f.Object) {
         const TJSONPairList& pairs = Obj(*f.Node).FData;
-        while (f.Next < f.Last && !pairs[f.Next]->FValue) ++f.Next;
+        while (f.Next < f.Size && !pairs[f.Next]->FValue) ++f.Next;
+        if (f.Next < f.Size) {
+          // The pair after next and the value after this one are fetched ahead.
+          if (f.Next + 2 < f.Size) __builtin_prefetch(pairs[f.Next + 2].get());
+          if (f.Next + 1 < f.Size) __builtin_prefetch(pairs[f.Next + 1]->FValue.get());
+          pair = pairs[f.Next].get();
+          value = pair->FValue.get();
+        }
+      } else if (f.Next < f.Size) {
+        const TJSONValueList& values = Arr(*f.Node).FData;
+        if (f.Next + 2 < f.Size) __builtin_prefetch(values[f.Next + 2].get());
+        value = values[f.Next].get();
       }
-      if (f.Next >= f.Last) {
+      if (f.Next >= f.Size) {
         const bool object = f.Object;
         stack.pop_back();
         if (ident) {
@@ -371,30 +380,19 @@ struct TTreeWalk {
         } else {
           w.AppendVal(object ? '}' : ']');
         }
-        if (!stack.empty()) Separate(stack.back(), w);
         continue;
       }
-      const TJSONAncestor* value;
-      if (f.Object) {
-        const TJSONPair& pair = *Obj(*f.Node).FData[f.Next];
-        value = pair.FValue.get();
+      ++f.Next;
+      if (f.Written) w.AppendVal(std::string_view(","), ident);
+      f.Written = true;
+      if (pair) {
         if (ident) w.Append(std::string_view(), false);  // indentation
-        w.AppendString(pair.Name());
+        w.AppendString(pair->Name());
         w.AppendVal(':');
         if (ident && value->Shape() != TNodeShape::Leaf) w.Append(std::string_view(), true);
-      } else {
-        value = Arr(*f.Node).FData[f.Next].get();
       }
-      const std::size_t depth = stack.size();
-      open(value);
-      if (stack.size() == depth) Separate(stack.back(), w);  // a value written whole
+      open(value);  // may move the stack: f is not used after this
     }
-  }
-  // After a member: the comma, unless it was the last one to be written.
-  template <class TFrame>
-  static void Separate(TFrame& f, TJSONWriter& w) {
-    if (f.Next + 1 < f.Last) w.AppendVal(std::string_view(","), w.Ident());
-    ++f.Next;
   }
 };
 

@@ -41,6 +41,9 @@ TEST(JsonWriter, IndentedFormMatchesTheLayoutByteForByte) {
   EXPECT_EQ(UToUtf8(JO(kSample)->AsJSON(true, false)), expected);
   // Non-integer scalars in an array start at the beginning of their line.
   EXPECT_EQ(Write(Parse(u"[\"s\",1]"), true), "[\r\n\"s\",\r\n  1\r\n]");
+  // Members without a value leave no comma behind, first and last ones included.
+  EXPECT_EQ(Write(Parse(uR"({"a":,"b":1,"c":,"d":2,"e":})")), R"({"b":1,"d":2})");
+  EXPECT_EQ(Write(Parse(uR"({"a":,"b":1,"c":})"), true), "{\r\n  \"b\":  1\r\n}");
 }
 
 TEST(JsonWriter, EscapingGivesPureAscii) {
