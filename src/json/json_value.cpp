@@ -164,9 +164,53 @@ void TJSONBaseDate<Kind>::SetAsVariant(const TVariant& value) {
   SetData(VariantToDouble(value));
 }
 
+namespace {
+char* Digits(char* dst, int value, int width) noexcept {
+  for (int i = width - 1; i >= 0; --i, value /= 10) dst[i] = static_cast<char>('0' + value % 10);
+  return dst + width;
+}
+
+// The text FormatDateTime gives for the kind's standard format, made without reading the format:
+// yyyy-mm-ddThh:nn:ss.zzz, yyyy-mm-dd or hh:nn:ss.zzz. Only digits and separators: nothing to
+// escape.
+template <TDataType Kind>
+std::string_view StandardDateText(const TDateTimeParts& p, bool universal, char (&buf)[32]) noexcept {
+  char* d = buf;
+  if constexpr (Kind != dtTime) {
+    d = Digits(d, p.Year, 4);
+    *d++ = '-';
+    d = Digits(d, p.Month, 2);
+    *d++ = '-';
+    d = Digits(d, p.Day, 2);
+  }
+  if constexpr (Kind == dtDateTime) *d++ = 'T';
+  if constexpr (Kind != dtDate) {
+    d = Digits(d, p.Hour, 2);
+    *d++ = ':';
+    d = Digits(d, p.Minute, 2);
+    *d++ = ':';
+    d = Digits(d, p.Second, 2);
+    *d++ = '.';
+    d = Digits(d, p.MSec, 3);
+  }
+  if (universal) *d++ = 'Z';
+  return {buf, static_cast<std::size_t>(d - buf)};
+}
+}  // namespace
+
 template <TDataType Kind>
 void TJSONBaseDate<Kind>::AsJSONString(TJSONWriter& writer) const {
   if (FNull) return writer.AppendVal(kNull, false);
+  if (!FFormat) {
+    const TDateTime value = writer.UniversalTime() ? LocalToUtc(FData) : FData;
+    if (InDateRange(value)) {
+      char buf[32];
+      writer.AppendVal('"');
+      writer.AppendVal(StandardDateText<Kind>(DecodeDateTime(value), writer.UniversalTime(), buf), false);
+      writer.AppendVal('"');
+      return;
+    }
+  }
   // The format may hold any character: the text is escaped like every other string.
   if (writer.UniversalTime()) {
     writer.AppendString(FormatDateTime(GetFormat(), LocalToUtc(FData)) + u"Z");

@@ -119,6 +119,23 @@ TEST(JsonWriter, DatesInLocalAndUniversalForm) {
             R"("2022-10-30T01:30:00.000Z")");
 }
 
+TEST(JsonWriter, StandardDateFormatsAreWrittenAsTheFormatterGivesThem) {
+  // Values in the standard formats are written without reading the format; the general
+  // formatter, given the format, must agree over the whole range, before 1899 included.
+  ScopedTimeZone tz(kCentralEurope);
+  const double first = *TryEncodeDate(1, 1, 2), last = *TryEncodeDate(9999, 12, 30);
+  for (double v = first; v < last; v += 3652.4375 + 0.0123456789) {
+    for (const bool utc : {false, true}) {
+      auto expect = [&](std::u16string_view format) {
+        return "\"" + UToUtf8(FormatDateTime(format, utc ? LocalToUtc(v) : v)) + (utc ? "Z\"" : "\"");
+      };
+      EXPECT_EQ(Write(MakeRef<TJSONDateTime>(v), false, utc), expect(kDateTimeFormat)) << v;
+      EXPECT_EQ(Write(MakeRef<TJSONDate>(v), false, utc), expect(kDateFormat)) << v;
+      EXPECT_EQ(Write(MakeRef<TJSONTime>(v), false, utc), expect(kTimeFormat)) << v;
+    }
+  }
+}
+
 TEST(JsonWriter, SkippedLocalHourCannotBeWrittenAsUniversalTime) {
   ScopedTimeZone tz(kCentralEurope);
   auto arr = MakeRef<TJSONArray>();
