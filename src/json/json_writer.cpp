@@ -236,9 +236,15 @@ char* FloatTo(char* dst, double value) noexcept {
   if (std::isnan(value)) return put("NAN");
   if (std::isinf(value)) return put(value > 0 ? "INF" : "-INF");
   if (value == 0) return put("0");
-  // Scientific text with 15 significant digits: [-]d.dddddddddddddde[+-]x
+  // Scientific text with 15 significant digits: [-]d.dddddddddddddde[+-]x. The shortest text
+  // that reads back as the value is made first, as it is much quicker: when it has at most 15
+  // digits, it is the value rounded to 15 digits (it lies within half a unit of the double, far
+  // less than half a step of the 15th digit), only without the trailing zeros.
   char sci[40];
-  const char* end = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, 14).ptr;
+  const char* end = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific).ptr;
+  if (std::find(static_cast<const char*>(sci), end, 'e') - sci > (sci[0] == '-' ? 17 : 16)) {
+    end = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, 14).ptr;
+  }
   const char* p = sci;
   if (*p == '-') {
     *dst++ = '-';

@@ -4,7 +4,9 @@
 #include <limits>
 
 #include <cmath>
-#include <limits>
+#include <cstdio>
+#include <cstring>
+#include <random>
 
 #include "json/json_errors.h"
 #include "json_test_util.h"
@@ -102,6 +104,32 @@ TEST(JsonWriter, FloatTexts) {
   EXPECT_EQ(FloatToJSONText(std::nan("")), "NAN");
   EXPECT_EQ(FloatToJSONText(std::numeric_limits<double>::infinity()), "INF");
   EXPECT_EQ(FloatToJSONText(-std::numeric_limits<double>::infinity()), "-INF");
+}
+
+TEST(JsonWriter, FloatTextsHaveFifteenCorrectlyRoundedDigits) {
+  // The C library's %.15g has the same digits and the same switch to the exponent form.
+  auto expected = [](double v) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.15g", v);
+    std::string text = buf;
+    const std::size_t e = text.find('e');
+    if (e == std::string::npos) return text;
+    return text.substr(0, e) + "E" + std::to_string(std::stoi(text.substr(e + 1)));
+  };
+  std::mt19937_64 rng(7);
+  for (int i = 0; i < 200000; ++i) {
+    double v;
+    const std::uint64_t bits = rng();
+    if (i % 2 == 0) {
+      std::memcpy(&v, &bits, sizeof v);  // any double, subnormals included
+      if (!std::isfinite(v) || v == 0) continue;
+    } else {
+      // Values with few digits, as documents hold them, and their neighbours.
+      v = static_cast<double>(static_cast<std::int64_t>(bits % 2000000) - 1000000) / std::pow(10.0, bits % 23);
+      if (i % 4 == 1) v = std::nextafter(v, 1e300);
+    }
+    ASSERT_EQ(FloatToJSONText(v), expected(v)) << i;
+  }
 }
 
 TEST(JsonWriter, DatesInLocalAndUniversalForm) {
