@@ -125,7 +125,8 @@ TEST(JsonWriter, FloatTextsHaveFifteenCorrectlyRoundedDigits) {
       if (!std::isfinite(v) || v == 0) continue;
     } else {
       // Values with few digits, as documents hold them, and their neighbours.
-      v = static_cast<double>(static_cast<std::int64_t>(bits % 2000000) - 1000000) / std::pow(10.0, bits % 23);
+      v = static_cast<double>(static_cast<std::int64_t>(bits % 2000000) - 1000000) /
+          std::pow(10.0, bits % 23);
       if (i % 4 == 1) v = std::nextafter(v, 1e300);
     }
     ASSERT_EQ(FloatToJSONText(v), expected(v)) << i;
