@@ -218,6 +218,18 @@ void AppendEscaped(std::string& out, UStringView text) {
 }
 
 void TJSONWriter::AppendString(UStringView Value) {
+  if (Value.size() <= kPiece && (Value.size() != 1 || Value[0] != 0)) {
+    // Room for the quotes and the escaped text at once.
+    const std::size_t n = Value.size() * kEscapedMax + 2;
+    if (FCapacity - FUsed < n) Grow(n);
+    char* dst = FData.get() + FUsed;
+    *dst++ = '"';
+    bool stopped = false;
+    dst = EscapeTo(dst, Value, stopped);
+    *dst++ = '"';
+    FUsed = static_cast<std::size_t>(dst - FData.get());
+    return;
+  }
   AppendVal('"');
   Escape(
       Value,
