@@ -1,7 +1,9 @@
 #include "json/json_value.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <unordered_set>
 
 #include "json/date_time.h"
@@ -165,9 +167,16 @@ void TJSONBaseDate<Kind>::SetAsVariant(const TVariant& value) {
 }
 
 namespace {
-char* Digits(char* dst, int value, int width) noexcept {
-  for (int i = width - 1; i >= 0; --i, value /= 10) dst[i] = static_cast<char>('0' + value % 10);
-  return dst + width;
+// "00" to "99".
+constexpr std::array<std::array<char, 2>, 100> kTwoDigits = [] {
+  std::array<std::array<char, 2>, 100> pairs{};
+  for (int i = 0; i < 100; ++i) pairs[i] = {static_cast<char>('0' + i / 10), static_cast<char>('0' + i % 10)};
+  return pairs;
+}();
+// Two digits of 0..99.
+char* Two(char* dst, int value) noexcept {
+  std::memcpy(dst, kTwoDigits[static_cast<std::size_t>(value)].data(), 2);
+  return dst + 2;
 }
 
 // The text FormatDateTime gives for the kind's standard format, made without reading the format:
@@ -177,21 +186,22 @@ template <TDataType Kind>
 std::string_view StandardDateText(const TDateTimeParts& p, bool universal, char (&buf)[32]) noexcept {
   char* d = buf;
   if constexpr (Kind != dtTime) {
-    d = Digits(d, p.Year, 4);
+    d = Two(Two(d, p.Year / 100), p.Year % 100);
     *d++ = '-';
-    d = Digits(d, p.Month, 2);
+    d = Two(d, p.Month);
     *d++ = '-';
-    d = Digits(d, p.Day, 2);
+    d = Two(d, p.Day);
   }
   if constexpr (Kind == dtDateTime) *d++ = 'T';
   if constexpr (Kind != dtDate) {
-    d = Digits(d, p.Hour, 2);
+    d = Two(d, p.Hour);
     *d++ = ':';
-    d = Digits(d, p.Minute, 2);
+    d = Two(d, p.Minute);
     *d++ = ':';
-    d = Digits(d, p.Second, 2);
+    d = Two(d, p.Second);
     *d++ = '.';
-    d = Digits(d, p.MSec, 3);
+    *d++ = static_cast<char>('0' + p.MSec / 100);
+    d = Two(d, p.MSec % 100);
   }
   if (universal) *d++ = 'Z';
   return {buf, static_cast<std::size_t>(d - buf)};
