@@ -132,15 +132,45 @@ const char16_t* CopyPlain(char*& dst, const char16_t* src, const char16_t* end) 
   return src;
 }
 
+// The same for units kept one byte each (below U+0100), sixteen at a time.
+const char* CopyPlain(char*& dst, const char* src, const char* end) noexcept {
+#if defined(__SSE2__)
+  const __m128i below = _mm_set1_epi8(0x20);
+  const __m128i del = _mm_set1_epi8(0x7f);
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  while (end - src >= 16) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    // Units from 0x80 on compare as negative, so they count as below 0x20.
+    const __m128i special =
+        _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(units, below), _mm_cmpeq_epi8(units, del)),
+                     _mm_or_si128(_mm_cmpeq_epi8(units, quote), _mm_cmpeq_epi8(units, backslash)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), units);
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+    if (mask != 0) {
+      const int plain = __builtin_ctz(mask);
+      dst += plain;
+      return src + plain;
+    }
+    dst += 16;
+    src += 16;
+  }
+#endif
+  while (src != end && static_cast<unsigned char>(*src) < 128 && kPlain[static_cast<unsigned char>(*src)])
+    *dst++ = *src++;
+  return src;
+}
+
 // Escapes `text` into dst, which has room for kEscapedMax characters per unit; answers the end,
 // and whether an embedded NUL ended the text.
-char* EscapeTo(char* dst, UStringView text, bool& stopped) noexcept {
-  const char16_t* src = text.data();
-  const char16_t* const end = src + text.size();
+template <class Unit>
+char* EscapeTo(char* dst, std::basic_string_view<Unit> text, bool& stopped) noexcept {
+  const Unit* src = text.data();
+  const Unit* const end = src + text.size();
   while (src != end) {
     src = CopyPlain(dst, src, end);
     if (src == end) break;
-    const char16_t c = *src++;  // a unit to escape
+    const char16_t c = UnitCode(*src++);  // a unit to escape
     char second = 0;
     switch (c) {
       case 0:
@@ -190,15 +220,15 @@ constexpr std::size_t kPiece = 4096;
 
 // A text that is exactly one NUL is written as an escape; otherwise the text ends at its first
 // NUL. `room(n)` answers a place for n characters, `used(end)` takes what was written there.
-template <class Room, class Used>
-void Escape(UStringView text, Room room, Used used) {
+template <class Unit, class Room, class Used>
+void Escape(std::basic_string_view<Unit> text, Room room, Used used) {
   if (text.size() == 1 && text[0] == 0) {
     used(std::copy_n("\\u0000", 6, room(6)));
     return;
   }
   bool stopped = false;
   while (!text.empty() && !stopped) {
-    const UStringView piece = text.substr(0, kPiece);
+    const auto piece = text.substr(0, kPiece);
     text.remove_prefix(piece.size());
     used(EscapeTo(room(piece.size() * kEscapedMax), piece, stopped));
   }
@@ -218,6 +248,15 @@ void AppendEscaped(std::string& out, UStringView text) {
 }
 
 void TJSONWriter::AppendString(UStringView Value) {
+  AppendQuoted(Value);
+}
+
+void TJSONWriter::AppendUnits(std::string_view latin1) {
+  AppendQuoted(latin1);
+}
+
+template <class Unit>
+void TJSONWriter::AppendQuoted(std::basic_string_view<Unit> Value) {
   if (Value.size() <= kPiece && (Value.size() != 1 || Value[0] != 0)) {
     // Room for the quotes and the escaped text at once.
     const std::size_t n = Value.size() * kEscapedMax + 2;
@@ -311,9 +350,4 @@ std::string FloatToJSONText(double value) {
 }  // namespace vx::json
 
 namespace vx::json {
-void TJSONWriter::AppendUnits(std::string_view latin1) {
-  UString units(latin1.size(), u'\0');
-  for (std::size_t i = 0; i < latin1.size(); ++i) units[i] = UnitCode(latin1[i]);
-  AppendString(units);
-}
 }  // namespace vx::json

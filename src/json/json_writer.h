@@ -70,6 +70,9 @@ class TJSONWriter {
   void AppendUnits(UStringView units) { AppendString(units); }
   // Units below U+0100, one byte each.
   void AppendUnits(std::string_view latin1);
+  // A quoted, escaped text of UTF-16 units or of units kept one byte each.
+  template <class Unit>
+  void AppendQuoted(std::basic_string_view<Unit> Value);
   void Indent();
   void AppendIndented(std::string_view Value, bool CRLF);
   void Put(std::string_view Value) {

@@ -88,6 +88,24 @@ TEST(JsonWriter, LongTextsAreEscapedAsTheirUnitsAre) {
   EXPECT_EQ(w.Utf8(), "");  // taken: the writer starts over
 }
 
+// Texts of units below U+0100 are kept one byte per unit, others as UTF-16: a text is written
+// alike either way (here: as the same text made wide by one more unit), as a string and as a name.
+TEST(JsonWriter, NarrowAndWideTextsAreWrittenAlike) {
+  std::mt19937 rng(7);
+  const char16_t specials[] = {u'"', u'\\', 0x01, 0x1f, 0x7f, 0x80, 0xe9, 0xff, u'\n', u'\t', u'/'};
+  for (int round = 0; round < 3000; ++round) {
+    UString text;
+    for (std::size_t n = rng() % 70; n > 0; --n)
+      text.push_back(rng() % 4 ? static_cast<char16_t>(u' ' + rng() % 95) : specials[rng() % std::size(specials)]);
+    const std::string narrow = Write(MakeRef<TJSONString>(text));
+    const std::string wide = Write(MakeRef<TJSONString>(text + u"\u0100"));
+    ASSERT_EQ(narrow.substr(0, narrow.size() - 1) + "\\u0100\"", wide) << UToUtf8(text);
+    auto obj = MakeRef<TJSONObject>();
+    obj->AddPair(text, MakeRef<TJSONInteger>(1));
+    EXPECT_EQ(Write(obj), "{" + narrow + ":1}");
+  }
+}
+
 TEST(JsonWriter, FloatTexts) {
   EXPECT_EQ(FloatToJSONText(123.5), "123.5");
   EXPECT_EQ(FloatToJSONText(0.0001), "0.0001");
