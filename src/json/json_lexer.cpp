@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "json/json_errors.h"
 #include "json/variant_text.h"
@@ -91,6 +92,8 @@ struct TFastTables {
   bool InString[2][128] = {};
   bool InWord[128] = {};
   bool AfterNumber[128] = {};
+  // The kind of each punctuation character (as WordKind gives it).
+  TLexemType Punctuation[128] = {};
 };
 
 constexpr TFastTables kFast = [] {
@@ -103,6 +106,9 @@ constexpr TFastTables kFast = [] {
   set("\"'", ccQuote);
   set("-0123456789", ccDigit);
   set("$_ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz\x7f", ccWordStart);
+  for (const auto& [c, kind] : {std::pair{',', ltVirgule}, {'.', ltDot}, {':', ltColon}, {'[', ltCLeft},
+                               {']', ltCRight}, {'{', ltBLeft}, {'}', ltBRight}})
+    t.Punctuation[static_cast<unsigned char>(c)] = kind;
   for (int c = 0; c < 128; ++c) {
     const bool special = c == 0 || c == '\n' || c == '\r' || c == '\\';
     t.InString[0][c] = !special && c != '"';
@@ -310,7 +316,7 @@ bool TLexGenerator<CharT>::FastLex() {
   switch (cls) {
     case ccPunctuation:
       FBuffer.assign(1, static_cast<char16_t>(first));
-      FLex.Kind = WordKind(FBuffer);
+      FLex.Kind = kFast.Punctuation[first];
       break;
     case ccDigit: {
       const auto digitsAt = [&](size_t k) {

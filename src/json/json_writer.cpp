@@ -235,18 +235,6 @@ void Escape(std::basic_string_view<Unit> text, Room room, Used used) {
 }
 }  // namespace
 
-void AppendEscaped(std::string& out, UStringView text) {
-  std::size_t size = out.size();
-  Escape(
-      text,
-      [&](std::size_t n) {
-        out.resize(size + n);
-        return out.data() + size;
-      },
-      [&](char* end) { size = static_cast<std::size_t>(end - out.data()); });
-  out.resize(size);
-}
-
 void TJSONWriter::AppendString(UStringView Value) {
   AppendQuoted(Value);
 }

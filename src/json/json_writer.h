@@ -15,8 +15,6 @@
 
 namespace vx::json {
 
-// Appends the escaped form of a text (no quotes).
-void AppendEscaped(std::string& out, UStringView text);
 
 class TJSONWriter {
  public:
