@@ -148,6 +148,18 @@ bool IsHexDigit(unsigned c) {
   return IsAsciiDigit(c) || (c | 0x20) - 'a' < 6;
 }
 
+// The step onto the character at `index`: moving onto a line feed starts a new line at column
+// 1; any other step adds one column.
+template <class CharT>
+void StepOnto(const CharT* text, size_t index, size_t size, std::int32_t& line, std::int32_t& col) noexcept {
+  if (index < size && text[index] == CharT('\n')) {
+    ++line;
+    col = 1;
+  } else {
+    ++col;
+  }
+}
+
 // Integer text: optional minus sign and decimal digits (leading zeros allowed).
 template <class View>
 bool ParseInt64(View s, std::int64_t& out) {
@@ -237,21 +249,16 @@ typename TLexGenerator<CharT>::TChar TLexGenerator<CharT>::DecodeAt(size_t index
 
 template <class CharT>
 inline void TLexGenerator<CharT>::Step(const TChar& c) noexcept {
-  // Moving onto a line feed starts a new line at column 1; any other step adds one column.
   FIndex += c.Length;
   FPosition.Col += c.Count - 1;
-  if (FIndex < FText.size() && FText[FIndex] == CharT('\n')) {
-    ++FPosition.Line;
-    FPosition.Col = 1;
-  } else {
-    ++FPosition.Col;
-  }
+  StepOnto(FText.data(), FIndex, FText.size(), FPosition.Line, FPosition.Col);
 }
 
 template <class CharT>
-void TLexGenerator<CharT>::SetBufferFrom(size_t from, size_t to) {
-  FBuffer.resize(to - from);
-  char16_t* dst = FBuffer.data();
+void TLexGenerator<CharT>::AppendFrom(size_t from, size_t to) {
+  const size_t old = FBuffer.size();
+  FBuffer.resize(old + (to - from));
+  char16_t* dst = FBuffer.data() + old;
   for (size_t k = from; k < to; ++k) *dst++ = static_cast<char16_t>(static_cast<std::make_unsigned_t<CharT>>(FText[k]));
 }
 
@@ -262,15 +269,8 @@ void TLexGenerator<CharT>::SkipBlanks() noexcept {
   const size_t size = FText.size();
   size_t i = FIndex;
   std::int32_t line = FPosition.Line, col = FPosition.Col;
-  while (i < size && static_cast<U>(text[i]) < 128 && kFast.Class[static_cast<U>(text[i])] == ccBlank) {
-    ++i;
-    if (i < size && text[i] == CharT('\n')) {
-      ++line;
-      col = 1;
-    } else {
-      ++col;
-    }
-  }
+  while (i < size && static_cast<U>(text[i]) < 128 && kFast.Class[static_cast<U>(text[i])] == ccBlank)
+    StepOnto(text, ++i, size, line, col);
   FIndex = i;
   FPosition = {col, line};
 }
@@ -284,13 +284,7 @@ bool TLexGenerator<CharT>::TakePunctuation(TLexemType kind) noexcept {
     return false;
   SkipBlanks();
   if (FIndex >= FText.size() || FPosition.Col == 0 || FText[FIndex] != CharT(kCharOf[kind])) return false;
-  ++FIndex;
-  if (FIndex < FText.size() && FText[FIndex] == CharT('\n')) {
-    ++FPosition.Line;
-    FPosition.Col = 1;
-  } else {
-    ++FPosition.Col;
-  }
+  StepOnto(FText.data(), ++FIndex, FText.size(), FPosition.Line, FPosition.Col);
   return true;
 }
 
@@ -355,7 +349,7 @@ bool TLexGenerator<CharT>::FastLex() {
         FLex.IsNarrow = true;
         if (!read(FLex.Narrow)) return false;
       } else {
-        SetBufferFrom(i, j);
+        AppendFrom(i, j);
         if (!read(UStringView(FBuffer))) return false;
       }
       break;
@@ -377,13 +371,8 @@ bool TLexGenerator<CharT>::FastLex() {
             break;
           }
         }
-        if (j > from) {
-          const size_t old = FBuffer.size();
-          FBuffer.resize(old + (j - from));
-          char16_t* dst = FBuffer.data() + old;
-          for (size_t k = from; k < j; ++k) *dst++ = static_cast<char16_t>(static_cast<U>(text[k]));
-          units += j - from;
-        }
+        AppendFrom(from, j);
+        units += j - from;
         if (j >= size) return false;
         const auto c = static_cast<U>(text[j]);
         if (c == first) {
@@ -556,12 +545,7 @@ bool TLexGenerator<CharT>::NextLex() {
         if (route->Run->Class == TTriggerClass::UseRoute) FBuffer.append(c.Units, c.Count);
         index += c.Length;
         col += c.Count - 1;
-        if (index < size && text[index] == CharT('\n')) {
-          ++line;
-          col = 1;
-        } else {
-          ++col;
-        }
+        StepOnto(text, index, size, line, col);
         continue;
       }
       if (u >= 128 || u == 0 || escTable[u] != nullptr) break;
@@ -592,35 +576,14 @@ bool TLexGenerator<CharT>::NextLex() {
           }
           col += static_cast<std::int32_t>(index - from - 1);
         }
-        // The step onto the character after the run.
-        if (index < size && text[index] == CharT('\n')) {
-          ++line;
-          col = 1;
-        } else {
-          ++col;
-        }
-        if (trigger->Class == TTriggerClass::UseRoute) {
-          const size_t old = FBuffer.size();
-          FBuffer.resize(old + (index - from));
-          char16_t* dst = FBuffer.data() + old;
-          for (size_t k = from; k < index; ++k) {
-            *dst++ = static_cast<char16_t>(static_cast<std::make_unsigned_t<CharT>>(text[k]));
-          }
-        }
+        StepOnto(text, index, size, line, col);  // onto the character after the run
+        if (trigger->Class == TTriggerClass::UseRoute) AppendFrom(from, index);
         continue;
       }
       if (trigger->Class == TTriggerClass::Error) break;
       if (trigger->Class == TTriggerClass::UseRoute) FBuffer.push_back(static_cast<char16_t>(u));
       if ((trigger->Procs & ttBuffer) && FLex.Pos.Col == 0) FLex.Pos = {col, line};
-      if (!(trigger->Procs & ttBack)) {
-        ++index;
-        if (index < size && text[index] == CharT('\n')) {
-          ++line;
-          col = 1;
-        } else {
-          ++col;
-        }
-      }
+      if (!(trigger->Procs & ttBack)) StepOnto(text, ++index, size, line, col);
       FIndex = index;
       FPosition = {col, line};
       bool escapeEnded = false;

@@ -93,7 +93,8 @@ class TLexGenerator {
   // would start reading.
   [[nodiscard]] bool TakePunctuation(TLexemType kind) noexcept;
   void SkipBlanks() noexcept;
-  void SetBufferFrom(size_t from, size_t to);
+  // Appends the text's units from..to (ASCII, or UTF-16 units) to the buffer.
+  void AppendFrom(size_t from, size_t to);
   void Step(const TChar& c) noexcept;
   [[noreturn]] void RaiseIllegal(const TTrigger& trigger, const TChar& c) const;
   void ParseBuffer(TParseProc proc, bool& escapeEnded);
