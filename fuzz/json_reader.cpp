@@ -1,5 +1,6 @@
 // The JSON reader on hostile text: both entry points (UTF-8 bytes and UTF-16 code units), date
-// recognition on and off. Whatever is read must write itself, and the compact text it writes
+// recognition on and off. The scanner reads the text alike with and without its direct reading
+// of common lexemes. Whatever is read must write itself, and the compact text it writes
 // must read back to the very same compact text (once texts cut at a NUL have been read back).
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include "json/json_errors.h"
 #include "json/json_value.h"
 #include "json/json_writer.h"
+#include "../tests/json/lexer_trace.h"
 
 namespace {
 using namespace vx::json;
@@ -31,7 +33,7 @@ bool Compact(const IJSONAncestor& value, std::string& out) {
 // at the NUL, so two names that differ only behind it are written alike and read back as one
 // member, and a cut string may read back as a date.
 bool TextCutAtNul(const IJSONAncestor& root) {
-  const auto cut = [](vx::UStringView text) { return text.size() > 1 && text.find(u'\0') != text.npos; };
+  const auto cut = [](const auto& text) { return text.Size() > 1 && text.Find(u'\0') != vx::UStringView::npos; };
   std::vector<const TJSONAncestor*> work{root.get()};
   while (!work.empty()) {
     const TJSONAncestor* v = work.back();
@@ -66,15 +68,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool utf16 = (data[0] & 2) != 0;
   ++data;
   --size;
+  const auto sameReading = [](auto text) {
+    if (vx::json::testing::LexemeTrace(text, true) != vx::json::testing::LexemeTrace(text, false)) {
+      std::fprintf(stderr, "the direct reading differs from the routes\n");
+      std::abort();
+    }
+  };
   IJSONAncestor value;
   try {
     if (utf16) {
       std::u16string text(size / 2, u'\0');
       std::memcpy(text.data(), data, text.size() * 2);
+      sameReading(std::u16string_view(text));
       value = TJSONObject::ParseJSONValue(text, dates);
     } else {
-      value =
-          TJSONObject::ParseJSONValueUtf8(std::string_view(reinterpret_cast<const char*>(data), size), dates);
+      const std::string_view text(reinterpret_cast<const char*>(data), size);
+      sameReading(text);
+      value = TJSONObject::ParseJSONValueUtf8(text, dates);
     }
   } catch (const EJSONBaseError&) {
     return 0;

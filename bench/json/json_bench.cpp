@@ -162,7 +162,8 @@ int Run(const char* mode, const char* side, const char* path) {
         [](const vx::json::IJSONAncestor& v) {
           vx::json::TJSONWriter writer(false, false);
           v->AsJSONString(writer);
-          return writer.TakeUtf8().size();
+          // The text stays in the writer's buffer, as the peers' texts stay in theirs.
+          return writer.Utf8().size();
         });
   }
 #ifdef VX_BENCH_NLOHMANN

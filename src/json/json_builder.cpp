@@ -26,19 +26,19 @@ class TMemberList {
     if (FStack.size() > FBase) FStack.resize(FBase);
   }
 
-  void Add(TJSONText&& name, IJSONAncestor&& value) {
-    const std::optional<size_t> old = Find(name.View());
+  void Add(TJSONName&& name, IJSONAncestor&& value) {
+    const std::optional<size_t> old = Find(name);
     if (old) {
       FStack[FBase + *old] = nullptr;  // removed; compacted at the end
       ++FRemoved;
     }
     if (value) {
       const size_t count = FStack.size() - FBase;
-      if (FIndexed) FIndex.Set(name.View(), count);
+      if (FIndexed) FIndex.Set(name, count);
       FStack.push_back(MakeRef<TJSONPair>(std::move(name), std::move(value)));
       if (!FIndexed && count + 1 > kIndexFrom) BuildIndex();
     } else if (old && FIndexed) {
-      FIndex.Erase(name.View());
+      FIndex.Erase(name);
     }
   }
 
@@ -56,12 +56,12 @@ class TMemberList {
  private:
   static constexpr size_t kIndexFrom = 16;
 
-  [[nodiscard]] std::optional<size_t> Find(UStringView name) const {
+  [[nodiscard]] std::optional<size_t> Find(const TJSONName& name) const {
     if (FIndexed) {
       return FIndex.Find(name);
     }
     for (size_t i = FBase; i < FStack.size(); ++i) {
-      if (FStack[i] && FStack[i]->Name().size() == name.size() && SameName(FStack[i]->Name(), name))
+      if (FStack[i] && FStack[i]->Name().Size() == name.Size() && SameName(FStack[i]->Name(), name))
         return i - FBase;
     }
     return std::nullopt;
@@ -155,8 +155,15 @@ IJSONAncestor TJSONBuilder<CharT>::ReadValue() {
 template <class CharT>
 IJSONAncestor TJSONBuilder<CharT>::ReadString() {
   FLex.KillLex();
-  const UStringView text = FLex.Current().SValue;
-  if (FCheckDates && text.size() >= 5 && text.size() <= 25) {
+  const TLexeme& lex = FLex.Current();
+  const std::size_t size = lex.TextSize();
+  if (FCheckDates && size >= 5 && size <= 25) {
+    char16_t wide[25];
+    UStringView text = lex.SValue;
+    if (lex.IsNarrow) {
+      for (std::size_t i = 0; i < size; ++i) wide[i] = UnitCode(lex.Narrow[i]);
+      text = UStringView(wide, size);
+    }
     TDateTime value = 0;
     TDataType kind = dtNil;
     if (TJSONDateManager::Instance().Check(text, value, kind)) {
@@ -172,7 +179,7 @@ IJSONAncestor TJSONBuilder<CharT>::ReadString() {
       }
     }
   }
-  return MakeRef<TJSONString>(text);
+  return MakeRef<TJSONString>(lex.TextAs());
 }
 
 template <class CharT>
@@ -194,7 +201,7 @@ IJSONAncestor TJSONBuilder<CharT>::ReadObject() {
   if (FDepth > kMaxNestingDepth) Raise(u"Maximum nesting depth exceeded");
   FLex.KillLex();
   TMemberList members(FPairs);
-  TJSONText name;
+  TJSONName name;
   do {
     if (FLex.CheckName(name)) {
       FLex.KillLex();

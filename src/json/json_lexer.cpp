@@ -1,6 +1,8 @@
 #include "json/json_lexer.h"
 
+#include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "json/json_errors.h"
 #include "json/variant_text.h"
@@ -73,8 +75,94 @@ TLexemType WordKind(UStringView word) {
   return ltName;
 }
 
+// Character classes of the direct reading of common lexemes (ASCII codes only).
+enum TCharClass : std::uint8_t {
+  ccOther,  // left to the grammar's routes
+  ccBlank,
+  ccPunctuation,
+  ccQuote,
+  ccDigit,
+  ccWordStart
+};
+
+struct TFastTables {
+  std::uint8_t Class[128] = {};
+  // Characters that continue a string without escape or end (per quote), a word, and that may
+  // follow a number.
+  bool InString[2][128] = {};
+  bool InWord[128] = {};
+  bool AfterNumber[128] = {};
+  // The kind of each punctuation character (as WordKind gives it).
+  TLexemType Punctuation[128] = {};
+};
+
+constexpr TFastTables kFast = [] {
+  TFastTables t{};
+  const auto set = [&t](std::string_view chars, TCharClass cls) {
+    for (const char c : chars) t.Class[static_cast<unsigned char>(c)] = cls;
+  };
+  set("\t\n\r ", ccBlank);
+  set(",.:[]{}", ccPunctuation);
+  set("\"'", ccQuote);
+  set("-0123456789", ccDigit);
+  set("$_ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz\x7f", ccWordStart);
+  for (const auto& [c, kind] : {std::pair{',', ltVirgule}, {'.', ltDot}, {':', ltColon}, {'[', ltCLeft},
+                               {']', ltCRight}, {'{', ltBLeft}, {'}', ltBRight}})
+    t.Punctuation[static_cast<unsigned char>(c)] = kind;
+  for (int c = 0; c < 128; ++c) {
+    const bool special = c == 0 || c == '\n' || c == '\r' || c == '\\';
+    t.InString[0][c] = !special && c != '"';
+    t.InString[1][c] = !special && c != '\'';
+    t.InWord[c] = !special && c != '\t' && c != ' ' && c != '"' && c != '\'' && t.Class[c] != ccPunctuation;
+    t.AfterNumber[c] = c == 0 || t.Class[c] == ccBlank || t.Class[c] == ccPunctuation || t.Class[c] == ccQuote;
+  }
+  return t;
+}();
+
+// Skips whole 8-byte words of UTF-8 string text that hold no quote, backslash, NUL, line break
+// or non-ASCII byte; the rest is read byte by byte.
+size_t SkipPlainWords(const char* text, size_t j, size_t size, char quote) noexcept {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  // High bits where a byte may equal c (exact for the first such byte; enough to stop at).
+  const auto equal = [](std::uint64_t w, unsigned char c) {
+    const std::uint64_t x = w ^ (kOnes * c);
+    return (x - kOnes) & ~x & kHigh;
+  };
+  while (size - j >= 8) {
+    std::uint64_t w;
+    std::memcpy(&w, text + j, sizeof w);
+    if ((w & kHigh) | equal(w, static_cast<unsigned char>(quote)) | equal(w, '\\') | equal(w, 0) |
+        equal(w, '\n') | equal(w, '\r'))
+      break;
+    j += 8;
+  }
+  return j;
+}
+
+bool IsAsciiDigit(unsigned c) {
+  return c - '0' < 10;
+}
+
+bool IsHexDigit(unsigned c) {
+  return IsAsciiDigit(c) || (c | 0x20) - 'a' < 6;
+}
+
+// The step onto the character at `index`: moving onto a line feed starts a new line at column
+// 1; any other step adds one column.
+template <class CharT>
+void StepOnto(const CharT* text, size_t index, size_t size, std::int32_t& line, std::int32_t& col) noexcept {
+  if (index < size && text[index] == CharT('\n')) {
+    ++line;
+    col = 1;
+  } else {
+    ++col;
+  }
+}
+
 // Integer text: optional minus sign and decimal digits (leading zeros allowed).
-bool ParseInt64(UStringView s, std::int64_t& out) {
+template <class View>
+bool ParseInt64(View s, std::int64_t& out) {
   size_t i = 0;
   const bool negative = !s.empty() && s[0] == u'-';
   if (negative) i = 1;
@@ -82,7 +170,7 @@ bool ParseInt64(UStringView s, std::int64_t& out) {
   std::uint64_t v = 0;
   const std::uint64_t limit = negative ? 9223372036854775808ULL : 9223372036854775807ULL;
   for (; i < s.size(); ++i) {
-    const char16_t c = s[i];
+    const char16_t c = UnitCode(s[i]);
     if (c < u'0' || c > u'9') return false;
     const unsigned d = c - u'0';
     if (v > (limit - d) / 10) return false;
@@ -94,11 +182,12 @@ bool ParseInt64(UStringView s, std::int64_t& out) {
 }  // namespace
 
 template <class CharT>
-TLexGenerator<CharT>::TLexGenerator(std::basic_string_view<CharT> text)
+TLexGenerator<CharT>::TLexGenerator(std::basic_string_view<CharT> text, bool direct)
     : FText(text),
       FGrammar(TJSONGrammar::Instance()),
       FStartRoute(FGrammar.First),
-      FEscRoute(FGrammar.Escape) {
+      FEscRoute(FGrammar.Escape),
+      FDirect(direct) {
   FBuffer.reserve(32);
   FEscBuffer.reserve(8);
 }
@@ -160,15 +249,211 @@ typename TLexGenerator<CharT>::TChar TLexGenerator<CharT>::DecodeAt(size_t index
 
 template <class CharT>
 inline void TLexGenerator<CharT>::Step(const TChar& c) noexcept {
-  // Moving onto a line feed starts a new line at column 1; any other step adds one column.
   FIndex += c.Length;
   FPosition.Col += c.Count - 1;
-  if (FIndex < FText.size() && FText[FIndex] == CharT('\n')) {
-    ++FPosition.Line;
-    FPosition.Col = 1;
-  } else {
-    ++FPosition.Col;
+  StepOnto(FText.data(), FIndex, FText.size(), FPosition.Line, FPosition.Col);
+}
+
+template <class CharT>
+void TLexGenerator<CharT>::AppendFrom(size_t from, size_t to) {
+  const size_t old = FBuffer.size();
+  FBuffer.resize(old + (to - from));
+  char16_t* dst = FBuffer.data() + old;
+  for (size_t k = from; k < to; ++k) *dst++ = static_cast<char16_t>(static_cast<std::make_unsigned_t<CharT>>(FText[k]));
+}
+
+template <class CharT>
+void TLexGenerator<CharT>::SkipBlanks() noexcept {
+  using U = std::make_unsigned_t<CharT>;
+  const CharT* const text = FText.data();
+  const size_t size = FText.size();
+  size_t i = FIndex;
+  std::int32_t line = FPosition.Line, col = FPosition.Col;
+  while (i < size && static_cast<U>(text[i]) < 128 && kFast.Class[static_cast<U>(text[i])] == ccBlank)
+    StepOnto(text, ++i, size, line, col);
+  FIndex = i;
+  FPosition = {col, line};
+}
+
+template <class CharT>
+bool TLexGenerator<CharT>::TakePunctuation(TLexemType kind) noexcept {
+  // The character of each punctuation kind, by kind.
+  static constexpr char kCharOf[] = {0, 0, 0, 0, 0, '[', ']', '{', '}', 0, ':', '.', ',', 0, 0, 0};
+  static_assert(sizeof kCharOf == ltFalse + 1);
+  if (!FDirect || FStartRoute != FGrammar.First || FEscRoute != FGrammar.Escape || kCharOf[kind] == 0)
+    return false;
+  SkipBlanks();
+  if (FIndex >= FText.size() || FPosition.Col == 0 || FText[FIndex] != CharT(kCharOf[kind])) return false;
+  StepOnto(FText.data(), ++FIndex, FText.size(), FPosition.Line, FPosition.Col);
+  return true;
+}
+
+// Reads the common lexemes straight from the text: blanks, punctuation, numbers, words, and
+// strings with simple escapes. The lexeme, position and text are those the grammar's routes
+// give; anything less common (errors, the end of the text, escapes outside strings, unusual
+// escapes, a lexeme at the very start of the text, whose position the routes treat apart)
+// answers false with the scanner standing at the lexeme's start, for the routes to read.
+template <class CharT>
+bool TLexGenerator<CharT>::FastLex() {
+  using U = std::make_unsigned_t<CharT>;
+  SkipBlanks();
+  const CharT* const text = FText.data();
+  const size_t size = FText.size();
+  const size_t i = FIndex;
+  std::int32_t line = FPosition.Line, col = FPosition.Col;
+  if (i >= size || col == 0) return false;
+  const auto first = static_cast<U>(text[i]);
+  const std::uint8_t cls = first < 128 ? kFast.Class[first] : std::uint8_t{ccWordStart};
+  size_t j = i + 1;
+  // UTF-16 units of the characters from i to j, each counting as one column.
+  size_t units = 1;
+  switch (cls) {
+    case ccPunctuation:
+      FBuffer.assign(1, static_cast<char16_t>(first));
+      FLex.Kind = kFast.Punctuation[first];
+      break;
+    case ccDigit: {
+      const auto digitsAt = [&](size_t k) {
+        while (k < size && IsAsciiDigit(static_cast<U>(text[k]))) ++k;
+        return k;
+      };
+      j = digitsAt(j);
+      bool fraction = false;
+      if (j < size && text[j] == CharT('.')) {
+        fraction = true;
+        j = digitsAt(j + 1);
+      }
+      if (j < size && (text[j] == CharT('e') || text[j] == CharT('E'))) {
+        fraction = true;
+        size_t k = j + 1;
+        if (k < size && (text[k] == CharT('+') || text[k] == CharT('-'))) ++k;
+        j = digitsAt(k);
+        if (j == k) return false;
+      }
+      if (j < size && (static_cast<U>(text[j]) >= 128 || !kFast.AfterNumber[static_cast<U>(text[j])]))
+        return false;
+      units = j - i;
+      const auto read = [&](auto digits) {
+        if (fraction) {
+          const auto d = TryStrToFloat(digits);
+          if (!d) return false;
+          FLex.Kind = ltDValue;
+          FLex.DValue = *d;
+          return true;
+        }
+        FLex.Kind = ltIValue;
+        return ParseInt64(digits, FLex.IValue);
+      };
+      if constexpr (sizeof(CharT) == 1) {
+        FLex.Narrow = std::string_view(text + i, j - i);
+        FLex.IsNarrow = true;
+        if (!read(FLex.Narrow)) return false;
+      } else {
+        AppendFrom(i, j);
+        if (!read(UStringView(FBuffer))) return false;
+      }
+      break;
+    }
+    case ccQuote: {
+      const bool* plain = kFast.InString[first == '"' ? 0 : 1];
+      FBuffer.clear();
+      for (;;) {
+        const size_t from = j;
+        if constexpr (sizeof(CharT) == 1) j = SkipPlainWords(text, j, size, static_cast<char>(first));
+        while (j < size && static_cast<U>(text[j]) < 128 && plain[static_cast<U>(text[j])]) ++j;
+        if constexpr (sizeof(CharT) == 1) {
+          if (from == i + 1 && j < size && static_cast<U>(text[j]) == first) {
+            // ASCII from quote to quote: the lexeme's text is the source's own bytes.
+            FLex.Narrow = std::string_view(text + from, j - from);
+            FLex.IsNarrow = true;
+            units += j - from + 1;
+            ++j;
+            break;
+          }
+        }
+        AppendFrom(from, j);
+        units += j - from;
+        if (j >= size) return false;
+        const auto c = static_cast<U>(text[j]);
+        if (c == first) {
+          ++j;
+          ++units;
+          break;
+        }
+        if constexpr (sizeof(CharT) == 1) {
+          // Two-byte sequences (the letters of most European languages) decoded here.
+          if (c >= 0xC2 && c <= 0xDF && j + 1 < size && (static_cast<U>(text[j + 1]) & 0xC0) == 0x80) {
+            FBuffer.push_back(static_cast<char16_t>(((c & 0x1F) << 6) | (static_cast<U>(text[j + 1]) & 0x3F)));
+            ++units;
+            j += 2;
+            continue;
+          }
+        }
+        if (c >= 128) {
+          const TChar ch = CharAt(j);
+          FBuffer.append(ch.Units, ch.Count);
+          units += ch.Count;
+          j += ch.Length;
+          continue;
+        }
+        if (c != '\\' || j + 1 >= size) return false;  // NUL, a line break, or an open escape at the end
+        const auto e = static_cast<U>(text[j + 1]);
+        if (e < 32 || e >= 128) return false;
+        if (e != 'u') {
+          FBuffer.push_back(TranslateEscape(static_cast<char16_t>(e)));
+          j += 2;
+          units += 2;
+          continue;
+        }
+        if (size - j < 6) return false;
+        char16_t code = 0;
+        for (size_t k = j + 2; k < j + 6; ++k) {
+          const auto h = static_cast<U>(text[k]);
+          if (!IsHexDigit(h)) return false;
+          code = static_cast<char16_t>((code << 4) | HexValue(static_cast<char16_t>(h)));
+        }
+        FBuffer.push_back(code);
+        j += 6;
+        units += 6;
+      }
+      FLex.Kind = ltSValue;
+      break;
+    }
+    case ccWordStart: {
+      FBuffer.clear();
+      j = i;
+      units = 0;
+      while (j < size) {
+        const auto c = static_cast<U>(text[j]);
+        if (c < 128) {
+          if (!kFast.InWord[c]) break;
+          FBuffer.push_back(static_cast<char16_t>(c));
+          ++units;
+          ++j;
+        } else {
+          const TChar ch = CharAt(j);
+          FBuffer.append(ch.Units, ch.Count);
+          units += ch.Count;
+          j += ch.Length;
+        }
+      }
+      if (j < size && text[j] == CharT('\\')) return false;
+      FLex.Kind = WordKind(FBuffer);
+      break;
+    }
+    default:
+      return false;
   }
+  FLex.Pos = {col, line};
+  col += static_cast<std::int32_t>(units);
+  if (j < size && text[j] == CharT('\n')) {
+    ++line;
+    col = 1;
+  }
+  FIndex = j;
+  FPosition = {col, line};
+  FLex.SValue = FBuffer;
+  return true;
 }
 
 template <class CharT>
@@ -232,11 +517,17 @@ void TLexGenerator<CharT>::ParseBuffer(TParseProc proc, bool& escapeEnded) {
 template <class CharT>
 bool TLexGenerator<CharT>::NextLex() {
   FLex.Pos = {};
+  FLex.IsNarrow = false;
   FLex.Kind = ltNull;
   FLex.IValue = 0;
   FLex.DValue = 0;
   FBuffer.clear();
   FEscBuffer.clear();
+  if (FDirect && FStartRoute == FGrammar.First && FEscRoute == FGrammar.Escape && FastLex()) return true;
+  FLex.Kind = ltNull;
+  FLex.IValue = 0;
+  FLex.DValue = 0;
+  FBuffer.clear();
   const TRoute* route = FStartRoute;
   const CharT* const text = FText.data();
   const size_t size = FText.size();
@@ -254,12 +545,7 @@ bool TLexGenerator<CharT>::NextLex() {
         if (route->Run->Class == TTriggerClass::UseRoute) FBuffer.append(c.Units, c.Count);
         index += c.Length;
         col += c.Count - 1;
-        if (index < size && text[index] == CharT('\n')) {
-          ++line;
-          col = 1;
-        } else {
-          ++col;
-        }
+        StepOnto(text, index, size, line, col);
         continue;
       }
       if (u >= 128 || u == 0 || escTable[u] != nullptr) break;
@@ -290,35 +576,14 @@ bool TLexGenerator<CharT>::NextLex() {
           }
           col += static_cast<std::int32_t>(index - from - 1);
         }
-        // The step onto the character after the run.
-        if (index < size && text[index] == CharT('\n')) {
-          ++line;
-          col = 1;
-        } else {
-          ++col;
-        }
-        if (trigger->Class == TTriggerClass::UseRoute) {
-          const size_t old = FBuffer.size();
-          FBuffer.resize(old + (index - from));
-          char16_t* dst = FBuffer.data() + old;
-          for (size_t k = from; k < index; ++k) {
-            *dst++ = static_cast<char16_t>(static_cast<std::make_unsigned_t<CharT>>(text[k]));
-          }
-        }
+        StepOnto(text, index, size, line, col);  // onto the character after the run
+        if (trigger->Class == TTriggerClass::UseRoute) AppendFrom(from, index);
         continue;
       }
       if (trigger->Class == TTriggerClass::Error) break;
       if (trigger->Class == TTriggerClass::UseRoute) FBuffer.push_back(static_cast<char16_t>(u));
       if ((trigger->Procs & ttBuffer) && FLex.Pos.Col == 0) FLex.Pos = {col, line};
-      if (!(trigger->Procs & ttBack)) {
-        ++index;
-        if (index < size && text[index] == CharT('\n')) {
-          ++line;
-          col = 1;
-        } else {
-          ++col;
-        }
-      }
+      if (!(trigger->Procs & ttBack)) StepOnto(text, ++index, size, line, col);
       FIndex = index;
       FPosition = {col, line};
       bool escapeEnded = false;

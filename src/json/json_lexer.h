@@ -20,8 +20,18 @@ struct TLexeme {
   std::int64_t IValue = 0;
   // The lexeme's text; it lives in the scanner's buffer until the next lexeme is read.
   UStringView SValue;
+  // A string or number read straight from ASCII text of a UTF-8 document has its text here
+  // instead (the text's own bytes; SValue is then empty).
+  std::string_view Narrow;
   double DValue = 0;
   TLexemType Kind = ltNull;
+  bool IsNarrow = false;
+
+  [[nodiscard]] std::size_t TextSize() const noexcept { return IsNarrow ? Narrow.size() : SValue.size(); }
+  template <class Text = TJSONText>
+  [[nodiscard]] Text TextAs() const {
+    return IsNarrow ? Text::Latin1(Narrow) : Text(SValue);
+  }
 };
 
 // A set of lexeme kinds.
@@ -35,7 +45,9 @@ using TLexemSet = std::uint32_t;
 template <class CharT>
 class TLexGenerator {
  public:
-  explicit TLexGenerator(std::basic_string_view<CharT> text);
+  // `direct`: common lexemes are read straight from the text (the same lexemes as the routes
+  // give; off, every character goes through the routes, which the tests compare against).
+  explicit TLexGenerator(std::basic_string_view<CharT> text, bool direct = true);
 
   // Reads the next lexeme if none is pending; its kind if in the set, otherwise ltNil.
   [[nodiscard]] TLexemType Check(TLexemSet kinds) {
@@ -45,17 +57,18 @@ class TLexGenerator {
   }
   // True, consuming the pending lexeme, when it has this kind.
   [[nodiscard]] bool CheckKill(TLexemType kind) {
+    if (!FPending && TakePunctuation(kind)) return true;
     if (Check(LexSet({kind})) != kind) return false;
     KillLex();
     return true;
   }
   // A pending string, bare word, true or false without line breaks names a member.
-  [[nodiscard]] bool CheckName(TJSONText& name) {
+  [[nodiscard]] bool CheckName(TJSONName& name) {
     if (Check(LexSet({ltSValue, ltName, ltTrue, ltFalse})) == ltNil) return false;
     for (const char16_t c : FLex.SValue) {
       if (c == u'\r' || c == u'\n') return false;
     }
-    name = TJSONText(FLex.SValue);
+    name = FLex.TextAs<TJSONName>();  // a narrow text holds no line break
     return true;
   }
   void KillLex() noexcept { FPending = false; }
@@ -74,6 +87,14 @@ class TLexGenerator {
   [[nodiscard]] TChar CharAt(size_t index) const noexcept;
   [[nodiscard]] TChar DecodeAt(size_t index) const noexcept;
   bool NextLex();
+  [[nodiscard]] bool FastLex();
+  // Takes a punctuation lexeme of this kind straight from the text when it comes next (after
+  // blanks), without reading it as a lexeme; otherwise the scanner stands where the routes
+  // would start reading.
+  [[nodiscard]] bool TakePunctuation(TLexemType kind) noexcept;
+  void SkipBlanks() noexcept;
+  // Appends the text's units from..to (ASCII, or UTF-16 units) to the buffer.
+  void AppendFrom(size_t from, size_t to);
   void Step(const TChar& c) noexcept;
   [[noreturn]] void RaiseIllegal(const TTrigger& trigger, const TChar& c) const;
   void ParseBuffer(TParseProc proc, bool& escapeEnded);
@@ -86,6 +107,7 @@ class TLexGenerator {
   const TRoute* FEscRoute;
   TLexeme FLex;
   bool FPending = false;
+  bool FDirect;
   UString FBuffer;
   UString FEscBuffer;
 };

@@ -19,7 +19,7 @@ int ReformatJSON(std::string_view utf8, bool ident, bool universalTime, std::ost
     }
     TJSONWriter writer(ident, universalTime);
     value->AsJSONString(writer);
-    out << writer.ToUtf8() << '\n';
+    out << writer.Utf8() << '\n';
     return 0;
   } catch (const EJSONBaseError& e) {
     err << e.what() << '\n';

@@ -1,7 +1,9 @@
 #include "json/json_value.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <unordered_set>
 
 #include "json/date_time.h"
@@ -38,18 +40,6 @@ double VariantToDouble(const TVariant& v) {
 }
 }  // namespace
 
-bool SameName(UStringView a, UStringView b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char16_t x = a[i], y = b[i];
-    if (x == y) continue;
-    if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - 32);
-    if (y >= u'a' && y <= u'z') y = static_cast<char16_t>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // ---- TJSONAncestor ----
 
 void TJSONAncestor::SetAsVariant(const TVariant&) {
@@ -79,10 +69,10 @@ void TJSONString::SetAsVariant(const TVariant& value) {
 }
 void TJSONString::AsJSONString(TJSONWriter& writer) const {
   if (FNull) return writer.AppendVal(kNull, false);
-  writer.AppendString(FData.View());
+  writer.AppendString(FData);
 }
 IJSONAncestor TJSONString::Clone() const {
-  return FNull ? MakeRef<TJSONString>(kNullValue) : MakeRef<TJSONString>(FData.View());
+  return FNull ? MakeRef<TJSONString>(kNullValue) : MakeRef<TJSONString>(FData);
 }
 
 TVariant TJSONInteger::GetAsVariant() const {
@@ -164,9 +154,61 @@ void TJSONBaseDate<Kind>::SetAsVariant(const TVariant& value) {
   SetData(VariantToDouble(value));
 }
 
+namespace {
+// "00" to "99".
+constexpr std::array<std::array<char, 2>, 100> kTwoDigits = [] {
+  std::array<std::array<char, 2>, 100> pairs{};
+  for (int i = 0; i < 100; ++i) pairs[i] = {static_cast<char>('0' + i / 10), static_cast<char>('0' + i % 10)};
+  return pairs;
+}();
+// Two digits of 0..99.
+char* Two(char* dst, int value) noexcept {
+  std::memcpy(dst, kTwoDigits[static_cast<std::size_t>(value)].data(), 2);
+  return dst + 2;
+}
+
+// The text FormatDateTime gives for the kind's standard format, made without reading the format:
+// yyyy-mm-ddThh:nn:ss.zzz, yyyy-mm-dd or hh:nn:ss.zzz. Only digits and separators: nothing to
+// escape.
+template <TDataType Kind>
+std::string_view StandardDateText(const TDateTimeParts& p, bool universal, char (&buf)[32]) noexcept {
+  char* d = buf;
+  if constexpr (Kind != dtTime) {
+    d = Two(Two(d, p.Year / 100), p.Year % 100);
+    *d++ = '-';
+    d = Two(d, p.Month);
+    *d++ = '-';
+    d = Two(d, p.Day);
+  }
+  if constexpr (Kind == dtDateTime) *d++ = 'T';
+  if constexpr (Kind != dtDate) {
+    d = Two(d, p.Hour);
+    *d++ = ':';
+    d = Two(d, p.Minute);
+    *d++ = ':';
+    d = Two(d, p.Second);
+    *d++ = '.';
+    *d++ = static_cast<char>('0' + p.MSec / 100);
+    d = Two(d, p.MSec % 100);
+  }
+  if (universal) *d++ = 'Z';
+  return {buf, static_cast<std::size_t>(d - buf)};
+}
+}  // namespace
+
 template <TDataType Kind>
 void TJSONBaseDate<Kind>::AsJSONString(TJSONWriter& writer) const {
   if (FNull) return writer.AppendVal(kNull, false);
+  if (!FFormat) {
+    const TDateTime value = writer.UniversalTime() ? LocalToUtc(FData) : FData;
+    if (InDateRange(value)) {
+      char buf[32];
+      writer.AppendVal('"');
+      writer.AppendVal(StandardDateText<Kind>(DecodeDateTime(value), writer.UniversalTime(), buf), false);
+      writer.AppendVal('"');
+      return;
+    }
+  }
   // The format may hold any character: the text is escaped like every other string.
   if (writer.UniversalTime()) {
     writer.AppendString(FormatDateTime(GetFormat(), LocalToUtc(FData)) + u"Z");
@@ -322,13 +364,16 @@ struct TTreeWalk {
     return top;
   }
 
-  // Writes a container. Objects skip members without a value; arrays write them as null.
+  // Writes a container. Objects skip members without a value; arrays write them as null. The
+  // comma goes before every member written but the first, so that no member is looked at before
+  // its turn: the walk waits on memory, the pairs and values of a large tree lying far apart.
   static void Write(const TJSONAncestor& root, TJSONWriter& w) {
     struct TFrame {
       const TJSONAncestor* Node;
       std::size_t Next;  // the member to write next
-      std::size_t Last;  // members from here on are not written
+      std::size_t Size;
       bool Object;
+      bool Written;  // a member has been written
     };
     std::vector<TFrame> stack;
     const bool ident = w.Ident();
@@ -338,30 +383,36 @@ struct TTreeWalk {
       if (v->Shape() == TNodeShape::Leaf) return v->AsJSONString(w);
       if (v->GetIsNull()) return w.AppendVal(kNull, false);
       const bool object = v->Shape() == TNodeShape::Object;
-      std::size_t last = 0;
-      if (object) {
-        const TJSONPairList& pairs = Obj(*v).FData;
-        last = pairs.size();
-        while (last > 0 && !pairs[last - 1]->FValue) --last;
-      } else {
-        last = Arr(*v).FData.size();
-      }
       if (ident) {
         w.Append(std::string_view(object ? "{" : "["), true);
         w.Inc();
       } else {
         w.AppendVal(object ? '{' : '[');
       }
-      stack.push_back({v, 0, last, object});
+      const std::size_t size = object ? Obj(*v).FData.size() : Arr(*v).FData.size();
+      stack.push_back({v, 0, size, object, false});
     };
     open(&root);
     while (!stack.empty()) {
       TFrame& f = stack.back();
+      const TJSONAncestor* value = nullptr;
+      const TJSONPair* pair = nullptr;
       if (f.Object) {
         const TJSONPairList& pairs = Obj(*f.Node).FData;
-        while (f.Next < f.Last && !pairs[f.Next]->FValue) ++f.Next;
+        while (f.Next < f.Size && !pairs[f.Next]->FValue) ++f.Next;
+        if (f.Next < f.Size) {
+          // The pair after next and the value after this one are fetched ahead.
+          if (f.Next + 2 < f.Size) __builtin_prefetch(pairs[f.Next + 2].get());
+          if (f.Next + 1 < f.Size) __builtin_prefetch(pairs[f.Next + 1]->FValue.get());
+          pair = pairs[f.Next].get();
+          value = pair->FValue.get();
+        }
+      } else if (f.Next < f.Size) {
+        const TJSONValueList& values = Arr(*f.Node).FData;
+        if (f.Next + 2 < f.Size) __builtin_prefetch(values[f.Next + 2].get());
+        value = values[f.Next].get();
       }
-      if (f.Next >= f.Last) {
+      if (f.Next >= f.Size) {
         const bool object = f.Object;
         stack.pop_back();
         if (ident) {
@@ -371,30 +422,19 @@ struct TTreeWalk {
         } else {
           w.AppendVal(object ? '}' : ']');
         }
-        if (!stack.empty()) Separate(stack.back(), w);
         continue;
       }
-      const TJSONAncestor* value;
-      if (f.Object) {
-        const TJSONPair& pair = *Obj(*f.Node).FData[f.Next];
-        value = pair.FValue.get();
+      ++f.Next;
+      if (f.Written) w.AppendVal(std::string_view(","), ident);
+      f.Written = true;
+      if (pair) {
         if (ident) w.Append(std::string_view(), false);  // indentation
-        w.AppendString(pair.Name());
+        w.AppendString(pair->Name());
         w.AppendVal(':');
         if (ident && value->Shape() != TNodeShape::Leaf) w.Append(std::string_view(), true);
-      } else {
-        value = Arr(*f.Node).FData[f.Next].get();
       }
-      const std::size_t depth = stack.size();
-      open(value);
-      if (stack.size() == depth) Separate(stack.back(), w);  // a value written whole
+      open(value);  // may move the stack: f is not used after this
     }
-  }
-  // After a member: the comma, unless it was the last one to be written.
-  template <class TFrame>
-  static void Separate(TFrame& f, TJSONWriter& w) {
-    if (f.Next + 1 < f.Last) w.AppendVal(std::string_view(","), w.Ident());
-    ++f.Next;
   }
 };
 
@@ -430,6 +470,11 @@ void TJSONObject::SetData(TJSONPairList pairs) {
 }
 
 int TJSONObject::IndexOf(UStringView name) const noexcept {
+  return Position(name);
+}
+
+template <class Name>
+int TJSONObject::Position(const Name& name) const noexcept {
   // Small objects are searched; large ones keep an index of their names.
   constexpr std::size_t kIndexFrom = 16;
   if (FData.size() > kIndexFrom) {
@@ -473,7 +518,7 @@ void TJSONObject::Erase(std::size_t pos) {
 void TJSONObject::AddPair(IJSONPair pair) {
   if (!pair) return;
   TTreeWalk::RefuseCycle(this, RefCount(), pair->GetValue().get());
-  const int old = IndexOf(pair->Name());
+  const int old = Position(pair->Name());
   if (old >= 0) Erase(static_cast<std::size_t>(old));
   FData.push_back(std::move(pair));
   if (FIndex) {
@@ -490,7 +535,9 @@ void TJSONObject::AddPair(UString name, IJSONAncestor value) {
 }
 
 void TJSONObject::Remove(const IJSONPair& pair) {
-  if (pair) Remove(pair->Name());
+  if (!pair) return;
+  const int i = Position(pair->Name());
+  if (i >= 0) Erase(static_cast<std::size_t>(i));
 }
 
 void TJSONObject::Remove(UStringView name) {

@@ -99,13 +99,14 @@ class TJSONValue : public TJSONAncestor {
   T FData{};
 };
 
-// The text is kept compactly (see TJSONText); GetData hands out a copy, Text a view.
+// The text is kept compactly (see TJSONText); GetData hands out a copy, Text the text itself.
 class TJSONString final : public TJSONValue<TJSONText> {
  public:
   explicit TJSONString(UStringView text) : TJSONValue(TJSONText(text)) {}
+  explicit TJSONString(TJSONText text) noexcept : TJSONValue(std::move(text)) {}
   explicit TJSONString(TNullValue) : TJSONValue(kNullValue) {}
   [[nodiscard]] UString GetData() const { return FData.Str(); }
-  [[nodiscard]] UStringView Text() const noexcept { return FData.View(); }
+  [[nodiscard]] const TJSONText& Text() const noexcept { return FData; }
   void SetData(UStringView text) {
     FData = TJSONText(text);
     FNull = false;
@@ -203,7 +204,7 @@ class TJSONPair final {
  public:
   VX_JSON_POOLED_NODE
   TJSONPair(UStringView name, IJSONAncestor value) : FName(name), FValue(std::move(value)) {}
-  TJSONPair(TJSONText name, IJSONAncestor value) noexcept
+  TJSONPair(TJSONName name, IJSONAncestor value) noexcept
       : FName(std::move(name)), FValue(std::move(value)) {}
   TJSONPair(const TJSONPair&) = delete;
   TJSONPair& operator=(const TJSONPair&) = delete;
@@ -213,26 +214,25 @@ class TJSONPair final {
     if (FRefCount.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
   }
   [[nodiscard]] std::int32_t RefCount() const noexcept { return FRefCount.load(std::memory_order_relaxed); }
-  // The name as a copy, and as a view that lives as long as the pair keeps this name.
+  // The name as a copy, and the pair's own text of it.
   [[nodiscard]] UString GetName() const { return FName.Str(); }
-  [[nodiscard]] UStringView Name() const noexcept { return FName.View(); }
+  [[nodiscard]] const TJSONName& Name() const noexcept { return FName; }
   [[nodiscard]] const IJSONAncestor& GetValue() const noexcept { return FValue; }
-  void SetName(UStringView name) { FName = TJSONText(name); }
+  void SetName(UStringView name) { FName = TJSONName(name); }
   // Raises EJSONError when the value holds this pair (a tree never contains itself).
   void SetValue(IJSONAncestor value);
 
  private:
   friend struct TTreeWalk;
   mutable std::atomic<std::int32_t> FRefCount{0};
-  TJSONText FName;
+  TJSONName FName;
   IJSONAncestor FValue;
 };
+static_assert(sizeof(TJSONPair) <= 24 || sizeof(void*) < 8);
 
 using TJSONPairList = std::vector<IJSONPair, TNodeAllocator<IJSONPair>>;
 using TJSONValueList = std::vector<IJSONAncestor, TNodeAllocator<IJSONAncestor>>;
 
-// Member names compare equal when they differ only in the case of ASCII letters.
-[[nodiscard]] bool SameName(UStringView a, UStringView b) noexcept;
 
 // Adding a member that holds the container it is added to raises EJSONError, in every
 // operation that adds or replaces one: a tree never contains itself. (Only containers that some
@@ -273,6 +273,9 @@ class TJSONObject final : public TJSONValue<TJSONPairList> {
 
  private:
   friend struct TTreeWalk;
+  // The position of a name given as a view or as a member's text; -1 when absent.
+  template <class Name>
+  [[nodiscard]] int Position(const Name& name) const noexcept;
   void Erase(std::size_t pos);
   // Names of a large object, built at its first lookup by name and kept up to date afterwards.
   mutable std::unique_ptr<TNameIndex> FIndex;

@@ -4,29 +4,46 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vx::json {
 
 namespace {
 constexpr std::string_view kLineBreak = "\r\n";
 
-std::string_view IntText(std::int64_t value, char (&buf)[24]) {
-  auto res = std::to_chars(buf, buf + sizeof buf, value);
-  return {buf, static_cast<size_t>(res.ptr - buf)};
+// The longest integer text: a sign and 19 digits.
+constexpr std::size_t kIntMax = 20;
+char* IntTo(char* dst, std::int64_t value) noexcept {
+  return std::to_chars(dst, dst + kIntMax, value).ptr;
 }
+
+// The longest float text: "-0.000" and 15 digits, or "-d." and 14 digits with "E-308".
+constexpr std::size_t kFloatMax = 24;
+char* FloatTo(char* dst, double value) noexcept;
 
 constexpr char kHex[] = "0123456789abcdef";
 }  // namespace
 
 void TJSONWriter::Grow(std::size_t count) {
-  FData.resize(std::max({FData.size() * 2, FUsed + count, std::size_t{256}}));
+  if (count > SIZE_MAX / 2 - FUsed) throw std::bad_alloc();
+  const std::size_t capacity = std::max({FCapacity * 2, FUsed + count, std::size_t{256}});
+  char* data = static_cast<char*>(std::realloc(FData.get(), capacity));
+  if (data == nullptr) throw std::bad_alloc();
+  (void)FData.release();
+  FData.reset(data);
+  FCapacity = capacity;
 }
 
 void TJSONWriter::Indent() {
   if (FIdent && FIdentOffset > 0) {
     const auto n = static_cast<std::size_t>(FIdentOffset);
-    if (FData.size() - FUsed < n) Grow(n);
-    std::memset(FData.data() + FUsed, ' ', n);
+    if (FCapacity - FUsed < n) Grow(n);
+    std::memset(FData.get() + FUsed, ' ', n);
     FUsed += n;
   }
 }
@@ -44,8 +61,12 @@ void TJSONWriter::Append(UStringView Value, bool CRLF) {
 }
 
 void TJSONWriter::Append(std::int64_t Value, bool CRLF) {
-  char buf[24];
-  Append(IntText(Value, buf), CRLF);
+  if (FIdent) {
+    char buf[kIntMax];
+    return AppendIndented(std::string_view(buf, static_cast<std::size_t>(IntTo(buf, Value) - buf)), CRLF);
+  }
+  if (FCapacity - FUsed < kIntMax) Grow(kIntMax);
+  FUsed = static_cast<std::size_t>(IntTo(FData.get() + FUsed, Value) - FData.get());
 }
 
 void TJSONWriter::AppendVal(UStringView Value, bool CRLF) {
@@ -54,18 +75,16 @@ void TJSONWriter::AppendVal(UStringView Value, bool CRLF) {
 }
 
 void TJSONWriter::AppendVal(std::int64_t Value, bool CRLF) {
-  char buf[24];
-  Append(IntText(Value, buf), CRLF);
+  Append(Value, CRLF);
 }
 
 void TJSONWriter::AppendFloat(double Value) {
-  std::string text;
-  json::AppendFloat(text, Value);
-  Put(text);
+  if (FCapacity - FUsed < kFloatMax) Grow(kFloatMax);
+  FUsed = static_cast<std::size_t>(FloatTo(FData.get() + FUsed, Value) - FData.get());
 }
 
 UString TJSONWriter::ToString() const {
-  const std::string_view data(FData.data(), FUsed);
+  const std::string_view data = Utf8();
   UString out;
   out.reserve(data.size());
   for (unsigned char c : data) {
@@ -83,14 +102,75 @@ constexpr std::array<bool, 128> kPlain = [] {
   return plain;
 }();
 
+// Copies the leading run of plain units of [src, end) to dst as bytes; answers the first unit
+// not copied. Eight units are tested and copied at once; dst has room for six bytes per unit,
+// so the eight bytes stored for a run shorter than eight stay inside it.
+const char16_t* CopyPlain(char*& dst, const char16_t* src, const char16_t* end) noexcept {
+#if defined(__SSE2__)
+  const __m128i below = _mm_set1_epi16(0x20);
+  const __m128i above = _mm_set1_epi16(0x7e);
+  const __m128i quote = _mm_set1_epi16('"');
+  const __m128i backslash = _mm_set1_epi16('\\');
+  while (end - src >= 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    // Units from 0x8000 on compare as negative, so they count as below 0x20.
+    const __m128i special =
+        _mm_or_si128(_mm_or_si128(_mm_cmplt_epi16(units, below), _mm_cmpgt_epi16(units, above)),
+                     _mm_or_si128(_mm_cmpeq_epi16(units, quote), _mm_cmpeq_epi16(units, backslash)));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), _mm_packus_epi16(units, units));
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+    if (mask != 0) {
+      const int plain = __builtin_ctz(mask) / 2;
+      dst += plain;
+      return src + plain;
+    }
+    dst += 8;
+    src += 8;
+  }
+#endif
+  while (src != end && *src < 128 && kPlain[*src]) *dst++ = static_cast<char>(*src++);
+  return src;
+}
+
+// The same for units kept one byte each (below U+0100), sixteen at a time.
+const char* CopyPlain(char*& dst, const char* src, const char* end) noexcept {
+#if defined(__SSE2__)
+  const __m128i below = _mm_set1_epi8(0x20);
+  const __m128i del = _mm_set1_epi8(0x7f);
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  while (end - src >= 16) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    // Units from 0x80 on compare as negative, so they count as below 0x20.
+    const __m128i special =
+        _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(units, below), _mm_cmpeq_epi8(units, del)),
+                     _mm_or_si128(_mm_cmpeq_epi8(units, quote), _mm_cmpeq_epi8(units, backslash)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), units);
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+    if (mask != 0) {
+      const int plain = __builtin_ctz(mask);
+      dst += plain;
+      return src + plain;
+    }
+    dst += 16;
+    src += 16;
+  }
+#endif
+  while (src != end && static_cast<unsigned char>(*src) < 128 && kPlain[static_cast<unsigned char>(*src)])
+    *dst++ = *src++;
+  return src;
+}
+
 // Escapes `text` into dst, which has room for kEscapedMax characters per unit; answers the end,
 // and whether an embedded NUL ended the text.
-char* EscapeTo(char* dst, UStringView text, bool& stopped) noexcept {
-  for (const char16_t c : text) {
-    if (c < 128 && kPlain[c]) {
-      *dst++ = static_cast<char>(c);
-      continue;
-    }
+template <class Unit>
+char* EscapeTo(char* dst, std::basic_string_view<Unit> text, bool& stopped) noexcept {
+  const Unit* src = text.data();
+  const Unit* const end = src + text.size();
+  while (src != end) {
+    src = CopyPlain(dst, src, end);
+    if (src == end) break;
+    const char16_t c = UnitCode(*src++);  // a unit to escape
     char second = 0;
     switch (c) {
       case 0:
@@ -140,64 +220,73 @@ constexpr std::size_t kPiece = 4096;
 
 // A text that is exactly one NUL is written as an escape; otherwise the text ends at its first
 // NUL. `room(n)` answers a place for n characters, `used(end)` takes what was written there.
-template <class Room, class Used>
-void Escape(UStringView text, Room room, Used used) {
+template <class Unit, class Room, class Used>
+void Escape(std::basic_string_view<Unit> text, Room room, Used used) {
   if (text.size() == 1 && text[0] == 0) {
     used(std::copy_n("\\u0000", 6, room(6)));
     return;
   }
   bool stopped = false;
   while (!text.empty() && !stopped) {
-    const UStringView piece = text.substr(0, kPiece);
+    const auto piece = text.substr(0, kPiece);
     text.remove_prefix(piece.size());
     used(EscapeTo(room(piece.size() * kEscapedMax), piece, stopped));
   }
 }
 }  // namespace
 
-void AppendEscaped(std::string& out, UStringView text) {
-  std::size_t size = out.size();
-  Escape(
-      text,
-      [&](std::size_t n) {
-        out.resize(size + n);
-        return out.data() + size;
-      },
-      [&](char* end) { size = static_cast<std::size_t>(end - out.data()); });
-  out.resize(size);
+void TJSONWriter::AppendString(UStringView Value) {
+  AppendQuoted(Value);
 }
 
-void TJSONWriter::AppendString(UStringView Value) {
+void TJSONWriter::AppendUnits(std::string_view latin1) {
+  AppendQuoted(latin1);
+}
+
+template <class Unit>
+void TJSONWriter::AppendQuoted(std::basic_string_view<Unit> Value) {
+  if (Value.size() <= kPiece && (Value.size() != 1 || Value[0] != 0)) {
+    // Room for the quotes and the escaped text at once.
+    const std::size_t n = Value.size() * kEscapedMax + 2;
+    if (FCapacity - FUsed < n) Grow(n);
+    char* dst = FData.get() + FUsed;
+    *dst++ = '"';
+    bool stopped = false;
+    dst = EscapeTo(dst, Value, stopped);
+    *dst++ = '"';
+    FUsed = static_cast<std::size_t>(dst - FData.get());
+    return;
+  }
   AppendVal('"');
   Escape(
       Value,
       [&](std::size_t n) {
-        if (FData.size() - FUsed < n) Grow(n);
-        return FData.data() + FUsed;
+        if (FCapacity - FUsed < n) Grow(n);
+        return FData.get() + FUsed;
       },
-      [&](char* end) { FUsed = static_cast<std::size_t>(end - FData.data()); });
+      [&](char* end) { FUsed = static_cast<std::size_t>(end - FData.get()); });
   AppendVal('"');
 }
 
-void AppendFloat(std::string& out, double value) {
-  if (std::isnan(value)) {
-    out += "NAN";
-    return;
-  }
-  if (std::isinf(value)) {
-    out += value > 0 ? "INF" : "-INF";
-    return;
-  }
-  if (value == 0) {
-    out.push_back('0');
-    return;
-  }
-  // Scientific text with 15 significant digits: [-]d.dddddddddddddde[+-]x
+namespace {
+// The float text: 15 significant digits, positional for 1E-4 <= |v| < 1E15, else d.dddE[-]x.
+char* FloatTo(char* dst, double value) noexcept {
+  auto put = [&](std::string_view text) { return std::copy(text.begin(), text.end(), dst); };
+  if (std::isnan(value)) return put("NAN");
+  if (std::isinf(value)) return put(value > 0 ? "INF" : "-INF");
+  if (value == 0) return put("0");
+  // Scientific text with 15 significant digits: [-]d.dddddddddddddde[+-]x. The shortest text
+  // that reads back as the value is made first, as it is much quicker: when it has at most 15
+  // digits, it is the value rounded to 15 digits (it lies within half a unit of the double, far
+  // less than half a step of the 15th digit), only without the trailing zeros.
   char sci[40];
-  const char* end = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, 14).ptr;
+  const char* end = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific).ptr;
+  if (std::find(static_cast<const char*>(sci), end, 'e') - sci > (sci[0] == '-' ? 17 : 16)) {
+    end = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, 14).ptr;
+  }
   const char* p = sci;
   if (*p == '-') {
-    out.push_back('-');
+    *dst++ = '-';
     ++p;
   }
   char digits[16];
@@ -213,25 +302,31 @@ void AppendFloat(std::string& out, double value) {
   const int e = exp10 + 1;  // value = 0.d1d2... * 10^e
   if (e >= -3 && e <= 15) {
     if (e <= 0) {
-      out.push_back('0');
+      *dst++ = '0';
     } else {
-      for (int i = 0; i < e; ++i) out.push_back(i < nd ? digits[i] : '0');
+      for (int i = 0; i < e; ++i) *dst++ = i < nd ? digits[i] : '0';
     }
     if (nd > e) {
-      out.push_back('.');
-      for (int i = e; i < 0; ++i) out.push_back('0');
-      out.append(digits + (e > 0 ? e : 0), digits + nd);
+      *dst++ = '.';
+      for (int i = e; i < 0; ++i) *dst++ = '0';
+      dst = std::copy(digits + (e > 0 ? e : 0), digits + nd, dst);
     }
   } else {
-    out.push_back(digits[0]);
+    *dst++ = digits[0];
     if (nd > 1) {
-      out.push_back('.');
-      out.append(digits + 1, digits + nd);
+      *dst++ = '.';
+      dst = std::copy(digits + 1, digits + nd, dst);
     }
-    out.push_back('E');
-    char eb[8];
-    out.append(eb, std::to_chars(eb, eb + sizeof eb, e - 1).ptr);
+    *dst++ = 'E';
+    dst = std::to_chars(dst, dst + 5, e - 1).ptr;
   }
+  return dst;
+}
+}  // namespace
+
+void AppendFloat(std::string& out, double value) {
+  char buf[kFloatMax];
+  out.append(buf, FloatTo(buf, value));
 }
 
 std::string FloatToJSONText(double value) {
@@ -240,4 +335,7 @@ std::string FloatToJSONText(double value) {
   return out;
 }
 
+}  // namespace vx::json
+
+namespace vx::json {
 }  // namespace vx::json

@@ -3,17 +3,18 @@
 // local or universal form. Strings and date texts are escaped alike, so the text written by the
 // value tree is pure ASCII; it is kept as UTF-8.
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 
 #include "core/ustring.h"
+#include "json/json_text.h"
 
 namespace vx::json {
 
-// Appends the escaped form of a text (no quotes).
-void AppendEscaped(std::string& out, UStringView text);
 
 class TJSONWriter {
  public:
@@ -34,8 +35,8 @@ class TJSONWriter {
   }
   // One character (AppendVal without line break).
   void AppendVal(char Value) {
-    if (FUsed == FData.size()) Grow(1);
-    FData[FUsed++] = Value;
+    if (FUsed == FCapacity) Grow(1);
+    FData.get()[FUsed++] = Value;
   }
   void AppendVal(UStringView Value, bool CRLF);
   void AppendVal(std::int64_t Value, bool CRLF);
@@ -43,35 +44,51 @@ class TJSONWriter {
   void AppendFloat(double Value);
   // A quoted, escaped string (AppendVal without line break).
   void AppendString(UStringView Value);
+  template <std::size_t N>
+  void AppendString(const TCompactText<N>& Value) {
+    Value.Visit([this](auto units) { AppendUnits(units); });
+  }
   void Inc() noexcept { FIdentOffset += 2; }
   void Dec() noexcept { FIdentOffset -= 2; }
 
   [[nodiscard]] bool Ident() const noexcept { return FIdent; }
   [[nodiscard]] bool UniversalTime() const noexcept { return FUniversalTime; }
   [[nodiscard]] UString ToString() const;
-  [[nodiscard]] const std::string& ToUtf8() const {
-    FData.resize(FUsed);
-    return FData;
-  }
+  // The text written so far; valid until the next append.
+  [[nodiscard]] std::string_view Utf8() const noexcept { return {FData.get(), FUsed}; }
+  [[nodiscard]] std::string ToUtf8() const { return std::string(Utf8()); }
+  // The text written so far; the writer starts over empty.
   [[nodiscard]] std::string TakeUtf8() {
-    FData.resize(std::exchange(FUsed, 0));
-    return std::move(FData);
+    std::string text(Utf8());
+    FUsed = 0;
+    return text;
   }
 
  private:
+  void AppendUnits(UStringView units) { AppendString(units); }
+  // Units below U+0100, one byte each.
+  void AppendUnits(std::string_view latin1);
+  // A quoted, escaped text of UTF-16 units or of units kept one byte each.
+  template <class Unit>
+  void AppendQuoted(std::basic_string_view<Unit> Value);
   void Indent();
   void AppendIndented(std::string_view Value, bool CRLF);
   void Put(std::string_view Value) {
     if (Value.empty()) return;  // may have no address at all
-    if (FData.size() - FUsed < Value.size()) Grow(Value.size());
-    std::memcpy(FData.data() + FUsed, Value.data(), Value.size());
+    if (FCapacity - FUsed < Value.size()) Grow(Value.size());
+    std::memcpy(FData.get() + FUsed, Value.data(), Value.size());
     FUsed += Value.size();
   }
   // Makes room for at least `count` more characters.
   void Grow(std::size_t count);
+  struct TFree {
+    void operator()(char* p) const noexcept { std::free(p); }
+  };
   // The text written so far is the first FUsed characters; the rest is room to write into, so
-  // that appending checks the room once per piece instead of once per character.
-  mutable std::string FData;
+  // that appending checks the room once per piece instead of once per character. The block
+  // grows by realloc: nothing is zero-filled, and a large block moves without being copied.
+  std::unique_ptr<char, TFree> FData;
+  std::size_t FCapacity = 0;
   std::size_t FUsed = 0;
   bool FIdent;
   bool FUniversalTime;

@@ -1,24 +1,28 @@
 #pragma once
 // An index of member names for large objects: names that differ only in the case of ASCII
-// letters share one entry. Lookups take the name as it is; nothing is copied to look it up.
+// letters share one entry. Lookups take the name as it is (a view or a member's own text);
+// nothing is copied to look it up.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <unordered_map>
 
 #include "core/ustring.h"
+#include "json/json_text.h"
 
 namespace vx::json {
 
 class TNameIndex {
  public:
-  [[nodiscard]] std::optional<std::size_t> Find(UStringView name) const {
+  template <class Name>
+  [[nodiscard]] std::optional<std::size_t> Find(const Name& name) const {
     auto it = FMap.find(name);
     if (it == FMap.end()) return std::nullopt;
     return it->second;
   }
   // Sets the position of a name, adding the name when it is new.
-  void Set(UStringView name, std::size_t pos) {
+  template <class Name>
+  void Set(const Name& name, std::size_t pos) {
     auto it = FMap.find(name);
     if (it != FMap.end()) {
       it->second = pos;
@@ -26,7 +30,8 @@ class TNameIndex {
       FMap.emplace(Fold(name), pos);
     }
   }
-  void Erase(UStringView name) {
+  template <class Name>
+  void Erase(const Name& name) {
     auto it = FMap.find(name);
     if (it != FMap.end()) FMap.erase(it);
   }
@@ -42,30 +47,40 @@ class TNameIndex {
   static char16_t Upper(char16_t c) noexcept {
     return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
   }
-  static UString Fold(UStringView name) {
-    UString folded(name);
-    for (char16_t& c : folded) c = Upper(c);
-    return folded;
+  template <class Name>
+  static UString Fold(const Name& name) {
+    return VisitUnits(name, [](auto units) {
+      UString folded(units.size(), u'\0');
+      for (std::size_t i = 0; i < units.size(); ++i) folded[i] = Upper(UnitCode(units[i]));
+      return folded;
+    });
   }
   struct THash {
     using is_transparent = void;
-    std::size_t operator()(UStringView name) const noexcept {
-      // 64-bit FNV-1a in every build (a 32-bit size_t cannot hold its constants).
-      std::uint64_t h = 14695981039346656037ull;
-      for (char16_t c : name) h = (h ^ Upper(c)) * 1099511628211ull;
-      return static_cast<std::size_t>(h ^ (h >> 32));
+    template <class Name>
+    std::size_t operator()(const Name& name) const noexcept {
+      return VisitUnits(name, [](auto units) {
+        // 64-bit FNV-1a in every build (a 32-bit size_t cannot hold its constants).
+        std::uint64_t h = 14695981039346656037ull;
+        for (const auto c : units) h = (h ^ Upper(UnitCode(c))) * 1099511628211ull;
+        return static_cast<std::size_t>(h ^ (h >> 32));
+      });
     }
   };
   struct TEqual {
     using is_transparent = void;
-    bool operator()(UStringView a, UStringView b) const noexcept {
-      if (a.size() != b.size()) return false;
-      for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Upper(a[i]) != Upper(b[i])) return false;
-      }
-      return true;
+    template <class A, class B>
+    bool operator()(const A& a, const B& b) const noexcept {
+      return SameName(View(a), View(b));
     }
   };
+  // Keys are UStrings; lookups come as views or texts.
+  static UStringView View(const UString& s) noexcept { return s; }
+  static UStringView View(UStringView s) noexcept { return s; }
+  template <std::size_t N>
+  static const TCompactText<N>& View(const TCompactText<N>& s) noexcept {
+    return s;
+  }
   std::unordered_map<UString, std::size_t, THash, TEqual> FMap;
 };
 

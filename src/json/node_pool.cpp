@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/page_memory.h"
+
 namespace vx::json {
 
 namespace {
@@ -31,6 +33,9 @@ constexpr std::size_t kBatch = 512;
 constexpr std::int64_t kSweepFrom = 1 << 16;
 // Empty slabs each size class keeps for reuse instead of giving them back.
 constexpr std::size_t kReserveSlabs = 4;
+// Slabs are carved from chunks mapped from the system, aligned to their size like the slabs.
+constexpr std::size_t kChunkSize = 1024 * 1024;
+constexpr std::size_t kSlabsPerChunk = kChunkSize / TNodePool::kSlabSize;
 
 // The start of every slab (slabs are aligned to their size, so a node finds its slab's header
 // by masking its address). Used only while free nodes are counted, under the shared lock.
@@ -76,13 +81,22 @@ struct TThreadCache {
 // Trivially destructible, so it stays usable while other thread-local objects are destroyed.
 constinit thread_local TThreadCache tCache;
 
+// A mapped chunk and how many of its slabs are not in use.
+struct TChunk {
+  char* Base;
+  std::size_t Unused;
+};
+
 // The shared pool. Never destroyed: nodes may be freed by static destructors at exit.
 struct TShared {
   std::mutex Lock;
   std::vector<TList> Batches[kClasses];
   TList Loose[kClasses];                                   // single nodes freed by threads that have ended
   std::vector<std::pair<char*, char*>> Regions[kClasses];  // uncarved slab ends of ended threads
-  std::vector<void*> Slabs;
+  std::vector<TChunk> Chunks;                              // by address
+  // Slabs of mapped chunks not in use: never touched, or their pages given back.
+  std::vector<char*> FreeSlabs;
+  std::size_t SlabsInUse = 0;
   std::uint64_t Epoch = 0;
   std::atomic<std::int64_t> RetiredLive{0};
   std::atomic<std::size_t> SlabCount{0};
@@ -93,14 +107,69 @@ TShared& Shared() {
   return *shared;
 }
 
-// A new slab, recorded in the shared pool (caller holds the lock); answers its first node slot.
+char* ChunkOf(void* slab) {
+  return reinterpret_cast<char*>(reinterpret_cast<std::uintptr_t>(slab) & ~(kChunkSize - 1));
+}
+
+// The record of the chunk at `base`, or where it goes (the records are kept in address order).
+std::vector<TChunk>::iterator FindChunk(TShared& s, char* base) {
+  return std::lower_bound(s.Chunks.begin(), s.Chunks.end(), base,
+                          [](const TChunk& c, char* b) { return c.Base < b; });
+}
+
+TChunk& ChunkRecord(TShared& s, void* slab) {
+  return *FindChunk(s, ChunkOf(slab));
+}
+
+// Maps a new chunk, its slabs free (caller holds the lock). The lists of chunks and free slabs
+// are grown first, so that giving slabs back later never needs memory.
+void MapChunk(TShared& s) {
+  s.Chunks.reserve(s.Chunks.size() + 1);
+  s.FreeSlabs.reserve((s.Chunks.size() + 1) * kSlabsPerChunk);
+  auto* base = static_cast<char*>(platform::MapPages(kChunkSize, kChunkSize));
+  if (base == nullptr) throw std::bad_alloc();
+  s.Chunks.insert(FindChunk(s, base), TChunk{base, kSlabsPerChunk});
+  // Taken from the back: in address order.
+  for (std::size_t i = kSlabsPerChunk; i-- > 0;) s.FreeSlabs.push_back(base + i * TNodePool::kSlabSize);
+}
+
+// A slab for a size class (caller holds the lock); answers its first node slot.
 char* NewSlab(TShared& s) {
-  s.Slabs.reserve(s.Slabs.size() + 1);
-  void* slab = ::operator new(TNodePool::kSlabSize, std::align_val_t(TNodePool::kSlabSize));
-  s.Slabs.push_back(slab);
-  s.SlabCount.store(s.Slabs.size(), std::memory_order_relaxed);
-  *static_cast<TSlabHeader*>(slab) = TSlabHeader{0, 0, 0};
-  return static_cast<char*>(slab) + kHeaderSize;
+  if (s.FreeSlabs.empty()) MapChunk(s);
+  char* slab = s.FreeSlabs.back();
+  s.FreeSlabs.pop_back();
+  --ChunkRecord(s, slab).Unused;
+  s.SlabCount.store(++s.SlabsInUse, std::memory_order_relaxed);
+  // The slab is about to be filled node by node: its pages are backed in one go.
+  platform::BackPages(slab, TNodePool::kSlabSize);
+  *reinterpret_cast<TSlabHeader*>(slab) = TSlabHeader{0, 0, 0};
+  return slab + kHeaderSize;
+}
+
+// Takes back slabs no longer in use, in address order (caller holds the lock): a chunk all of
+// whose slabs are then free is unmapped, the pages of the other slabs are given back to the
+// system and the slabs kept for reuse.
+void ReleaseSlabs(TShared& s, const std::vector<void*>& released) noexcept {
+  s.SlabsInUse -= released.size();
+  s.SlabCount.store(s.SlabsInUse, std::memory_order_relaxed);
+  for (void* slab : released) ++ChunkRecord(s, slab).Unused;
+  // Runs of adjacent slabs are given back in one call.
+  for (std::size_t i = 0; i < released.size();) {
+    char* start = static_cast<char*>(released[i]);
+    std::size_t n = 1;
+    while (i + n < released.size() && released[i + n] == start + n * TNodePool::kSlabSize &&
+           ChunkOf(released[i + n]) == ChunkOf(start))
+      ++n;
+    if (ChunkRecord(s, start).Unused < kSlabsPerChunk)
+      platform::DiscardPages(start, n * TNodePool::kSlabSize);
+    for (std::size_t k = 0; k < n; ++k) s.FreeSlabs.push_back(start + k * TNodePool::kSlabSize);
+    i += n;
+  }
+  std::erase_if(s.FreeSlabs, [&](char* slab) { return ChunkRecord(s, slab).Unused == kSlabsPerChunk; });
+  for (const TChunk& c : s.Chunks) {
+    if (c.Unused == kSlabsPerChunk) platform::UnmapPages(c.Base, kChunkSize);
+  }
+  std::erase_if(s.Chunks, [](const TChunk& c) { return c.Unused == kSlabsPerChunk; });
 }
 
 constexpr std::size_t ClassSize(std::size_t size) {
@@ -231,7 +300,7 @@ void Sweep(TThreadCache& tc) noexcept {
   std::vector<void*> released;
   std::vector<TList*> lists;
   try {
-    released.reserve(s.Slabs.size());
+    released.reserve(s.SlabsInUse);
     std::size_t batches = 0;
     for (const auto& b : s.Batches) batches = std::max(batches, b.size());
     lists.reserve(batches + 3);
@@ -296,10 +365,7 @@ void Sweep(TThreadCache& tc) noexcept {
   }
   if (!released.empty()) {
     std::sort(released.begin(), released.end());
-    std::erase_if(s.Slabs,
-                  [&](void* slab) { return std::binary_search(released.begin(), released.end(), slab); });
-    s.SlabCount.store(s.Slabs.size(), std::memory_order_relaxed);
-    for (void* slab : released) ::operator delete(slab, std::align_val_t(TNodePool::kSlabSize));
+    ReleaseSlabs(s, released);
   }
   tc.LeftAtSweep = left;
 }

@@ -1,11 +1,13 @@
 #pragma once
 // Memory for the small, fixed-size nodes of the value tree (values and pairs). Nodes come from
-// size classes of 8-byte steps up to 64 bytes, carved from 64 KiB slabs without a per-node
+// size classes of 8-byte steps up to 256 bytes, carved from 64 KiB slabs without a per-node
 // header; each thread keeps its own free lists and trades whole batches with a shared pool, so
 // allocating and freeing a node costs a few instructions and no lock. A node is still freed the
 // moment its last reference goes: its slot returns to the free list of its size class and is
 // reused by the next node of that size. A thread that has freed many nodes looks for slabs whose
-// nodes are all free and gives them back, keeping a few per size class for reuse.
+// nodes are all free and gives them back, keeping a few per size class for reuse. Slabs are cut
+// from 1 MiB chunks mapped from the system: the pages of a slab given back return to the system
+// at once, and a chunk whose slabs are all given back is unmapped.
 //
 // Sanitizer builds hand every node to the ordinary heap instead, so that the address and leak
 // checkers see each node on its own.
@@ -18,7 +20,7 @@ namespace vx::json {
 class TNodePool {
  public:
   static constexpr std::size_t kGrain = 8;
-  static constexpr std::size_t kMaxSize = 64;
+  static constexpr std::size_t kMaxSize = 256;
   static constexpr std::size_t kSlabSize = 64 * 1024;
 
   // Memory for one node of this size (any size; sizes above kMaxSize go to the heap).

@@ -152,7 +152,12 @@ bool BelowOne(std::string_view s) {
 
 std::optional<double> TryStrToFloat(UStringView text) {
   std::string s;
-  if (!ToAscii(text, s) || s.empty()) return std::nullopt;
+  if (!ToAscii(text, s)) return std::nullopt;
+  return TryStrToFloat(std::string_view(s));
+}
+
+std::optional<double> TryStrToFloat(std::string_view s) {
+  if (s.empty()) return std::nullopt;
   const char* b = s.data();
   if (*b == '+') ++b;
   double v = 0;

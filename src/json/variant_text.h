@@ -16,5 +16,6 @@ namespace vx::json {
 // does not fit 64 bits.
 [[nodiscard]] std::optional<std::int64_t> TryStrToInt64(UStringView text);
 [[nodiscard]] std::optional<double> TryStrToFloat(UStringView text);
+[[nodiscard]] std::optional<double> TryStrToFloat(std::string_view ascii);
 
 }  // namespace vx::json

@@ -2,7 +2,10 @@
 // nodes outlive a parent, slots are reused, and nodes may be freed by another thread.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstring>
+#include <fstream>
 #include <set>
 #include <string>
 #include <thread>
@@ -26,6 +29,27 @@ std::string Document(int records) {
             R"(","ok":true,"none":null,"f":1.5,"when":"2022-11-21","tags":["x","y"]})";
   }
   return text + "]}";
+}
+
+// Records of ten members with a long text, as in mail: member lists and texts above the small
+// node sizes.
+std::string WideDocument(int records) {
+  std::string text = "[";
+  for (int i = 0; i < records; ++i) {
+    if (i > 0) text += ',';
+    text += R"({"id":)" + std::to_string(i) + R"(,"b":1,"c":2,"d":3,"e":4,"f":5,"g":6,"h":7,"i":8,)" +
+            R"("text":"Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod )" +
+            std::to_string(i) + R"("})";
+  }
+  return text + "]";
+}
+
+std::size_t ResidentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  std::size_t pages = 0;
+  std::size_t resident = 0;
+  statm >> pages >> resident;
+  return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
 }
 
 TEST(JsonNodePool, ADocumentGivesBackEveryNodeWithItsLastReference) {
@@ -56,6 +80,19 @@ TEST(JsonNodePool, SlabsOfAFreedDocumentAreGivenBackBeyondASmallReserve) {
   IJSONAncestor doc = ParseUtf8(text);
   std::thread([&] { doc = nullptr; }).join();
   EXPECT_LT(TNodePool::SlabBytes(), before + 8u * 1024 * 1024);
+}
+
+TEST(JsonNodePool, TheMemoryOfAFreedDocumentLeavesTheProcess) {
+  if (!TNodePool::Pooled()) GTEST_SKIP() << "nodes come from the ordinary heap in this build";
+  const std::string text = WideDocument(100'000);
+  const std::size_t before = ResidentBytes();
+  for (int round = 0; round < 2; ++round) {
+    IJSONAncestor doc = ParseUtf8(text);
+    ASSERT_TRUE(doc);
+    EXPECT_GT(ResidentBytes(), before + 40u * 1024 * 1024);
+    doc = nullptr;
+    EXPECT_LT(ResidentBytes(), before + 8u * 1024 * 1024) << round;
+  }
 }
 
 TEST(JsonNodePool, ASharedSubValueOutlivesTheDocumentItCameFrom) {

@@ -4,7 +4,9 @@
 #include <limits>
 
 #include <cmath>
-#include <limits>
+#include <cstdio>
+#include <cstring>
+#include <random>
 
 #include "json/json_errors.h"
 #include "json_test_util.h"
@@ -41,6 +43,9 @@ TEST(JsonWriter, IndentedFormMatchesTheLayoutByteForByte) {
   EXPECT_EQ(UToUtf8(JO(kSample)->AsJSON(true, false)), expected);
   // Non-integer scalars in an array start at the beginning of their line.
   EXPECT_EQ(Write(Parse(u"[\"s\",1]"), true), "[\r\n\"s\",\r\n  1\r\n]");
+  // Members without a value leave no comma behind, first and last ones included.
+  EXPECT_EQ(Write(Parse(uR"({"a":,"b":1,"c":,"d":2,"e":})")), R"({"b":1,"d":2})");
+  EXPECT_EQ(Write(Parse(uR"({"a":,"b":1,"c":})"), true), "{\r\n  \"b\":  1\r\n}");
 }
 
 TEST(JsonWriter, EscapingGivesPureAscii) {
@@ -55,6 +60,50 @@ TEST(JsonWriter, EscapingGivesPureAscii) {
   auto obj = MakeRef<TJSONObject>();
   obj->AddPair(u"k\"\u00e9", MakeRef<TJSONInteger>(-3));
   EXPECT_EQ(Write(obj), R"({"k\"\u00e9":-3})");
+}
+
+TEST(JsonWriter, LongTextsAreEscapedAsTheirUnitsAre) {
+  // A unit alone is written one by one; in a long text, runs of plain units are copied at once.
+  auto quoted = [](UStringView s) { return Write(MakeRef<TJSONString>(s)); };
+  const char16_t units[] = {u'"', u'\\', 0x1f, 0x20, 0x7e, 0x7f, 0xff, 0x142, 0x8000, 0xffff, u'\n', u'/'};
+  UString text;
+  std::string expected = "\"";
+  for (std::size_t i = 0; text.size() < 20000; ++i) {
+    for (std::size_t k = 0; k < i % 19; ++k) {
+      text.push_back(static_cast<char16_t>(u'A' + k));
+      expected.push_back(static_cast<char>('A' + k));
+    }
+    const char16_t c = units[i % std::size(units)];
+    text.push_back(c);
+    const std::string one = quoted(UStringView(&c, 1));
+    expected += one.substr(1, one.size() - 2);
+  }
+  EXPECT_EQ(quoted(text), expected + "\"");
+  EXPECT_EQ(quoted(u"abcdefghijklm" + UString(1, 0) + u"nopqrstuvwxyz"), R"("abcdefghijklm")");
+
+  TJSONWriter w(false, false);
+  MakeRef<TJSONString>(text)->AsJSONString(w);
+  EXPECT_EQ(w.Utf8(), expected + "\"");
+  EXPECT_EQ(w.TakeUtf8(), expected + "\"");
+  EXPECT_EQ(w.Utf8(), "");  // taken: the writer starts over
+}
+
+// Texts of units below U+0100 are kept one byte per unit, others as UTF-16: a text is written
+// alike either way (here: as the same text made wide by one more unit), as a string and as a name.
+TEST(JsonWriter, NarrowAndWideTextsAreWrittenAlike) {
+  std::mt19937 rng(7);
+  const char16_t specials[] = {u'"', u'\\', 0x01, 0x1f, 0x7f, 0x80, 0xe9, 0xff, u'\n', u'\t', u'/'};
+  for (int round = 0; round < 3000; ++round) {
+    UString text;
+    for (std::size_t n = rng() % 70; n > 0; --n)
+      text.push_back(rng() % 4 ? static_cast<char16_t>(u' ' + rng() % 95) : specials[rng() % std::size(specials)]);
+    const std::string narrow = Write(MakeRef<TJSONString>(text));
+    const std::string wide = Write(MakeRef<TJSONString>(text + u"\u0100"));
+    ASSERT_EQ(narrow.substr(0, narrow.size() - 1) + "\\u0100\"", wide) << UToUtf8(text);
+    auto obj = MakeRef<TJSONObject>();
+    obj->AddPair(text, MakeRef<TJSONInteger>(1));
+    EXPECT_EQ(Write(obj), "{" + narrow + ":1}");
+  }
 }
 
 TEST(JsonWriter, FloatTexts) {
@@ -75,6 +124,33 @@ TEST(JsonWriter, FloatTexts) {
   EXPECT_EQ(FloatToJSONText(-std::numeric_limits<double>::infinity()), "-INF");
 }
 
+TEST(JsonWriter, FloatTextsHaveFifteenCorrectlyRoundedDigits) {
+  // The C library's %.15g has the same digits and the same switch to the exponent form.
+  auto expected = [](double v) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.15g", v);
+    std::string text = buf;
+    const std::size_t e = text.find('e');
+    if (e == std::string::npos) return text;
+    return text.substr(0, e) + "E" + std::to_string(std::stoi(text.substr(e + 1)));
+  };
+  std::mt19937_64 rng(7);
+  for (int i = 0; i < 200000; ++i) {
+    double v;
+    const std::uint64_t bits = rng();
+    if (i % 2 == 0) {
+      std::memcpy(&v, &bits, sizeof v);  // any double, subnormals included
+      if (!std::isfinite(v) || v == 0) continue;
+    } else {
+      // Values with few digits, as documents hold them, and their neighbours.
+      v = static_cast<double>(static_cast<std::int64_t>(bits % 2000000) - 1000000) /
+          std::pow(10.0, bits % 23);
+      if (i % 4 == 1) v = std::nextafter(v, 1e300);
+    }
+    ASSERT_EQ(FloatToJSONText(v), expected(v)) << i;
+  }
+}
+
 TEST(JsonWriter, DatesInLocalAndUniversalForm) {
   ScopedTimeZone tz(kCentralEurope);
   auto obj = MakeRef<TJSONObject>();
@@ -88,6 +164,23 @@ TEST(JsonWriter, DatesInLocalAndUniversalForm) {
   EXPECT_EQ(Write(MakeRef<TJSONDateTime>(DT(2022, 7, 1, 12)), false, true), R"("2022-07-01T10:00:00.000Z")");
   EXPECT_EQ(Write(MakeRef<TJSONDateTime>(DT(2022, 10, 30, 2, 30)), false, true),
             R"("2022-10-30T01:30:00.000Z")");
+}
+
+TEST(JsonWriter, StandardDateFormatsAreWrittenAsTheFormatterGivesThem) {
+  // Values in the standard formats are written without reading the format; the general
+  // formatter, given the format, must agree over the whole range, before 1899 included.
+  ScopedTimeZone tz(kCentralEurope);
+  const double first = *TryEncodeDate(1, 1, 2), last = *TryEncodeDate(9999, 12, 30);
+  for (double v = first; v < last; v += 3652.4375 + 0.0123456789) {
+    for (const bool utc : {false, true}) {
+      auto expect = [&](std::u16string_view format) {
+        return "\"" + UToUtf8(FormatDateTime(format, utc ? LocalToUtc(v) : v)) + (utc ? "Z\"" : "\"");
+      };
+      EXPECT_EQ(Write(MakeRef<TJSONDateTime>(v), false, utc), expect(kDateTimeFormat)) << v;
+      EXPECT_EQ(Write(MakeRef<TJSONDate>(v), false, utc), expect(kDateFormat)) << v;
+      EXPECT_EQ(Write(MakeRef<TJSONTime>(v), false, utc), expect(kTimeFormat)) << v;
+    }
+  }
 }
 
 TEST(JsonWriter, SkippedLocalHourCannotBeWrittenAsUniversalTime) {
