@@ -46,7 +46,7 @@ class TJSONWriter {
   void AppendString(UStringView Value);
   template <std::size_t N>
   void AppendString(const TCompactText<N>& Value) {
-    Value.Visit([this](auto units) { AppendUnits(units); });
+    Value.Visit([this](auto units) { this->AppendUnits(units); });
   }
   void Inc() noexcept { FIdentOffset += 2; }
   void Dec() noexcept { FIdentOffset -= 2; }
