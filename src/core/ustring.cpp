@@ -59,10 +59,6 @@ UString AnsiToU(std::string_view s) {
   return Utf8ToU(platform::LocaleToUtf8(s));
 }
 
-char16_t AsciiUpper(char16_t c) {
-  return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
-}
-
 bool SameTextAscii(UStringView a, UStringView b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {

@@ -23,6 +23,13 @@ namespace vx::json {
 [[nodiscard]] constexpr char16_t UnitCode(char16_t c) noexcept {
   return c;
 }
+// The units of a view of bytes (codes below U+0100) or of UTF-16 units, as UTF-16 text.
+template <class Units>
+[[nodiscard]] UString Widen(Units units) {
+  UString text(units.size(), u'\0');
+  for (std::size_t i = 0; i < units.size(); ++i) text[i] = UnitCode(units[i]);
+  return text;
+}
 
 // InlineBytes: the room inside the object, which holds a block's address when the text is longer.
 template <std::size_t InlineBytes>
@@ -69,15 +76,8 @@ class alignas(InlineBytes >= 12 ? 8 : 4) TCompactText {
   }
 
   [[nodiscard]] std::size_t Size() const noexcept { return FSize & kSizeMask; }
-  [[nodiscard]] bool Empty() const noexcept { return Size() == 0; }
   // Whether the units are kept as UTF-16 (else one byte each).
   [[nodiscard]] bool Wide() const noexcept { return (FSize & kWide) != 0; }
-  [[nodiscard]] char16_t operator[](std::size_t i) const noexcept {
-    if (!Wide()) return UnitCode(Bytes()[i]);
-    char16_t c;
-    std::memcpy(&c, Bytes() + i * sizeof c, sizeof c);
-    return c;
-  }
   // Calls f with the units: a UStringView when wide, a std::string_view of unit codes when narrow.
   template <class F>
   decltype(auto) Visit(F&& f) const {
@@ -85,11 +85,7 @@ class alignas(InlineBytes >= 12 ? 8 : 4) TCompactText {
     return f(std::string_view(Bytes(), Size()));
   }
   [[nodiscard]] UString Str() const {
-    return Visit([](auto units) {
-      UString text(units.size(), u'\0');
-      for (std::size_t i = 0; i < units.size(); ++i) text[i] = UnitCode(units[i]);
-      return text;
-    });
+    return Visit([](auto units) { return Widen(units); });
   }
   [[nodiscard]] std::size_t Find(char16_t c) const noexcept {
     return Visit([c](auto units) {
@@ -105,7 +101,6 @@ class alignas(InlineBytes >= 12 ? 8 : 4) TCompactText {
   static constexpr std::uint32_t kSizeMask = ~kWide;
   template <std::size_t>
   friend class TCompactText;
-  static constexpr std::size_t kInlineBytes = InlineBytes;
   // Where a block's address is kept: the 8-byte aligned part of the inline room, if it has one.
   static constexpr std::size_t kPointerAt = InlineBytes >= 12 ? 4 : 0;
 
@@ -116,7 +111,7 @@ class alignas(InlineBytes >= 12 ? 8 : 4) TCompactText {
   }
 
   [[nodiscard]] std::size_t ByteCount() const noexcept { return Size() << (Wide() ? 1 : 0); }
-  [[nodiscard]] bool Inline() const noexcept { return ByteCount() <= kInlineBytes; }
+  [[nodiscard]] bool Inline() const noexcept { return ByteCount() <= InlineBytes; }
   [[nodiscard]] const char* Bytes() const noexcept {
     if (Inline()) return FBytes;
     const char* block;
@@ -134,7 +129,7 @@ class alignas(InlineBytes >= 12 ? 8 : 4) TCompactText {
   }
 
   std::uint32_t FSize = 0;
-  char FBytes[kInlineBytes] = {};
+  char FBytes[InlineBytes] = {};
 };
 using TJSONText = TCompactText<12>;
 using TJSONName = TCompactText<8>;
@@ -155,11 +150,8 @@ template <class A, class B>
 [[nodiscard]] bool SameNameUnits(A a, B b) noexcept {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    char16_t x = UnitCode(a[i]), y = UnitCode(b[i]);
-    if (x == y) continue;
-    if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - 32);
-    if (y >= u'a' && y <= u'z') y = static_cast<char16_t>(y - 32);
-    if (x != y) return false;
+    const char16_t x = UnitCode(a[i]), y = UnitCode(b[i]);
+    if (x != y && AsciiUpper(x) != AsciiUpper(y)) return false;
   }
   return true;
 }

@@ -239,10 +239,6 @@ void TJSONWriter::AppendString(UStringView Value) {
   AppendQuoted(Value);
 }
 
-void TJSONWriter::AppendUnits(std::string_view latin1) {
-  AppendQuoted(latin1);
-}
-
 template <class Unit>
 void TJSONWriter::AppendQuoted(std::basic_string_view<Unit> Value) {
   if (Value.size() <= kPiece && (Value.size() != 1 || Value[0] != 0)) {
@@ -267,6 +263,8 @@ void TJSONWriter::AppendQuoted(std::basic_string_view<Unit> Value) {
       [&](char* end) { FUsed = static_cast<std::size_t>(end - FData.get()); });
   AppendVal('"');
 }
+template void TJSONWriter::AppendQuoted(std::basic_string_view<char> Value);
+template void TJSONWriter::AppendQuoted(std::basic_string_view<char16_t> Value);
 
 namespace {
 // The float text: 15 significant digits, positional for 1E-4 <= |v| < 1E15, else d.dddE[-]x.
@@ -335,7 +333,4 @@ std::string FloatToJSONText(double value) {
   return out;
 }
 
-}  // namespace vx::json
-
-namespace vx::json {
 }  // namespace vx::json

@@ -46,7 +46,7 @@ class TJSONWriter {
   void AppendString(UStringView Value);
   template <std::size_t N>
   void AppendString(const TCompactText<N>& Value) {
-    Value.Visit([this](auto units) { this->AppendUnits(units); });
+    Value.Visit([this](auto units) { this->AppendQuoted(units); });
   }
   void Inc() noexcept { FIdentOffset += 2; }
   void Dec() noexcept { FIdentOffset -= 2; }
@@ -65,10 +65,7 @@ class TJSONWriter {
   }
 
  private:
-  void AppendUnits(UStringView units) { AppendString(units); }
-  // Units below U+0100, one byte each.
-  void AppendUnits(std::string_view latin1);
-  // A quoted, escaped text of UTF-16 units or of units kept one byte each.
+  // A quoted, escaped text of UTF-16 units or of units kept one byte each (codes below U+0100).
   template <class Unit>
   void AppendQuoted(std::basic_string_view<Unit> Value);
   void Indent();

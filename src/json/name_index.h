@@ -44,16 +44,11 @@ class TNameIndex {
   void Reserve(std::size_t count) { FMap.reserve(count); }
 
  private:
-  static char16_t Upper(char16_t c) noexcept {
-    return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
-  }
   template <class Name>
   static UString Fold(const Name& name) {
-    return VisitUnits(name, [](auto units) {
-      UString folded(units.size(), u'\0');
-      for (std::size_t i = 0; i < units.size(); ++i) folded[i] = Upper(UnitCode(units[i]));
-      return folded;
-    });
+    UString folded = VisitUnits(name, [](auto units) { return Widen(units); });
+    for (char16_t& c : folded) c = AsciiUpper(c);
+    return folded;
   }
   struct THash {
     using is_transparent = void;
@@ -62,7 +57,7 @@ class TNameIndex {
       return VisitUnits(name, [](auto units) {
         // 64-bit FNV-1a in every build (a 32-bit size_t cannot hold its constants).
         std::uint64_t h = 14695981039346656037ull;
-        for (const auto c : units) h = (h ^ Upper(UnitCode(c))) * 1099511628211ull;
+        for (const auto c : units) h = (h ^ AsciiUpper(UnitCode(c))) * 1099511628211ull;
         return static_cast<std::size_t>(h ^ (h >> 32));
       });
     }

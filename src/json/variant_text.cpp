@@ -20,10 +20,6 @@ bool ToAscii(UStringView text, std::string& out) {
   return true;
 }
 
-UString Widen(std::string_view s) {
-  return UString(s.begin(), s.end());
-}
-
 // Reads 1..maxDigits decimal digits at text[pos].
 std::optional<int> ReadNumber(UStringView text, size_t& pos, size_t maxDigits) {
   size_t start = pos;
