@@ -18,7 +18,7 @@ constexpr TLexemSet kValueStart =
 // the end. Large objects keep an index of names so that reading stays linear.
 class TMemberList {
  public:
-  explicit TMemberList(TJSONPairList& stack) : FStack(stack), FBase(stack.size()) {}
+  explicit TMemberList(std::vector<IJSONPair>& stack) : FStack(stack), FBase(stack.size()) {}
   TMemberList(const TMemberList&) = delete;
   TMemberList& operator=(const TMemberList&) = delete;
   // Drops what an abandoned object left on the stack.
@@ -74,7 +74,7 @@ class TMemberList {
     }
   }
 
-  TJSONPairList& FStack;
+  std::vector<IJSONPair>& FStack;
   const size_t FBase;
   size_t FRemoved = 0;
   bool FIndexed = false;
@@ -84,7 +84,7 @@ class TMemberList {
 // The values of one array being read, kept on the builder's value stack from Base on.
 class TElementList {
  public:
-  explicit TElementList(TJSONValueList& stack) : FStack(stack), FBase(stack.size()) {}
+  explicit TElementList(std::vector<IJSONAncestor>& stack) : FStack(stack), FBase(stack.size()) {}
   TElementList(const TElementList&) = delete;
   TElementList& operator=(const TElementList&) = delete;
   ~TElementList() {
@@ -99,7 +99,7 @@ class TElementList {
   }
 
  private:
-  TJSONValueList& FStack;
+  std::vector<IJSONAncestor>& FStack;
   const size_t FBase;
 };
 
@@ -179,7 +179,7 @@ IJSONAncestor TJSONBuilder<CharT>::ReadString() {
       }
     }
   }
-  return MakeRef<TJSONString>(lex.TextAs());
+  return MakeRef<TJSONString>(lex);
 }
 
 template <class CharT>

@@ -1,6 +1,7 @@
 #pragma once
 // Builds the value tree from the scanner's lexemes.
 #include <string_view>
+#include <vector>
 
 #include "core/ustring.h"
 #include "json/json_lexer.h"
@@ -30,8 +31,8 @@ class TJSONBuilder {
   int FDepth = 0;
   // Values and pairs of the containers being read, innermost on top: each container collects
   // on the stack and takes its members off it in one exactly sized list when it closes.
-  TJSONValueList FValues;
-  TJSONPairList FPairs;
+  std::vector<IJSONAncestor> FValues;
+  std::vector<IJSONPair> FPairs;
 };
 
 extern template class TJSONBuilder<char16_t>;

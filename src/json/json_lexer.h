@@ -32,6 +32,14 @@ struct TLexeme {
   [[nodiscard]] Text TextAs() const {
     return IsNarrow ? Text::Latin1(Narrow) : Text(SValue);
   }
+  template <class Text>
+  void TextTo(Text& text) const {
+    if (IsNarrow) {
+      text.AssignLatin1(Narrow);
+    } else {
+      text.Assign(SValue);
+    }
+  }
 };
 
 // A set of lexeme kinds.
@@ -68,7 +76,7 @@ class TLexGenerator {
     for (const char16_t c : FLex.SValue) {
       if (c == u'\r' || c == u'\n') return false;
     }
-    name = FLex.TextAs<TJSONName>();  // a narrow text holds no line break
+    FLex.TextTo(name);  // a narrow text holds no line break
     return true;
   }
   void KillLex() noexcept { FPending = false; }

@@ -1,10 +1,10 @@
 #pragma once
 // The text of a string value (16 bytes) or of a member name (12 bytes). A text whose units are
 // all below U+0100 (most texts: ASCII, and Latin letters of western languages) keeps one byte per
-// unit, any other two (UTF-16). Short texts sit inside the object (a string's up to twelve narrow
-// or six wide units, a name's up to eight or four), longer ones in one block of exactly their
-// size (no capacity, no terminator) from the node pool, so that a tree of many short strings
-// needs no heap allocation per string.
+// unit, any other two (UTF-16). Short texts sit inside the object (a string's up to fifteen
+// narrow or seven wide units, a name's up to eleven or five), longer ones in one block of exactly
+// their size (no capacity, no terminator) from the node pool, so that a tree of many short
+// strings needs no heap allocation per string.
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
@@ -31,58 +31,59 @@ template <class Units>
   return text;
 }
 
-// InlineBytes: the room inside the object, which holds a block's address when the text is longer.
-template <std::size_t InlineBytes>
-class alignas(InlineBytes >= 12 ? 8 : 4) TCompactText {
-  static_assert(InlineBytes == 8 || InlineBytes == 12);
+// Bytes: the object's size. The first byte tells how the units are kept: their count and kind
+// when they sit in the other bytes, or kOutOfLine when a block holds them. The block's address
+// is kept in the last eight bytes, and the units' count and kind beside it if there is room,
+// otherwise at the start of the block.
+template <std::size_t Bytes>
+class alignas(Bytes >= 16 ? 8 : 4) TCompactText {
+  static_assert(Bytes == 12 || Bytes == 16);
 
  public:
   TCompactText() noexcept = default;
-  explicit TCompactText(UStringView text) {
-    bool narrow = true;
-    for (const char16_t c : text) narrow = narrow && c < 0x100;
-    char* units = Reserve(text.size(), !narrow);
-    if (narrow) {
-      for (const char16_t c : text) *units++ = static_cast<char>(c);
-    } else if (!text.empty()) {
-      std::memcpy(units, text.data(), text.size() * sizeof(char16_t));
-    }
-  }
+  explicit TCompactText(UStringView text) { Fill(text); }
   // A text given as bytes, each the code of a unit below U+0100 (ASCII text of a UTF-8 document
   // reads so unchanged).
   [[nodiscard]] static TCompactText Latin1(std::string_view units) {
     TCompactText text;
-    char* data = text.Reserve(units.size(), false);
-    if (!units.empty()) std::memcpy(data, units.data(), units.size());
+    text.FillLatin1(units);
     return text;
+  }
+  // The same as assigning TCompactText(text) or Latin1(units), made in place: a text just made
+  // and then moved would be read back before its bytes have settled.
+  void Assign(UStringView text) {
+    Clear();
+    Fill(text);
+  }
+  void AssignLatin1(std::string_view units) {
+    Clear();
+    FillLatin1(units);
   }
   TCompactText(const TCompactText& other) : TCompactText(other, 0) {}
   // The same units in the other size of text.
   template <std::size_t Other>
   explicit TCompactText(const TCompactText<Other>& other) : TCompactText(other, 0) {}
-  TCompactText(TCompactText&& other) noexcept : FSize(std::exchange(other.FSize, 0)) {
-    std::memcpy(FBytes, other.FBytes, sizeof FBytes);
+  TCompactText(TCompactText&& other) noexcept : FTag(std::exchange(other.FTag, 0)) {
+    std::memcpy(FRoom, other.FRoom, sizeof FRoom);
   }
   TCompactText& operator=(TCompactText other) noexcept {
-    std::swap(FSize, other.FSize);
-    char bytes[sizeof FBytes];
-    std::memcpy(bytes, FBytes, sizeof bytes);
-    std::memcpy(FBytes, other.FBytes, sizeof bytes);
-    std::memcpy(other.FBytes, bytes, sizeof bytes);
+    std::swap(FTag, other.FTag);
+    char room[sizeof FRoom];
+    std::memcpy(room, FRoom, sizeof room);
+    std::memcpy(FRoom, other.FRoom, sizeof room);
+    std::memcpy(other.FRoom, room, sizeof room);
     return *this;
   }
-  ~TCompactText() {
-    if (!Inline()) TNodePool::FreeBlock(const_cast<char*>(Bytes()), ByteCount());
-  }
+  ~TCompactText() { Clear(); }
 
-  [[nodiscard]] std::size_t Size() const noexcept { return FSize & kSizeMask; }
+  [[nodiscard]] std::size_t Size() const noexcept { return Inline() ? FTag & kCountMask : Count() & kSizeMask; }
   // Whether the units are kept as UTF-16 (else one byte each).
-  [[nodiscard]] bool Wide() const noexcept { return (FSize & kWide) != 0; }
+  [[nodiscard]] bool Wide() const noexcept { return Inline() ? (FTag & kWideTag) != 0 : (Count() & kWide) != 0; }
   // Calls f with the units: a UStringView when wide, a std::string_view of unit codes when narrow.
   template <class F>
   decltype(auto) Visit(F&& f) const {
-    if (Wide()) return f(UStringView(reinterpret_cast<const char16_t*>(Bytes()), Size()));
-    return f(std::string_view(Bytes(), Size()));
+    if (Wide()) return f(UStringView(reinterpret_cast<const char16_t*>(Units()), Size()));
+    return f(std::string_view(Units(), Size()));
   }
   [[nodiscard]] UString Str() const {
     return Visit([](auto units) { return Widen(units); });
@@ -97,42 +98,77 @@ class alignas(InlineBytes >= 12 ? 8 : 4) TCompactText {
   }
 
  private:
-  static constexpr std::uint32_t kWide = 0x80000000u;
-  static constexpr std::uint32_t kSizeMask = ~kWide;
   template <std::size_t>
   friend class TCompactText;
-  // Where a block's address is kept: the 8-byte aligned part of the inline room, if it has one.
-  static constexpr std::size_t kPointerAt = InlineBytes >= 12 ? 4 : 0;
+  static constexpr std::uint8_t kOutOfLine = 0xFF;
+  static constexpr std::uint8_t kWideTag = 0x80;
+  static constexpr std::uint8_t kCountMask = 0x7F;
+  static constexpr std::uint32_t kWide = 0x80000000u;
+  static constexpr std::uint32_t kSizeMask = ~kWide;
+  static constexpr std::size_t kPointerAt = Bytes - 8 - 1;  // in FRoom
+  // Where the count of a block's units is kept: beside the address, or at the block's start.
+  static constexpr std::size_t kCountInBlock = kPointerAt >= 7 ? 0 : sizeof(std::uint32_t);
+  static constexpr std::size_t kCountAt = 3;  // in FRoom, when kept beside the address
 
   template <std::size_t Other>
   TCompactText(const TCompactText<Other>& other, int) {
     char* units = Reserve(other.Size(), other.Wide());
-    if (other.Size() != 0) std::memcpy(units, other.Bytes(), other.ByteCount());
+    if (other.Size() != 0) std::memcpy(units, other.Units(), other.ByteCount());
   }
 
+  [[nodiscard]] bool Inline() const noexcept { return FTag != kOutOfLine; }
+  void Clear() noexcept {
+    if (!Inline()) TNodePool::FreeBlock(Block(), kCountInBlock + ByteCount());
+    FTag = 0;
+  }
+  void Fill(UStringView text) {
+    bool narrow = true;
+    for (const char16_t c : text) narrow = narrow && c < 0x100;
+    char* units = Reserve(text.size(), !narrow);
+    if (narrow) {
+      for (const char16_t c : text) *units++ = static_cast<char>(c);
+    } else if (!text.empty()) {
+      std::memcpy(units, text.data(), text.size() * sizeof(char16_t));
+    }
+  }
+  void FillLatin1(std::string_view units) {
+    char* data = Reserve(units.size(), false);
+    if (!units.empty()) std::memcpy(data, units.data(), units.size());
+  }
   [[nodiscard]] std::size_t ByteCount() const noexcept { return Size() << (Wide() ? 1 : 0); }
-  [[nodiscard]] bool Inline() const noexcept { return ByteCount() <= InlineBytes; }
-  [[nodiscard]] const char* Bytes() const noexcept {
-    if (Inline()) return FBytes;
-    const char* block;
-    std::memcpy(&block, FBytes + kPointerAt, sizeof block);
+  [[nodiscard]] char* Block() const noexcept {
+    char* block;
+    std::memcpy(&block, FRoom + kPointerAt, sizeof block);
     return block;
   }
-  // Sets the size and kind of an empty text and answers where its units go.
+  // The count and kind of a block's units.
+  [[nodiscard]] std::uint32_t Count() const noexcept {
+    std::uint32_t count;
+    std::memcpy(&count, kCountInBlock ? Block() : FRoom + kCountAt, sizeof count);
+    return count;
+  }
+  [[nodiscard]] const char* Units() const noexcept { return Inline() ? FRoom : Block() + kCountInBlock; }
+  // Sets the size and kind of a cleared text and answers where its units go.
   char* Reserve(std::size_t size, bool wide) {
+    const std::size_t bytes = size << (wide ? 1 : 0);
+    if (bytes <= sizeof FRoom) {
+      FTag = static_cast<std::uint8_t>(size | (wide ? kWideTag : 0));
+      return FRoom;
+    }
     if (size > kSizeMask) throw std::length_error("text too long for a JSON value");
-    FSize = static_cast<std::uint32_t>(size) | (wide ? kWide : 0);
-    if (Inline()) return FBytes;
-    char* block = static_cast<char*>(TNodePool::AllocateBlock(ByteCount()));
-    std::memcpy(FBytes + kPointerAt, &block, sizeof block);
-    return block;
+    const std::uint32_t count = static_cast<std::uint32_t>(size) | (wide ? kWide : 0);
+    char* block = static_cast<char*>(TNodePool::AllocateBlock(kCountInBlock + bytes));
+    std::memcpy(kCountInBlock ? block : FRoom + kCountAt, &count, sizeof count);
+    std::memcpy(FRoom + kPointerAt, &block, sizeof block);
+    FTag = kOutOfLine;
+    return block + kCountInBlock;
   }
 
-  std::uint32_t FSize = 0;
-  char FBytes[InlineBytes] = {};
+  std::uint8_t FTag = 0;
+  char FRoom[Bytes - 1] = {};
 };
-using TJSONText = TCompactText<12>;
-using TJSONName = TCompactText<8>;
+using TJSONText = TCompactText<16>;
+using TJSONName = TCompactText<12>;
 static_assert(sizeof(TJSONText) == 16 && sizeof(TJSONName) == 12);
 
 // Calls f with the units of a text, as TJSONText::Visit does; a view is passed on as it is.

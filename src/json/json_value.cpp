@@ -297,7 +297,7 @@ struct TTreeWalk {
   }
   // Moves the members of a container about to be freed into the work list: values only this
   // container holds are then freed one by one from the list, after their own members.
-  static void TakeMembers(TJSONAncestor& v, TJSONValueList& work) {
+  static void TakeMembers(TJSONAncestor& v, std::vector<IJSONAncestor>& work) {
     if (v.Shape() == TNodeShape::Object) {
       auto& pairs = static_cast<TJSONObject&>(v).FData;
       for (IJSONPair& p : pairs) {
@@ -313,7 +313,7 @@ struct TTreeWalk {
     }
   }
   static void Release(TJSONAncestor& container) noexcept {
-    TJSONValueList work;
+    std::vector<IJSONAncestor> work;
     TakeMembers(container, work);
     while (!work.empty()) {
       IJSONAncestor v = std::move(work.back());

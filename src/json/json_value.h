@@ -9,6 +9,7 @@
 
 #include "core/ustring.h"
 #include "json/json_text.h"
+#include "json/node_list.h"
 #include "json/node_pool.h"
 #include "json/ref.h"
 #include "json/variant.h"
@@ -102,13 +103,17 @@ class TJSONValue : public TJSONAncestor {
 // The text is kept compactly (see TJSONText); GetData hands out a copy, Text the text itself.
 class TJSONString final : public TJSONValue<TJSONText> {
  public:
-  explicit TJSONString(UStringView text) : TJSONValue(TJSONText(text)) {}
+  explicit TJSONString(UStringView text) { FData.Assign(text); }
   explicit TJSONString(TJSONText text) noexcept : TJSONValue(std::move(text)) {}
+  // The text written in place by its source (a scanner's lexeme).
+  template <class Source>
+  requires requires(const Source& source, TJSONText& text) { source.TextTo(text); }
+  explicit TJSONString(const Source& source) { source.TextTo(FData); }
   explicit TJSONString(TNullValue) : TJSONValue(kNullValue) {}
   [[nodiscard]] UString GetData() const { return FData.Str(); }
   [[nodiscard]] const TJSONText& Text() const noexcept { return FData; }
   void SetData(UStringView text) {
-    FData = TJSONText(text);
+    FData.Assign(text);
     FNull = false;
   }
   [[nodiscard]] TVariant GetAsVariant() const override;
@@ -210,6 +215,7 @@ class TJSONPair final {
   TJSONPair& operator=(const TJSONPair&) = delete;
 
   void AddRef() const noexcept { FRefCount.fetch_add(1, std::memory_order_relaxed); }
+  void AddFirstRef(TFirstRef) const noexcept { FRefCount.store(1, std::memory_order_relaxed); }
   void Release() const noexcept {
     if (FRefCount.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
   }
@@ -230,9 +236,8 @@ class TJSONPair final {
 };
 static_assert(sizeof(TJSONPair) <= 24 || sizeof(void*) < 8);
 
-using TJSONPairList = std::vector<IJSONPair, TNodeAllocator<IJSONPair>>;
-using TJSONValueList = std::vector<IJSONAncestor, TNodeAllocator<IJSONAncestor>>;
-
+using TJSONPairList = TNodeList<IJSONPair>;
+using TJSONValueList = TNodeList<IJSONAncestor>;
 
 // Adding a member that holds the container it is added to raises EJSONError, in every
 // operation that adds or replaces one: a tree never contains itself. (Only containers that some

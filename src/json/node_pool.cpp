@@ -398,6 +398,19 @@ void* Take(TThreadCache& tc, std::size_t size) {
   return Refill(tc, idx, ClassSize(size));
 }
 
+// The common case in a few instructions: a node of a pooled size from this thread's free list
+// or from the slab it is carving; nil when Take must decide.
+inline void* TakeFast(TThreadCache& tc, std::size_t size) noexcept {
+  if (!kPooled || size - 1 >= TNodePool::kMaxSize || !tc.Armed || tc.Retired) return nullptr;
+  TClassCache& c = tc.Classes[ClassIndex(size)];
+  if (c.Free.Head) return Pop(c.Free);
+  const std::size_t step = ClassSize(size);
+  if (static_cast<std::size_t>(c.End - c.Cur) < step) return nullptr;
+  void* p = c.Cur;
+  c.Cur += step;
+  return p;
+}
+
 void Give(TThreadCache& tc, void* p, std::size_t size) noexcept {
   size = std::max<std::size_t>(size, 1);
   if (!kPooled || size > TNodePool::kMaxSize) {
@@ -434,6 +447,10 @@ void Give(TThreadCache& tc, void* p, std::size_t size) noexcept {
 
 void* TNodePool::Allocate(std::size_t size) {
   TThreadCache& tc = tCache;
+  if (void* p = TakeFast(tc, size)) {
+    ++tc.Live;
+    return p;
+  }
   void* p = Take(tc, size);
   Count(tc, 1);
   return p;
@@ -447,7 +464,9 @@ void TNodePool::Free(void* p, std::size_t size) noexcept {
 }
 
 void* TNodePool::AllocateBlock(std::size_t size) {
-  return Take(tCache, size);
+  TThreadCache& tc = tCache;
+  if (void* p = TakeFast(tc, size)) return p;
+  return Take(tc, size);
 }
 
 void TNodePool::FreeBlock(void* p, std::size_t size) noexcept {

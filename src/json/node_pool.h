@@ -40,22 +40,6 @@ class TNodePool {
   [[nodiscard]] static bool Pooled() noexcept;
 };
 
-// Allocator for the member lists of objects and arrays: lists of up to kMaxSize bytes come from
-// the node pool like the nodes they point at, larger ones from the heap.
-template <class T>
-struct TNodeAllocator {
-  using value_type = T;
-  TNodeAllocator() noexcept = default;
-  template <class U>
-  TNodeAllocator(const TNodeAllocator<U>&) noexcept {}
-  [[nodiscard]] T* allocate(std::size_t n) {
-    if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
-    return static_cast<T*>(TNodePool::AllocateBlock(n * sizeof(T)));
-  }
-  void deallocate(T* p, std::size_t n) noexcept { TNodePool::FreeBlock(p, n * sizeof(T)); }
-  friend bool operator==(const TNodeAllocator&, const TNodeAllocator&) noexcept { return true; }
-};
-
 // Class-specific allocation for node classes.
 #define VX_JSON_POOLED_NODE                                         \
   static void* operator new(std::size_t size) {                     \

@@ -9,6 +9,18 @@
 
 namespace vx::json {
 
+template <class T>
+class TRef;
+template <class T, class... Args>
+TRef<T> MakeRef(Args&&... args);
+
+// Lets MakeRef alone set the first count of an object it has just made.
+class TFirstRef {
+  TFirstRef() = default;
+  template <class T, class... Args>
+  friend TRef<T> MakeRef(Args&&... args);
+};
+
 class TRefCounted {
  public:
   TRefCounted() = default;
@@ -16,6 +28,9 @@ class TRefCounted {
   TRefCounted& operator=(const TRefCounted&) = delete;
 
   void AddRef() const noexcept { FRefCount.fetch_add(1, std::memory_order_relaxed); }
+  // The first reference to an object no other thread can see yet: a plain store, where AddRef
+  // is a locked add (a tree being read takes one per node).
+  void AddFirstRef(TFirstRef) const noexcept { FRefCount.store(1, std::memory_order_relaxed); }
   void Release() const noexcept {
     if (FRefCount.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
   }
@@ -58,6 +73,12 @@ class TRef {
   explicit operator bool() const noexcept { return FPtr != nullptr; }
   // Gives up ownership without releasing (used by converting moves).
   [[nodiscard]] T* Detach() noexcept { return std::exchange(FPtr, nullptr); }
+  // Takes over an object whose count already stands at this reference.
+  [[nodiscard]] static TRef Adopt(T* p) noexcept {
+    TRef r;
+    r.FPtr = p;
+    return r;
+  }
 
   template <class U>
   friend bool operator==(const TRef& a, const TRef<U>& b) noexcept {
@@ -71,7 +92,9 @@ class TRef {
 
 template <class T, class... Args>
 [[nodiscard]] TRef<T> MakeRef(Args&&... args) {
-  return TRef<T>(new T(std::forward<Args>(args)...));
+  T* p = new T(std::forward<Args>(args)...);
+  p->AddFirstRef(TFirstRef());
+  return TRef<T>::Adopt(p);
 }
 
 // Checked downcast: nil when the object is not a T.
