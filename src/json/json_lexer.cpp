@@ -1,5 +1,6 @@
 #include "json/json_lexer.h"
 
+#include <bit>
 #include <cstring>
 #include <type_traits>
 #include <utility>
@@ -119,12 +120,12 @@ constexpr TFastTables kFast = [] {
   return t;
 }();
 
-// Skips whole 8-byte words of UTF-8 string text that hold no quote, backslash, NUL, line break
-// or non-ASCII byte; the rest is read byte by byte.
+// Skips UTF-8 string text 8 bytes at a time up to the first quote, backslash, NUL, line break or
+// non-ASCII byte; the last few bytes of the text are left to be read byte by byte.
 size_t SkipPlainWords(const char* text, size_t j, size_t size, char quote) noexcept {
   constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
   constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-  // High bits where a byte may equal c (exact for the first such byte; enough to stop at).
+  // High bits where a byte may equal c: exact up to the first such byte, which is all we use.
   const auto equal = [](std::uint64_t w, unsigned char c) {
     const std::uint64_t x = w ^ (kOnes * c);
     return (x - kOnes) & ~x & kHigh;
@@ -132,9 +133,10 @@ size_t SkipPlainWords(const char* text, size_t j, size_t size, char quote) noexc
   while (size - j >= 8) {
     std::uint64_t w;
     std::memcpy(&w, text + j, sizeof w);
-    if ((w & kHigh) | equal(w, static_cast<unsigned char>(quote)) | equal(w, '\\') | equal(w, 0) |
-        equal(w, '\n') | equal(w, '\r'))
-      break;
+    if constexpr (std::endian::native != std::endian::little) w = __builtin_bswap64(w);
+    const std::uint64_t stops = (w & kHigh) | equal(w, static_cast<unsigned char>(quote)) | equal(w, '\\') |
+                                equal(w, 0) | equal(w, '\n') | equal(w, '\r');
+    if (stops != 0) return j + static_cast<size_t>(std::countr_zero(stops) / 8);
     j += 8;
   }
   return j;
