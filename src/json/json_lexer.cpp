@@ -290,6 +290,158 @@ bool TLexGenerator<CharT>::TakePunctuation(TLexemType kind) noexcept {
   return true;
 }
 
+template <class CharT>
+size_t TLexGenerator<CharT>::ScanNumber(size_t i) {
+  using U = std::make_unsigned_t<CharT>;
+  const CharT* const text = FText.data();
+  const size_t size = FText.size();
+  FLex.IsNarrow = false;
+  const auto digitsAt = [&](size_t k) {
+    while (k < size && IsAsciiDigit(static_cast<U>(text[k]))) ++k;
+    return k;
+  };
+  size_t j = digitsAt(i + 1);
+  bool fraction = false;
+  if (j < size && text[j] == CharT('.')) {
+    fraction = true;
+    j = digitsAt(j + 1);
+  }
+  if (j < size && (text[j] == CharT('e') || text[j] == CharT('E'))) {
+    fraction = true;
+    size_t k = j + 1;
+    if (k < size && (text[k] == CharT('+') || text[k] == CharT('-'))) ++k;
+    j = digitsAt(k);
+    if (j == k) return kUncommon;
+  }
+  if (j < size && (static_cast<U>(text[j]) >= 128 || !kFast.AfterNumber[static_cast<U>(text[j])])) return kUncommon;
+  const auto read = [&](auto digits) {
+    if (fraction) {
+      const auto d = TryStrToFloat(digits);
+      if (!d) return false;
+      FLex.Kind = ltDValue;
+      FLex.DValue = *d;
+      return true;
+    }
+    FLex.Kind = ltIValue;
+    return ParseInt64(digits, FLex.IValue);
+  };
+  FBuffer.clear();
+  if constexpr (sizeof(CharT) == 1) {
+    FLex.Narrow = std::string_view(text + i, j - i);
+    FLex.IsNarrow = true;
+    if (!read(FLex.Narrow)) return kUncommon;
+  } else {
+    AppendFrom(i, j);
+    if (!read(UStringView(FBuffer))) return kUncommon;
+  }
+  FLex.SValue = FBuffer;
+  return j;
+}
+
+template <class CharT>
+size_t TLexGenerator<CharT>::ScanString(size_t i, size_t& units) {
+  using U = std::make_unsigned_t<CharT>;
+  const CharT* const text = FText.data();
+  const size_t size = FText.size();
+  const auto quote = static_cast<U>(text[i]);
+  const bool* plain = kFast.InString[quote == '"' ? 0 : 1];
+  FLex.IsNarrow = false;
+  FBuffer.clear();
+  size_t j = i + 1;
+  units = 1;
+  for (;;) {
+    const size_t from = j;
+    if constexpr (sizeof(CharT) == 1) j = SkipPlainWords(text, j, size, static_cast<char>(quote));
+    while (j < size && static_cast<U>(text[j]) < 128 && plain[static_cast<U>(text[j])]) ++j;
+    if constexpr (sizeof(CharT) == 1) {
+      if (from == i + 1 && j < size && static_cast<U>(text[j]) == quote) {
+        // ASCII from quote to quote: the lexeme's text is the source's own bytes.
+        FLex.Narrow = std::string_view(text + from, j - from);
+        FLex.IsNarrow = true;
+        units += j - from + 1;
+        ++j;
+        break;
+      }
+    }
+    AppendFrom(from, j);
+    units += j - from;
+    if (j >= size) return kUncommon;
+    const auto c = static_cast<U>(text[j]);
+    if (c == quote) {
+      ++j;
+      ++units;
+      break;
+    }
+    if constexpr (sizeof(CharT) == 1) {
+      // Two-byte sequences (the letters of most European languages) decoded here.
+      if (c >= 0xC2 && c <= 0xDF && j + 1 < size && (static_cast<U>(text[j + 1]) & 0xC0) == 0x80) {
+        FBuffer.push_back(static_cast<char16_t>(((c & 0x1F) << 6) | (static_cast<U>(text[j + 1]) & 0x3F)));
+        ++units;
+        j += 2;
+        continue;
+      }
+    }
+    if (c >= 128) {
+      const TChar ch = CharAt(j);
+      FBuffer.append(ch.Units, ch.Count);
+      units += ch.Count;
+      j += ch.Length;
+      continue;
+    }
+    if (c != '\\' || j + 1 >= size) return kUncommon;  // NUL, a line break, or an open escape at the end
+    const auto e = static_cast<U>(text[j + 1]);
+    if (e < 32 || e >= 128) return kUncommon;
+    if (e != 'u') {
+      FBuffer.push_back(TranslateEscape(static_cast<char16_t>(e)));
+      j += 2;
+      units += 2;
+      continue;
+    }
+    if (size - j < 6) return kUncommon;
+    char16_t code = 0;
+    for (size_t k = j + 2; k < j + 6; ++k) {
+      const auto h = static_cast<U>(text[k]);
+      if (!IsHexDigit(h)) return kUncommon;
+      code = static_cast<char16_t>((code << 4) | HexValue(static_cast<char16_t>(h)));
+    }
+    FBuffer.push_back(code);
+    j += 6;
+    units += 6;
+  }
+  FLex.Kind = ltSValue;
+  FLex.SValue = FBuffer;
+  return j;
+}
+
+template <class CharT>
+size_t TLexGenerator<CharT>::ScanWord(size_t i, size_t& units) {
+  using U = std::make_unsigned_t<CharT>;
+  const CharT* const text = FText.data();
+  const size_t size = FText.size();
+  FLex.IsNarrow = false;
+  FBuffer.clear();
+  size_t j = i;
+  units = 0;
+  while (j < size) {
+    const auto c = static_cast<U>(text[j]);
+    if (c < 128) {
+      if (!kFast.InWord[c]) break;
+      FBuffer.push_back(static_cast<char16_t>(c));
+      ++units;
+      ++j;
+    } else {
+      const TChar ch = CharAt(j);
+      FBuffer.append(ch.Units, ch.Count);
+      units += ch.Count;
+      j += ch.Length;
+    }
+  }
+  if (j < size && text[j] == CharT('\\')) return kUncommon;
+  FLex.Kind = WordKind(FBuffer);
+  FLex.SValue = FBuffer;
+  return j;
+}
+
 // Reads the common lexemes straight from the text: blanks, punctuation, numbers, words, and
 // strings with simple escapes. The lexeme, position and text are those the grammar's routes
 // give; anything less common (errors, the end of the text, escapes outside strings, unusual
@@ -313,139 +465,22 @@ bool TLexGenerator<CharT>::FastLex() {
     case ccPunctuation:
       FBuffer.assign(1, static_cast<char16_t>(first));
       FLex.Kind = kFast.Punctuation[first];
+      FLex.SValue = FBuffer;
       break;
-    case ccDigit: {
-      const auto digitsAt = [&](size_t k) {
-        while (k < size && IsAsciiDigit(static_cast<U>(text[k]))) ++k;
-        return k;
-      };
-      j = digitsAt(j);
-      bool fraction = false;
-      if (j < size && text[j] == CharT('.')) {
-        fraction = true;
-        j = digitsAt(j + 1);
-      }
-      if (j < size && (text[j] == CharT('e') || text[j] == CharT('E'))) {
-        fraction = true;
-        size_t k = j + 1;
-        if (k < size && (text[k] == CharT('+') || text[k] == CharT('-'))) ++k;
-        j = digitsAt(k);
-        if (j == k) return false;
-      }
-      if (j < size && (static_cast<U>(text[j]) >= 128 || !kFast.AfterNumber[static_cast<U>(text[j])]))
-        return false;
+    case ccDigit:
+      j = ScanNumber(i);
       units = j - i;
-      const auto read = [&](auto digits) {
-        if (fraction) {
-          const auto d = TryStrToFloat(digits);
-          if (!d) return false;
-          FLex.Kind = ltDValue;
-          FLex.DValue = *d;
-          return true;
-        }
-        FLex.Kind = ltIValue;
-        return ParseInt64(digits, FLex.IValue);
-      };
-      if constexpr (sizeof(CharT) == 1) {
-        FLex.Narrow = std::string_view(text + i, j - i);
-        FLex.IsNarrow = true;
-        if (!read(FLex.Narrow)) return false;
-      } else {
-        AppendFrom(i, j);
-        if (!read(UStringView(FBuffer))) return false;
-      }
       break;
-    }
-    case ccQuote: {
-      const bool* plain = kFast.InString[first == '"' ? 0 : 1];
-      FBuffer.clear();
-      for (;;) {
-        const size_t from = j;
-        if constexpr (sizeof(CharT) == 1) j = SkipPlainWords(text, j, size, static_cast<char>(first));
-        while (j < size && static_cast<U>(text[j]) < 128 && plain[static_cast<U>(text[j])]) ++j;
-        if constexpr (sizeof(CharT) == 1) {
-          if (from == i + 1 && j < size && static_cast<U>(text[j]) == first) {
-            // ASCII from quote to quote: the lexeme's text is the source's own bytes.
-            FLex.Narrow = std::string_view(text + from, j - from);
-            FLex.IsNarrow = true;
-            units += j - from + 1;
-            ++j;
-            break;
-          }
-        }
-        AppendFrom(from, j);
-        units += j - from;
-        if (j >= size) return false;
-        const auto c = static_cast<U>(text[j]);
-        if (c == first) {
-          ++j;
-          ++units;
-          break;
-        }
-        if constexpr (sizeof(CharT) == 1) {
-          // Two-byte sequences (the letters of most European languages) decoded here.
-          if (c >= 0xC2 && c <= 0xDF && j + 1 < size && (static_cast<U>(text[j + 1]) & 0xC0) == 0x80) {
-            FBuffer.push_back(static_cast<char16_t>(((c & 0x1F) << 6) | (static_cast<U>(text[j + 1]) & 0x3F)));
-            ++units;
-            j += 2;
-            continue;
-          }
-        }
-        if (c >= 128) {
-          const TChar ch = CharAt(j);
-          FBuffer.append(ch.Units, ch.Count);
-          units += ch.Count;
-          j += ch.Length;
-          continue;
-        }
-        if (c != '\\' || j + 1 >= size) return false;  // NUL, a line break, or an open escape at the end
-        const auto e = static_cast<U>(text[j + 1]);
-        if (e < 32 || e >= 128) return false;
-        if (e != 'u') {
-          FBuffer.push_back(TranslateEscape(static_cast<char16_t>(e)));
-          j += 2;
-          units += 2;
-          continue;
-        }
-        if (size - j < 6) return false;
-        char16_t code = 0;
-        for (size_t k = j + 2; k < j + 6; ++k) {
-          const auto h = static_cast<U>(text[k]);
-          if (!IsHexDigit(h)) return false;
-          code = static_cast<char16_t>((code << 4) | HexValue(static_cast<char16_t>(h)));
-        }
-        FBuffer.push_back(code);
-        j += 6;
-        units += 6;
-      }
-      FLex.Kind = ltSValue;
+    case ccQuote:
+      j = ScanString(i, units);
       break;
-    }
-    case ccWordStart: {
-      FBuffer.clear();
-      j = i;
-      units = 0;
-      while (j < size) {
-        const auto c = static_cast<U>(text[j]);
-        if (c < 128) {
-          if (!kFast.InWord[c]) break;
-          FBuffer.push_back(static_cast<char16_t>(c));
-          ++units;
-          ++j;
-        } else {
-          const TChar ch = CharAt(j);
-          FBuffer.append(ch.Units, ch.Count);
-          units += ch.Count;
-          j += ch.Length;
-        }
-      }
-      if (j < size && text[j] == CharT('\\')) return false;
-      FLex.Kind = WordKind(FBuffer);
+    case ccWordStart:
+      j = ScanWord(i, units);
       break;
-    }
     default:
       return false;
   }
+  if (j == kUncommon) return false;
   FLex.Pos = {col, line};
   col += static_cast<std::int32_t>(units);
   if (j < size && text[j] == CharT('\n')) {
@@ -454,7 +489,6 @@ bool TLexGenerator<CharT>::FastLex() {
   }
   FIndex = j;
   FPosition = {col, line};
-  FLex.SValue = FBuffer;
   return true;
 }
 

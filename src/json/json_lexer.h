@@ -86,6 +86,16 @@ class TLexGenerator {
   // The scanner's position (where the next character would be read).
   [[nodiscard]] TPosition Position() const noexcept { return FPosition; }
 
+  // The lexeme that starts at `index`, read as the direct reading reads it but without moving
+  // the scanner or counting positions (the fast reader keeps its own place): a number (a digit
+  // or minus sign at `index`), a quoted string, or a word. The lexeme is Current(); the answer
+  // is the index after it, or kUncommon when only the routes may read it. `units`: the UTF-16
+  // units it spans.
+  static constexpr size_t kUncommon = static_cast<size_t>(-1);
+  [[nodiscard]] size_t ScanNumber(size_t index);
+  [[nodiscard]] size_t ScanString(size_t index, size_t& units);
+  [[nodiscard]] size_t ScanWord(size_t index, size_t& units);
+
  private:
   struct TChar {
     char16_t Units[2];
