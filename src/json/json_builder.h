@@ -12,6 +12,10 @@ namespace vx::json {
 // Containers nested deeper than this raise TJSONSyntaxError instead of exhausting the stack.
 inline constexpr int kMaxNestingDepth = 1000;
 
+// The value a string lexeme reads as: a date-time, date or time when dates are recognised and
+// the text is one, otherwise a string.
+[[nodiscard]] IJSONAncestor StringValue(const TLexeme& lex, bool CheckDates);
+
 template <class CharT>
 class TJSONBuilder {
  public:
@@ -21,7 +25,6 @@ class TJSONBuilder {
   [[nodiscard]] IJSONAncestor ReadValue();
 
  private:
-  [[nodiscard]] IJSONAncestor ReadString();
   [[nodiscard]] IJSONAncestor ReadArray();
   [[nodiscard]] IJSONAncestor ReadObject();
   [[noreturn]] void Raise(const UString& message) const;
