@@ -1,7 +1,8 @@
 // The JSON reader on hostile text: both entry points (UTF-8 bytes and UTF-16 code units), date
 // recognition on and off. The scanner reads the text alike with and without its direct reading
-// of common lexemes. Whatever is read must write itself, and the compact text it writes
-// must read back to the very same compact text (once texts cut at a NUL have been read back).
+// of common lexemes, and a UTF-8 text reads alike through the fast reader and the builder
+// alone. Whatever is read must write itself, and the compact text it writes must read back to
+// the very same compact text (once texts cut at a NUL have been read back).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include "json/json_value.h"
 #include "json/json_writer.h"
 #include "../tests/json/lexer_trace.h"
+#include "../tests/json/reader_trace.h"
 
 namespace {
 using namespace vx::json;
@@ -84,6 +86,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
       const std::string_view text(reinterpret_cast<const char*>(data), size);
       sameReading(text);
+      if (vx::json::testing::ReaderTrace(text, dates, true) != vx::json::testing::ReaderTrace(text, dates, false)) {
+        std::fprintf(stderr, "the fast reader reads otherwise than the builder\n");
+        std::abort();
+      }
       value = TJSONObject::ParseJSONValueUtf8(text, dates);
     }
   } catch (const EJSONBaseError&) {
