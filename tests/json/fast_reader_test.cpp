@@ -108,23 +108,32 @@ class TRandomDocument {
   const char* Pick(const char* const (&from)[N]) {
     return from[FRng() % N];
   }
+  static std::string Quoted(std::string_view text) {
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted += '"';
+    quoted += text;
+    quoted += '"';
+    return quoted;
+  }
 
   // A document is a container; values nest up to four deep.
   std::string Value(int depth) {
     const unsigned kind = depth == 0 ? 4 + FRng() % 2 : FRng() % (depth < 4 ? 6 : 4);
     switch (kind) {
       case 0:
-        return std::string("\"") + Pick(kStrings) + "\"";
+      case 3:
+        return Quoted(Pick(kStrings));
       case 1:
         return Pick(kNumbers);
       case 2:
         return Pick(kLiterals);
-      case 3:
-        return std::string("\"") + Pick(kStrings) + "\"";
       case 4: {
         std::string text = "[";
         for (int n = static_cast<int>(FRng() % 5); n > 0; --n) {
-          text += Pick(kBlanks) + Value(depth + 1) + Pick(kBlanks);
+          text += Pick(kBlanks);
+          text += Value(depth + 1);
+          text += Pick(kBlanks);
           if (n > 1) text += ",";
         }
         return text + "]";
@@ -134,7 +143,11 @@ class TRandomDocument {
         for (int n = static_cast<int>(FRng() % 20); n > 0; --n) {
           std::string name = Pick(kNames);
           if (FRng() % 2) name += std::to_string(FRng() % 24);
-          text += std::string(Pick(kBlanks)) + "\"" + name + "\"" + Pick(kBlanks) + ":" + Value(depth + 1);
+          text += Pick(kBlanks);
+          text += Quoted(name);
+          text += Pick(kBlanks);
+          text += ':';
+          text += Value(depth + 1);
           if (n > 1) text += ",";
         }
         return text + "}";

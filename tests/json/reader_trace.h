@@ -16,8 +16,12 @@ namespace vx::json::testing {
 
 inline std::string UnitsTrace(const UString& text) {
   std::string trace = "<";
-  for (const char16_t c : text) trace += std::to_string(c) + ",";
-  return trace + ">";
+  for (const char16_t c : text) {
+    trace += std::to_string(c);
+    trace += ',';
+  }
+  trace += '>';
+  return trace;
 }
 
 inline std::string TreeTrace(const TJSONAncestor* root) {
@@ -33,7 +37,8 @@ inline std::string TreeTrace(const TJSONAncestor* root) {
     trace += std::to_string(v->GetDataType()) + (v->GetIsNull() ? "!" : "");
     if (v->Shape() == TNodeShape::Object) {
       const auto& object = static_cast<const TJSONObject&>(*v);
-      trace += "{" + std::to_string(object.Count()) + " ";
+      trace += '{';
+      trace += std::to_string(object.Count());
       for (auto it = object.end(); it != object.begin();) {
         --it;
         work.push_back((*it)->GetValue().get());
@@ -41,7 +46,8 @@ inline std::string TreeTrace(const TJSONAncestor* root) {
       for (const IJSONPair& p : object) trace += UnitsTrace(p->GetName());
     } else if (v->Shape() == TNodeShape::Array) {
       const auto& array = static_cast<const TJSONArray&>(*v);
-      trace += "[" + std::to_string(array.Count()) + " ";
+      trace += '[';
+      trace += std::to_string(array.Count());
       for (auto it = array.end(); it != array.begin();) work.push_back((--it)->get());
     } else if (v->GetDataType() == dtString) {
       trace += UnitsTrace(static_cast<const TJSONString&>(*v).GetData());
