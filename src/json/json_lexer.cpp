@@ -1,7 +1,9 @@
 #include "json/json_lexer.h"
 
 #include <bit>
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <type_traits>
 #include <utility>
 
@@ -339,6 +341,16 @@ size_t TLexGenerator<CharT>::ScanNumber(size_t i) {
 }
 
 template <class CharT>
+char16_t* TLexGenerator<CharT>::GrowUnits(size_t used, size_t more) {
+  const size_t room = std::max({2 * FUnitRoom, used + more, size_t{256}});
+  auto units = std::make_unique_for_overwrite<char16_t[]>(room);
+  if (used != 0) std::memcpy(units.get(), FUnits.get(), used * sizeof(char16_t));
+  FUnits = std::move(units);
+  FUnitRoom = room;
+  return FUnits.get();
+}
+
+template <class CharT>
 size_t TLexGenerator<CharT>::ScanString(size_t i, size_t& units) {
   using U = std::make_unsigned_t<CharT>;
   const CharT* const text = FText.data();
@@ -346,9 +358,17 @@ size_t TLexGenerator<CharT>::ScanString(size_t i, size_t& units) {
   const auto quote = static_cast<U>(text[i]);
   const bool* plain = kFast.InString[quote == '"' ? 0 : 1];
   FLex.IsNarrow = false;
-  FBuffer.clear();
+  // The units go to FUnits unless the text is ASCII from quote to quote.
+  // Kept in locals (not in the members and the caller's count) through the loops.
+  char16_t* out = FUnits.get();
+  size_t n = 0, cap = FUnitRoom, cols = 1;
+  const auto room = [&](size_t more) {
+    if (cap - n < more) {
+      out = GrowUnits(n, more);
+      cap = FUnitRoom;
+    }
+  };
   size_t j = i + 1;
-  units = 1;
   for (;;) {
     const size_t from = j;
     if constexpr (sizeof(CharT) == 1) j = SkipPlainWords(text, j, size, static_cast<char>(quote));
@@ -358,33 +378,51 @@ size_t TLexGenerator<CharT>::ScanString(size_t i, size_t& units) {
         // ASCII from quote to quote: the lexeme's text is the source's own bytes.
         FLex.Narrow = std::string_view(text + from, j - from);
         FLex.IsNarrow = true;
-        units += j - from + 1;
+        cols += j - from + 1;
         ++j;
         break;
       }
     }
-    AppendFrom(from, j);
-    units += j - from;
+    room(j - from + 2);  // and a character of two units
+    for (size_t k = from; k < j; ++k) out[n++] = static_cast<char16_t>(static_cast<U>(text[k]));
+    cols += j - from;
     if (j >= size) return kUncommon;
     const auto c = static_cast<U>(text[j]);
     if (c == quote) {
       ++j;
-      ++units;
+      ++cols;
       break;
     }
     if constexpr (sizeof(CharT) == 1) {
-      // Two-byte sequences (the letters of most European languages) decoded here.
-      if (c >= 0xC2 && c <= 0xDF && j + 1 < size && (static_cast<U>(text[j + 1]) & 0xC0) == 0x80) {
-        FBuffer.push_back(static_cast<char16_t>(((c & 0x1F) << 6) | (static_cast<U>(text[j + 1]) & 0x3F)));
-        ++units;
-        j += 2;
+      // Two-byte letters (most European languages) and the ASCII between them, decoded in one
+      // loop up to anything else.
+      const auto twoBytes = [&](size_t k, U b) {
+        return b >= 0xC2 && b <= 0xDF && k + 1 < size && (static_cast<U>(text[k + 1]) & 0xC0) == 0x80;
+      };
+      if (twoBytes(j, c)) {
+        while (j < size) {
+          if (n == cap) room(1);
+          const auto b = static_cast<U>(text[j]);
+          if (b < 128) {
+            if (!plain[b]) break;
+            out[n++] = b;
+            ++j;
+          } else if (twoBytes(j, b)) {
+            out[n++] = static_cast<char16_t>(((b & 0x1F) << 6) | (static_cast<U>(text[j + 1]) & 0x3F));
+            j += 2;
+          } else {
+            break;
+          }
+          ++cols;
+        }
         continue;
       }
     }
     if (c >= 128) {
       const TChar ch = CharAt(j);
-      FBuffer.append(ch.Units, ch.Count);
-      units += ch.Count;
+      out[n++] = ch.Units[0];
+      if (ch.Count == 2) out[n++] = ch.Units[1];
+      cols += ch.Count;
       j += ch.Length;
       continue;
     }
@@ -392,9 +430,9 @@ size_t TLexGenerator<CharT>::ScanString(size_t i, size_t& units) {
     const auto e = static_cast<U>(text[j + 1]);
     if (e < 32 || e >= 128) return kUncommon;
     if (e != 'u') {
-      FBuffer.push_back(TranslateEscape(static_cast<char16_t>(e)));
+      out[n++] = TranslateEscape(static_cast<char16_t>(e));
       j += 2;
-      units += 2;
+      cols += 2;
       continue;
     }
     if (size - j < 6) return kUncommon;
@@ -404,12 +442,13 @@ size_t TLexGenerator<CharT>::ScanString(size_t i, size_t& units) {
       if (!IsHexDigit(h)) return kUncommon;
       code = static_cast<char16_t>((code << 4) | HexValue(static_cast<char16_t>(h)));
     }
-    FBuffer.push_back(code);
+    out[n++] = code;
     j += 6;
-    units += 6;
+    cols += 6;
   }
   FLex.Kind = ltSValue;
-  FLex.SValue = FBuffer;
+  FLex.SValue = FLex.IsNarrow ? UStringView() : UStringView(out, n);
+  units = cols;
   return j;
 }
 

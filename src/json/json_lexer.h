@@ -2,6 +2,7 @@
 // The table-driven scanner: cuts JSON text (UTF-16, or UTF-8 read as the same UTF-16 characters)
 // into lexemes following the routes of TJSONGrammar.
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "core/ustring.h"
@@ -113,6 +114,8 @@ class TLexGenerator {
   void SkipBlanks() noexcept;
   // Appends the text's units from..to (ASCII, or UTF-16 units) to the buffer.
   void AppendFrom(size_t from, size_t to);
+  // Room for `more` units after the `used` ones in FUnits, which keeps them; answers FUnits.
+  [[nodiscard]] char16_t* GrowUnits(size_t used, size_t more);
   void Step(const TChar& c) noexcept;
   [[noreturn]] void RaiseIllegal(const TTrigger& trigger, const TChar& c) const;
   void ParseBuffer(TParseProc proc, bool& escapeEnded);
@@ -128,6 +131,9 @@ class TLexGenerator {
   bool FDirect;
   UString FBuffer;
   UString FEscBuffer;
+  // The units of a string read directly (room grown, never shrunk); see GrowUnits.
+  std::unique_ptr<char16_t[]> FUnits;
+  size_t FUnitRoom = 0;
 };
 
 extern template class TLexGenerator<char16_t>;
