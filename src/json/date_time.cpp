@@ -1,5 +1,6 @@
 #include "json/date_time.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -106,28 +107,18 @@ TDateTimeParts DecodeDateTime(TDateTime value) {
     time += kMSecsPerDay;
     --days;
   }
-  // Civil date from the day number (days since 0001-01-01).
-  std::int64_t n = days + kDayNumber18991230;
-  if (n < 0) n = 0;
-  std::int64_t y400 = n / 146097;
-  n %= 146097;
-  std::int64_t y100 = n / 36524;
-  if (y100 == 4) y100 = 3;
-  n -= y100 * 36524;
-  std::int64_t y4 = n / 1461;
-  n %= 1461;
-  std::int64_t y1 = n / 365;
-  if (y1 == 4) y1 = 3;
-  n -= y1 * 365;
-  int year = static_cast<int>(y400 * 400 + y100 * 100 + y4 * 4 + y1 + 1);
-  int month = 1;
-  while (n >= DaysInMonth(year, month)) {
-    n -= DaysInMonth(year, month);
-    ++month;
-  }
-  p.Year = year;
-  p.Month = month;
-  p.Day = static_cast<int>(n) + 1;
+  // Civil date from the day number (days since 0001-01-01; earlier ones read as that day),
+  // counting years from 1 March so that a leap day ends its year: a year of 400-year eras, a
+  // month of five-month runs of 153 days.
+  const std::int64_t z = std::max<std::int64_t>(days + kDayNumber18991230, 0) + 306;  // since 0000-03-01
+  const std::int64_t era = z / 146097;
+  const std::int64_t dayOfEra = z - era * 146097;
+  const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const std::int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
+  p.Day = static_cast<int>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
+  p.Month = static_cast<int>(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
+  p.Year = static_cast<int>(yearOfEra + era * 400 + (p.Month <= 2 ? 1 : 0));
   p.Hour = static_cast<int>(time / 3600000);
   p.Minute = static_cast<int>(time / 60000 % 60);
   p.Second = static_cast<int>(time / 1000 % 60);

@@ -168,6 +168,19 @@ TEST(DateRecognition, DatesAfter2038KeepTheirZoneOffsets) {
   EXPECT_EQ(Write(Parse(u"\"2100-07-01T14:00:00\""), false, true), R"("2100-07-01T12:00:00.000Z")");
 }
 
+TEST(DateParts, EveryDayOfTheYears0001To9999DecodesToTheDateItEncodes) {
+  const TDateTime first = *TryEncodeDate(1, 1, 1), last = *TryEncodeDate(9999, 12, 31);
+  for (TDateTime day = first; day <= last; day += 1) {
+    // Negative values keep their time apart from the day (-1.25 is 1899-12-29 06:00).
+    const TDateTimeParts p = DecodeDateTime(day + (day < 0 ? -0.75 : 0.75));
+    ASSERT_EQ(TryEncodeDate(p.Year, p.Month, p.Day), day) << p.Year << "-" << p.Month << "-" << p.Day;
+    ASSERT_EQ(p.Hour, 18);
+  }
+  // Days before 0001-01-01 read as that day.
+  EXPECT_EQ(DecodeDateTime(first - 3).Year, 1);
+  EXPECT_EQ(DecodeDateTime(first - 3).Day, 1);
+}
+
 TEST(DateCast, JsDateToDateTime) {
   EXPECT_EQ(VxJSDateToDateTime(u"2022-11-21T09:07:34Z"), DT(2022, 11, 21, 9, 7, 34));
   EXPECT_EQ(VxJSDateToDateTime(u"2022-11-21T09:07:34-05:30"), DT(2022, 11, 21, 9, 7, 34));
