@@ -23,11 +23,10 @@ int DaysInMonth(int y, int m) {
 
 // Days from 0001-01-01 to the given date (proleptic Gregorian).
 std::int64_t DayNumber(int y, int m, int d) {
-  std::int64_t days = 0;
+  static constexpr int kDaysBefore[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
   const std::int64_t py = y - 1;
-  days = py * 365 + py / 4 - py / 100 + py / 400;
-  for (int i = 1; i < m; ++i) days += DaysInMonth(y, i);
-  return days + d - 1;
+  const std::int64_t days = py * 365 + py / 4 - py / 100 + py / 400 + kDaysBefore[m - 1];
+  return days + (m > 2 && IsLeap(y) ? 1 : 0) + d - 1;
 }
 
 constexpr std::int64_t kDayNumber18991230 = 693593;   // DayNumber(1899, 12, 30)
