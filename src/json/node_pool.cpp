@@ -25,7 +25,9 @@ constexpr bool kPooled = true;
 constexpr bool kPooled = true;
 #endif
 
-constexpr std::size_t kClasses = TNodePool::kMaxSize / TNodePool::kGrain;
+constexpr std::size_t kSmallClasses = TNodePool::kSmallMax / TNodePool::kGrain;
+constexpr std::size_t kClasses =
+    kSmallClasses + (TNodePool::kMaxSize - TNodePool::kSmallMax) / TNodePool::kLargeGrain;
 // Free nodes move between a thread and the shared pool in batches of this many.
 constexpr std::size_t kBatch = 512;
 // A thread looks for empty slabs once it has freed this many nodes and at least as many as
@@ -172,12 +174,24 @@ void ReleaseSlabs(TShared& s, const std::vector<void*>& released) noexcept {
   std::erase_if(s.Chunks, [](const TChunk& c) { return c.Unused == kSlabsPerChunk; });
 }
 
+constexpr std::size_t RoundUp(std::size_t size, std::size_t grain) {
+  return (size + grain - 1) & ~(grain - 1);
+}
+// The size of the class a node of `size` bytes (1..kMaxSize) belongs to, its index, and back.
 constexpr std::size_t ClassSize(std::size_t size) {
-  return (size + TNodePool::kGrain - 1) & ~(TNodePool::kGrain - 1);
+  if (size <= TNodePool::kSmallMax) return RoundUp(size, TNodePool::kGrain);
+  return TNodePool::kSmallMax + RoundUp(size - TNodePool::kSmallMax, TNodePool::kLargeGrain);
 }
 constexpr std::size_t ClassIndex(std::size_t size) {
-  return ClassSize(size) / TNodePool::kGrain - 1;
+  if (size <= TNodePool::kSmallMax) return RoundUp(size, TNodePool::kGrain) / TNodePool::kGrain - 1;
+  return kSmallClasses + RoundUp(size - TNodePool::kSmallMax, TNodePool::kLargeGrain) / TNodePool::kLargeGrain - 1;
 }
+constexpr std::size_t SizeOfClass(std::size_t idx) {
+  if (idx < kSmallClasses) return (idx + 1) * TNodePool::kGrain;
+  return TNodePool::kSmallMax + (idx - kSmallClasses + 1) * TNodePool::kLargeGrain;
+}
+static_assert(ClassIndex(TNodePool::kMaxSize) == kClasses - 1 && SizeOfClass(kClasses - 1) == TNodePool::kMaxSize);
+static_assert(ClassIndex(257) == kSmallClasses && SizeOfClass(ClassIndex(257)) == 320);
 
 TFreeNode* Pop(TList& list) noexcept {
   TFreeNode* n = list.Head;
@@ -223,7 +237,7 @@ void Retire() noexcept {
     try {
       if (c.Free.Head) s.Batches[i].push_back(c.Free);
       if (c.Spare.Head) s.Batches[i].push_back(c.Spare);
-      if (c.Cur && static_cast<std::size_t>(c.End - c.Cur) >= (i + 1) * TNodePool::kGrain)
+      if (c.Cur && static_cast<std::size_t>(c.End - c.Cur) >= SizeOfClass(i))
         s.Regions[i].emplace_back(c.Cur, c.End);
     } catch (...) {
       // Out of memory while recording: those free nodes stay unused, nothing else is lost.
@@ -309,7 +323,7 @@ void Sweep(TThreadCache& tc) noexcept {
   }
   tc.FreedSinceSweep = 0;
   for (std::size_t idx = 0; idx < kClasses; ++idx) {
-    const std::size_t size = (idx + 1) * TNodePool::kGrain;
+    const std::size_t size = SizeOfClass(idx);
     const std::uint32_t capacity = static_cast<std::uint32_t>((TNodePool::kSlabSize - kHeaderSize) / size);
     TClassCache& c = tc.Classes[idx];
     lists.assign({&c.Free, &c.Spare, &s.Loose[idx]});

@@ -1,6 +1,7 @@
 #pragma once
-// Memory for the small, fixed-size nodes of the value tree (values and pairs). Nodes come from
-// size classes of 8-byte steps up to 256 bytes, carved from 64 KiB slabs without a per-node
+// Memory for the small, fixed-size nodes of the value tree (values and pairs) and for their
+// texts. Nodes come from size classes of 8-byte steps up to 256 bytes and 64-byte steps up to
+// 2 KiB, carved from 64 KiB slabs without a per-node
 // header; each thread keeps its own free lists and trades whole batches with a shared pool, so
 // allocating and freeing a node costs a few instructions and no lock. A node is still freed the
 // moment its last reference goes: its slot returns to the free list of its size class and is
@@ -19,8 +20,11 @@ namespace vx::json {
 
 class TNodePool {
  public:
+  // Sizes up to kSmallMax step by kGrain, larger ones (the texts of long strings) by kLargeGrain.
   static constexpr std::size_t kGrain = 8;
-  static constexpr std::size_t kMaxSize = 256;
+  static constexpr std::size_t kSmallMax = 256;
+  static constexpr std::size_t kLargeGrain = 64;
+  static constexpr std::size_t kMaxSize = 2048;
   static constexpr std::size_t kSlabSize = 64 * 1024;
 
   // Memory for one node of this size (any size; sizes above kMaxSize go to the heap).

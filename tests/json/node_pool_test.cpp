@@ -134,10 +134,16 @@ TEST(JsonNodePool, ManyNodesOfEverySizeStayDistinctAndComeBack) {
   const std::int64_t before = TNodePool::LiveNodes();
   std::vector<void*> nodes;
   std::set<void*> seen;
-  // Several batches and slabs of each size class, freed in an interleaved order and taken again.
+  // Several batches and slabs of each size class (and sizes between the large ones' steps),
+  // freed in an interleaved order and taken again.
+  std::vector<std::size_t> sizes;
+  for (std::size_t size = 8; size <= TNodePool::kSmallMax; size += 8) sizes.push_back(size);
+  for (std::size_t size = TNodePool::kSmallMax + 1; size <= TNodePool::kMaxSize + 8; size += TNodePool::kLargeGrain / 2)
+    sizes.push_back(size);
+  const auto count = [](std::size_t size) { return size <= TNodePool::kSmallMax ? 5000 : 600; };
   for (int round = 0; round < 2; ++round) {
-    for (std::size_t size = 8; size <= TNodePool::kMaxSize + 8; size += 8) {
-      for (int i = 0; i < 5000; ++i) {
+    for (const std::size_t size : sizes) {
+      for (int i = 0; i < count(size); ++i) {
         void* p = TNodePool::Allocate(size);
         std::memset(p, static_cast<int>(size), size);
         nodes.push_back(p);
@@ -147,21 +153,21 @@ TEST(JsonNodePool, ManyNodesOfEverySizeStayDistinctAndComeBack) {
     EXPECT_EQ(seen.size(), nodes.size());  // no slot handed out twice while in use
     EXPECT_EQ(TNodePool::LiveNodes() - before, static_cast<std::int64_t>(nodes.size()));
     std::size_t k = 0;
-    for (std::size_t size = 8; size <= TNodePool::kMaxSize + 8; size += 8) {
-      for (int i = 0; i < 5000; ++i, ++k) {
+    for (const std::size_t size : sizes) {
+      for (int i = 0; i < count(size); ++i, ++k) {
         auto* bytes = static_cast<unsigned char*>(nodes[k]);
         EXPECT_EQ(bytes[size - 1], static_cast<unsigned char>(size)) << "size " << size;
       }
     }
     k = 0;
-    for (std::size_t size = 8; size <= TNodePool::kMaxSize + 8; size += 8) {
-      for (int i = 0; i < 5000; ++i, ++k) {
+    for (const std::size_t size : sizes) {
+      for (int i = 0; i < count(size); ++i, ++k) {
         if (i % 2 == round % 2) TNodePool::Free(nodes[k], size);
       }
     }
     k = 0;
-    for (std::size_t size = 8; size <= TNodePool::kMaxSize + 8; size += 8) {
-      for (int i = 0; i < 5000; ++i, ++k) {
+    for (const std::size_t size : sizes) {
+      for (int i = 0; i < count(size); ++i, ++k) {
         if (i % 2 != round % 2) TNodePool::Free(nodes[k], size);
       }
     }
