@@ -14,8 +14,9 @@ struct TGiveUp {};
 }  // namespace
 
 std::optional<IJSONAncestor> TFastReader::Read() {
-  // The builder reads a text's first lexeme apart; a container's opening bracket reads alike.
-  if (FText.empty() || (FText[0] != '{' && FText[0] != '[')) return std::nullopt;
+  // Documents are containers; a text of one value alone is left to the builder.
+  const char first = NextByte();
+  if (first != '{' && first != '[') return std::nullopt;
   try {
     return ReadValue();
   } catch (const TGiveUp&) {

@@ -32,7 +32,7 @@ TEST(JsonFastReader, TakesCommonTextsAndReadsThemAsTheBuilderDoes) {
       "[\"żółć\",\"„cudzysłów”\",\"😀\",\"\xC3(\",\"\xFF\xFE\",\"\xE2\x82\",\"\xED\xA0\x80\",\"\xC0\xAF\"]",
       R"({"a":1,"A":2,"b":3,"a":4})",  // names differing in ASCII case replace each other
       R"({"Sent":"2022-01-02T10:11:12Z","Due":"2022-07-16","At":"13:06:18","Not":"2022-13-45"})",
-      "[1] trailing text is not read", "[\"a\"]\"open", "[1]\0 after a NUL"s, "[\"tab\there\"]", "[1e-400]",
+      " [1]", "\r\n\t {\"a\":1}", "[1] trailing text is not read", "[\"a\"]\"open", "[1]\0 after a NUL"s, "[\"tab\there\"]", "[1e-400]",
       R"({"k0":0,"k1":1,"k2":2,"k3":3,"k4":4,"k5":5,"k6":6,"k7":7,"k8":8,"k9":9,"k10":10,"k11":11,
           "k12":12,"k13":13,"k14":14,"k15":15,"k16":16,"K3":33,"k17":17,"k0":100})",
   };
@@ -45,7 +45,7 @@ TEST(JsonFastReader, TakesCommonTextsAndReadsThemAsTheBuilderDoes) {
 TEST(JsonFastReader, LeavesOtherTextsAndEveryErrorToTheBuilder) {
   using namespace std::string_literals;
   const std::vector<std::string> texts = {
-      " [1]", "\"x\"", "123", "true", "", "x", "\xEF\xBB\xBF[1]",  // not a container at the very start
+      "\"x\"", "123", "true", "", " ", "x", "\xEF\xBB\xBF[1]", "\f[1]",  // no container first
       "[1,]", "[,1]", "[1,,2]", "{\"a\":}", "{\"a\":1,}", "{,}",      // empty members
       "['single']", "{'a':1}", "{a:1}", "{true:1}", "[abc]", "[Nul]", "[nulls]", "[truex]",
       "[1 2]", "{\"a\" 1}", "{\"a\":1 \"b\":2}", "[\"line\nbreak\"]", "{\"a\\nb\":1}", "[\"nul\0\"]"s,
@@ -72,7 +72,8 @@ class TRandomDocument {
   explicit TRandomDocument(unsigned seed) : FRng(seed) {}
 
   std::string Next() {
-    std::string text = Value(0);
+    std::string text = Pick(kBlanks);
+    text += Value(0);
     for (int n = static_cast<int>(FRng() % 4) - 1; n > 0 && !text.empty(); --n) {
       const std::size_t at = FRng() % text.size();
       switch (FRng() % 3) {
