@@ -7,6 +7,7 @@
 // strings needs no heap allocation per string.
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
@@ -50,12 +51,21 @@ class alignas(Bytes >= 16 ? 8 : 4) TCompactText {
     return text;
   }
   // The same as assigning TCompactText(text) or Latin1(units), made in place: a text just made
-  // and then moved would be read back before its bytes have settled.
+  // and then moved would be read back before its bytes have settled. (Units of this very text
+  // are copied first.)
   void Assign(UStringView text) {
+    if (Holds(text.data())) {
+      *this = TCompactText(text);
+      return;
+    }
     Clear();
     Fill(text);
   }
   void AssignLatin1(std::string_view units) {
+    if (Holds(units.data())) {
+      *this = Latin1(units);
+      return;
+    }
     Clear();
     FillLatin1(units);
   }
@@ -117,6 +127,11 @@ class alignas(Bytes >= 16 ? 8 : 4) TCompactText {
   }
 
   [[nodiscard]] bool Inline() const noexcept { return FTag != kOutOfLine; }
+  [[nodiscard]] bool Holds(const void* p) const noexcept {
+    const std::less<const void*> before;
+    const char* units = Units();
+    return !before(p, units) && before(p, units + ByteCount());
+  }
   void Clear() noexcept {
     if (!Inline()) TNodePool::FreeBlock(Block(), kCountInBlock + ByteCount());
     FTag = 0;

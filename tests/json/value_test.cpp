@@ -1,6 +1,8 @@
 // The value tree and the wrappers: names, replacement order, sharing, getters and setters.
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 #include "json/json_errors.h"
 #include "json_test_util.h"
 
@@ -53,6 +55,13 @@ TEST(JsonValue, TextsOfEveryLengthKeepTheirUnits) {
     s->SetData(u"changed");
     EXPECT_EQ(copy->Get(0)->GetName(), u"x") << n;
     EXPECT_EQ(RefCast<TJSONString>(copy->Get(0)->GetValue())->GetData(), text) << n;
+
+    // A string set to a part of its own text (the units it keeps are copied before they go).
+    auto own = MakeRef<TJSONString>(text);
+    own->Text().Visit([&](auto units) {
+      if constexpr (std::is_same_v<decltype(units), UStringView>) own->SetData(units.substr(units.size() / 2));
+    });
+    if (own->Text().Wide()) EXPECT_EQ(own->GetData(), text.substr(n / 2)) << n;
   }
 }
 
