@@ -33,8 +33,10 @@ constexpr std::size_t kBatch = 512;
 // A thread looks for empty slabs once it has freed this many nodes and at least as many as
 // were left free after its last look (so the looking costs a constant per freed node).
 constexpr std::int64_t kSweepFrom = 1 << 16;
-// Empty slabs each size class keeps for reuse instead of giving them back.
+// Empty slabs each size class keeps for reuse instead of giving them back (the classes of long
+// texts, used less, keep one).
 constexpr std::size_t kReserveSlabs = 4;
+constexpr std::size_t kReserveLargeSlabs = 1;
 // Slabs are carved from chunks mapped from the system, aligned to their size like the slabs.
 constexpr std::size_t kChunkSize = 1024 * 1024;
 constexpr std::size_t kSlabsPerChunk = kChunkSize / TNodePool::kSlabSize;
@@ -349,7 +351,7 @@ void Sweep(TThreadCache& tc) noexcept {
         if (h->FreeNodes == capacity) {
           // Decided at the slab's first node: reserve or give back.
           h->FreeNodes = capacity + 1;
-          h->Release = kept < kReserveSlabs ? 0 : 1;
+          h->Release = kept < (idx < kSmallClasses ? kReserveSlabs : kReserveLargeSlabs) ? 0 : 1;
           if (h->Release) {
             released.push_back(h);
           } else {
