@@ -167,7 +167,9 @@ class TJSONNull final : public TJSONValue<bool> {
 template <TDataType Kind>
 class TJSONBaseDate : public TJSONValue<TDateTime> {
  public:
-  explicit TJSONBaseDate(TDateTime value, UStringView format) : TJSONValue(value) { SetFormat(format); }
+  // In the kind's standard format.
+  explicit TJSONBaseDate(TDateTime value) : TJSONValue(value) {}
+  TJSONBaseDate(TDateTime value, UStringView format) : TJSONValue(value) { SetFormat(format); }
   TJSONBaseDate(TNullValue, UStringView format) : TJSONValue(kNullValue) { SetFormat(format); }
 
   [[nodiscard]] const UString& GetFormat() const { return FFormat ? *FFormat : StandardFormat(); }
@@ -190,16 +192,18 @@ class TJSONBaseDate : public TJSONValue<TDateTime> {
 
 class TJSONDateTime final : public TJSONBaseDate<dtDateTime> {
  public:
-  explicit TJSONDateTime(TDateTime value, UStringView format = kDateTimeFormat)
-      : TJSONBaseDate(value, format) {}
+  explicit TJSONDateTime(TDateTime value) : TJSONBaseDate(value) {}
+  TJSONDateTime(TDateTime value, UStringView format) : TJSONBaseDate(value, format) {}
 };
 class TJSONDate final : public TJSONBaseDate<dtDate> {
  public:
-  explicit TJSONDate(TDateTime value, UStringView format = kDateFormat) : TJSONBaseDate(value, format) {}
+  explicit TJSONDate(TDateTime value) : TJSONBaseDate(value) {}
+  TJSONDate(TDateTime value, UStringView format) : TJSONBaseDate(value, format) {}
 };
 class TJSONTime final : public TJSONBaseDate<dtTime> {
  public:
-  explicit TJSONTime(TDateTime value, UStringView format = kTimeFormat) : TJSONBaseDate(value, format) {}
+  explicit TJSONTime(TDateTime value) : TJSONBaseDate(value) {}
+  TJSONTime(TDateTime value, UStringView format) : TJSONBaseDate(value, format) {}
 };
 
 // A member of an object: a name and a value reference (the value may be nil: such a member
