@@ -33,7 +33,8 @@ template <class Units>
 }
 
 // Bytes: the object's size. The first byte tells how the units are kept: their count and kind
-// when they sit in the other bytes, or kOutOfLine when a block holds them. The block's address
+// when they sit in the other bytes (UTF-16 units from the second of them, at an even offset), or
+// kOutOfLine when a block holds them. The block's address
 // is kept in the last eight bytes, and the units' count and kind beside it if there is room,
 // otherwise at the start of the block.
 template <std::size_t Bytes>
@@ -119,6 +120,7 @@ class alignas(Bytes >= 16 ? 8 : 4) TCompactText {
   // Where the count of a block's units is kept: beside the address, or at the block's start.
   static constexpr std::size_t kCountInBlock = kPointerAt >= 7 ? 0 : sizeof(std::uint32_t);
   static constexpr std::size_t kCountAt = 3;  // in FRoom, when kept beside the address
+  static constexpr std::size_t kWideAt = 1;  // in FRoom: UTF-16 units kept inside start at an even offset
 
   template <std::size_t Other>
   TCompactText(const TCompactText<Other>& other, int) {
@@ -162,13 +164,17 @@ class alignas(Bytes >= 16 ? 8 : 4) TCompactText {
     std::memcpy(&count, kCountInBlock ? Block() : FRoom + kCountAt, sizeof count);
     return count;
   }
-  [[nodiscard]] const char* Units() const noexcept { return Inline() ? FRoom : Block() + kCountInBlock; }
+  [[nodiscard]] const char* Units() const noexcept {
+    if (Inline()) return FRoom + ((FTag & kWideTag) != 0 ? kWideAt : 0);
+    return Block() + kCountInBlock;
+  }
   // Sets the size and kind of a cleared text and answers where its units go.
   char* Reserve(std::size_t size, bool wide) {
     const std::size_t bytes = size << (wide ? 1 : 0);
-    if (bytes <= sizeof FRoom) {
+    const std::size_t at = wide ? kWideAt : 0;
+    if (at + bytes <= sizeof FRoom) {
       FTag = static_cast<std::uint8_t>(size | (wide ? kWideTag : 0));
-      return FRoom;
+      return FRoom + at;
     }
     if (size > kSizeMask) throw std::length_error("text too long for a JSON value");
     const std::uint32_t count = static_cast<std::uint32_t>(size) | (wide ? kWide : 0);

@@ -61,7 +61,9 @@ TEST(JsonValue, TextsOfEveryLengthKeepTheirUnits) {
     own->Text().Visit([&](auto units) {
       if constexpr (std::is_same_v<decltype(units), UStringView>) own->SetData(units.substr(units.size() / 2));
     });
-    if (own->Text().Wide()) EXPECT_EQ(own->GetData(), text.substr(n / 2)) << n;
+    if (own->Text().Wide()) {
+      EXPECT_EQ(own->GetData(), text.substr(n / 2)) << n;
+    }
   }
 }
 
