@@ -105,7 +105,7 @@ bool TISO8601::MatchCommonForm(UStringView t) {
   // Two digits into a group.
   const auto two = [&](int group) {
     if (!digits(2)) return false;
-    FData[group] = t.substr(i, 2);
+    SetGroup(group, i, 2);
     i += 2;
     return true;
   };
@@ -122,7 +122,7 @@ bool TISO8601::MatchCommonForm(UStringView t) {
     if (!two(group + 1) || !at(u':')) return false;
     ++i;
     if (!two(group + 2)) return false;
-    FData[group] = t.substr(from, i - from);
+    SetGroup(group, from, i - from);
     return true;
   };
   const auto fraction = [&](int group, bool withZ) {  // (\.(\d{1,3})(Z)?)? or (\.(\d{1,3}))?
@@ -131,20 +131,20 @@ bool TISO8601::MatchCommonForm(UStringView t) {
     std::size_t n = 0;
     while (n < 3 && i < t.size() && IsDigit(t[i])) ++i, ++n;
     if (n == 0 || (i < t.size() && IsDigit(t[i]))) return false;
-    FData[group + 1] = t.substr(from + 1, n);
-    if (withZ && at(u'Z')) FData[group + 2] = t.substr(i++, 1);
-    FData[group] = t.substr(from, i - from);
+    SetGroup(group + 1, from + 1, n);
+    if (withZ && at(u'Z')) SetGroup(group + 2, i++, 1);
+    SetGroup(group, from, i - from);
     return true;
   };
   const auto z = [&](int group) {
-    if (at(u'Z')) FData[group] = t.substr(i++, 1);
+    if (at(u'Z')) SetGroup(group, i++, 1);
   };
   bool ok;
   if (digits(4) && t.size() >= 10 && t[4] == u'-') {
-    FData[2] = t.substr(0, 4);
+    SetGroup(2, 0, 4);
     i = 5;
     ok = two(3) && at(u'-') && (++i, two(4));
-    if (ok) FData[1] = t.substr(0, 10);
+    if (ok) SetGroup(1, 0, 10);
     if (ok && at(u'T')) {
       const std::size_t from = i++;
       ok = clock(6);
@@ -152,7 +152,7 @@ bool TISO8601::MatchCommonForm(UStringView t) {
         z(9);
         ok = fraction(10, true) && zone(13);
       }
-      if (ok) FData[5] = t.substr(from, i - from);
+      if (ok) SetGroup(5, from, i - from);
     }
   } else {
     ok = clock(16);
@@ -166,7 +166,9 @@ bool TISO8601::MatchCommonForm(UStringView t) {
   return false;
 }
 
-TISO8601::TISO8601(UStringView text, bool expressionOnly) {
+TISO8601::TISO8601(UStringView text, bool expressionOnly) : FText(text) {
+  // Groups are kept as 16-bit places; no date text is that long.
+  if (text.size() > UINT16_MAX) return;
   const UStringView trimmed = Trim(text);
   // Every match starts with a digit; a text whose first non-blank character is none cannot be a
   // date, and the expression need not run.
@@ -202,7 +204,7 @@ TISO8601::TISO8601(UStringView text, bool expressionOnly) {
     if (++matches > 1) return;
     whole = text.substr(ov[0], ov[1] - ov[0]);
     for (int g = 1; g <= kGroupCount; ++g) {
-      if (g < rc && ov[2 * g] != PCRE2_UNSET) FData[g] = text.substr(ov[2 * g], ov[2 * g + 1] - ov[2 * g]);
+      if (g < rc && ov[2 * g] != PCRE2_UNSET) SetGroup(g, ov[2 * g], ov[2 * g + 1] - ov[2 * g]);
     }
     start = ov[1];
     options = (ov[0] == ov[1]) ? (PCRE2_NOTEMPTY_ATSTART | PCRE2_ANCHORED) : 0;
@@ -215,7 +217,7 @@ TISO8601::TISO8601(UStringView text, bool expressionOnly) {
 void TISO8601::Walk() {
   FSuccess = true;
   for (FOffset = 1; FOffset <= kGroupCount && FSuccess; ++FOffset) {
-    const UStringView g = FData[FOffset];
+    const UStringView g = GroupText(FOffset);
     if (g.empty()) continue;
     if (g.front() == u'.' || g.size() != 4) {
       switch (g.front()) {
@@ -256,7 +258,7 @@ void TISO8601::Walk() {
 }
 
 int TISO8601::Group(int index) const {
-  return index <= kGroupCount ? ToInt(FData[index]) : 0;
+  return index <= kGroupCount ? ToInt(GroupText(index)) : 0;
 }
 
 void TISO8601::ReadDate() {

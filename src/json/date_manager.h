@@ -2,6 +2,7 @@
 // Recognition of dates in strings: a process-wide list of checkers, the first of which tests
 // ISO 8601 texts.
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -51,7 +52,21 @@ class TISO8601 {
   void ReadMSec();
   void ReadZoneOffset(int sign);
 
-  std::array<UStringView, kGroupCount + 1> FData{};  // groups of the match, 1-based
+  // Where each group of the match lies in the text (1-based; empty when it took no part).
+  struct TSpan {
+    std::uint16_t From = 0;
+    std::uint16_t Size = 0;
+  };
+  void SetGroup(int group, std::size_t from, std::size_t size) noexcept {
+    FData[static_cast<std::size_t>(group)] = {static_cast<std::uint16_t>(from), static_cast<std::uint16_t>(size)};
+  }
+  [[nodiscard]] UStringView GroupText(int group) const noexcept {
+    const TSpan& span = FData[static_cast<std::size_t>(group)];
+    return FText.substr(span.From, span.Size);
+  }
+
+  UStringView FText;
+  std::array<TSpan, kGroupCount + 1> FData{};
   bool FSuccess = false;
   int FOffset = 0;
   bool FUseTime = false;
