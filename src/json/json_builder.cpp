@@ -1,6 +1,5 @@
 #include "json/json_builder.h"
 
-#include <iterator>
 #include <optional>
 
 #include "json/date_manager.h"

@@ -119,8 +119,7 @@ IJSONAncestor TFastReader::ReadObject() {
     if (NextByte() != '"') GiveUp();
     MoveTo(FLex.ScanString(FIndex, units));
     const TLexeme& lex = FLex.Current();
-    // A text with a line break names no member.
-    if (lex.SValue.find_first_of(u"\r\n") != UStringView::npos) GiveUp();
+    if (lex.HasLineBreak()) GiveUp();
     lex.TextTo(name);
     if (NextByte() != ':') GiveUp();
     ++FIndex;

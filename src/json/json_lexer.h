@@ -29,10 +29,8 @@ struct TLexeme {
   bool IsNarrow = false;
 
   [[nodiscard]] std::size_t TextSize() const noexcept { return IsNarrow ? Narrow.size() : SValue.size(); }
-  template <class Text = TJSONText>
-  [[nodiscard]] Text TextAs() const {
-    return IsNarrow ? Text::Latin1(Narrow) : Text(SValue);
-  }
+  // Whether the text holds a line break (such a text names no member; a narrow one holds none).
+  [[nodiscard]] bool HasLineBreak() const noexcept { return SValue.find_first_of(u"\r\n") != UStringView::npos; }
   template <class Text>
   void TextTo(Text& text) const {
     if (IsNarrow) {
@@ -73,11 +71,8 @@ class TLexGenerator {
   }
   // A pending string, bare word, true or false without line breaks names a member.
   [[nodiscard]] bool CheckName(TJSONName& name) {
-    if (Check(LexSet({ltSValue, ltName, ltTrue, ltFalse})) == ltNil) return false;
-    for (const char16_t c : FLex.SValue) {
-      if (c == u'\r' || c == u'\n') return false;
-    }
-    FLex.TextTo(name);  // a narrow text holds no line break
+    if (Check(LexSet({ltSValue, ltName, ltTrue, ltFalse})) == ltNil || FLex.HasLineBreak()) return false;
+    FLex.TextTo(name);
     return true;
   }
   void KillLex() noexcept { FPending = false; }

@@ -35,7 +35,9 @@ std::string LexemeTrace(std::basic_string_view<CharT> text, bool direct) {
       std::memcpy(&bits, &l.DValue, sizeof bits);
       trace += std::to_string(l.Kind) + "@" + std::to_string(l.Pos.Line) + ":" + std::to_string(l.Pos.Col) + " " +
                std::to_string(l.IValue) + " " + std::to_string(bits) + " [";
-      for (const char16_t c : l.TextAs().Str()) trace += std::to_string(c) + ",";
+      TJSONText text;
+      l.TextTo(text);
+      for (const char16_t c : text.Str()) trace += std::to_string(c) + ",";
       trace += "]\n";
       lex.KillLex();
     }
