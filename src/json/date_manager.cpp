@@ -4,6 +4,7 @@
 #include <pcre2.h>
 
 #include <memory>
+#include <optional>
 
 #include "json/date_time.h"
 #include "json/variant_text.h"
@@ -87,84 +88,104 @@ bool TJSONDateManager::Check(UStringView text, TDateTime& value, TDataType& kind
   return false;
 }
 
-// The one match of the expression and its groups, found without the expression, for the forms
-// dates are written in: a date, a date with a time, or a time alone, each time with its optional
-// "Z", fraction and zone offset, and nothing else. The expression's greedy optional parts take
-// exactly these pieces, and nothing is left for a second match. Any other text (false) goes to
-// the expression.
-bool TISO8601::MatchCommonForm(UStringView t) {
+namespace {
+// The answer of a test read straight from the text.
+struct TReading {
+  bool Success = false;
+  TDateTime Value = 0;
+  TDataType Kind = dtNil;
+};
+
+// A text in one of the forms dates are written in, read without the expression: a date, a date
+// with a time, or a time alone, each time with its optional "Z", fraction and zone offset, and
+// nothing else. The expression's greedy optional parts take exactly these pieces and leave
+// nothing for a second match, so the answer is the one its groups give; it is worked out with
+// the same steps in the same order, on whole milliseconds. Any other text (nullopt) goes to the
+// expression.
+std::optional<TReading> ReadCommonForm(UStringView t) {
   std::size_t i = 0;
-  const auto digits = [&](std::size_t n) {
+  const auto number = [&](std::size_t n, int& out) {
     if (t.size() - i < n) return false;
+    int v = 0;
     for (std::size_t k = 0; k < n; ++k) {
-      if (!IsDigit(t[i + k])) return false;
+      const unsigned digit = static_cast<unsigned>(t[i + k]) - u'0';
+      if (digit > 9) return false;
+      v = v * 10 + static_cast<int>(digit);
     }
+    i += n;
+    out = v;
     return true;
   };
-  const auto at = [&](char16_t c) { return i < t.size() && t[i] == c; };
-  // Two digits into a group.
-  const auto two = [&](int group) {
-    if (!digits(2)) return false;
-    SetGroup(group, i, 2);
-    i += 2;
-    return true;
-  };
-  const auto clock = [&](int first) {
-    if (!two(first) || !at(u':')) return false;
+  const auto skip = [&](char16_t c) {
+    if (i >= t.size() || t[i] != c) return false;
     ++i;
-    if (!two(first + 1) || !at(u':')) return false;
-    ++i;
-    return two(first + 2);
-  };
-  const auto zone = [&](int group) {  // ([+-](\d{2})\:(\d{2}))?
-    if (!at(u'+') && !at(u'-')) return true;
-    const std::size_t from = i++;
-    if (!two(group + 1) || !at(u':')) return false;
-    ++i;
-    if (!two(group + 2)) return false;
-    SetGroup(group, from, i - from);
     return true;
   };
-  const auto fraction = [&](int group, bool withZ) {  // (\.(\d{1,3})(Z)?)? or (\.(\d{1,3}))?
-    if (!at(u'.')) return true;
-    const std::size_t from = i++;
-    std::size_t n = 0;
-    while (n < 3 && i < t.size() && IsDigit(t[i])) ++i, ++n;
-    if (n == 0 || (i < t.size() && IsDigit(t[i]))) return false;
-    SetGroup(group + 1, from + 1, n);
-    if (withZ && at(u'Z')) SetGroup(group + 2, i++, 1);
-    SetGroup(group, from, i - from);
-    return true;
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  const auto clock = [&] {
+    return number(2, hour) && skip(u':') && number(2, minute) && skip(u':') && number(2, second);
   };
-  const auto z = [&](int group) {
-    if (at(u'Z')) SetGroup(group, i++, 1);
-  };
-  bool ok;
-  if (digits(4) && t.size() >= 10 && t[4] == u'-') {
-    SetGroup(2, 0, 4);
-    i = 5;
-    ok = two(3) && at(u'-') && (++i, two(4));
-    if (ok) SetGroup(1, 0, 10);
-    if (ok && at(u'T')) {
-      const std::size_t from = i++;
-      ok = clock(6);
-      if (ok) {
-        z(9);
-        ok = fraction(10, true) && zone(13);
-      }
-      if (ok) SetGroup(5, from, i - from);
+  bool hasDate = false;
+  bool hasTime = false;
+  if (t.size() >= 10 && t[4] == u'-' && number(4, year)) {
+    if (!skip(u'-') || !number(2, month) || !skip(u'-') || !number(2, day)) return std::nullopt;
+    hasDate = true;
+    if (skip(u'T')) {
+      if (!clock()) return std::nullopt;
+      hasTime = true;
     }
   } else {
-    ok = clock(16);
-    if (ok) {
-      z(19);
-      ok = fraction(20, false) && zone(22);
+    i = 0;
+    if (!clock()) return std::nullopt;
+    hasTime = true;
+  }
+  bool zAfterSeconds = false, zAfterFraction = false;
+  int fraction = -1, zoneSign = 0, zoneHours = 0, zoneMinutes = 0;
+  if (hasTime) {
+    zAfterSeconds = skip(u'Z');
+    if (skip(u'.')) {  // one to three digits, then the date form's own "Z"
+      const std::size_t from = i;
+      fraction = 0;
+      while (i - from < 3 && i < t.size() && static_cast<unsigned>(t[i]) - u'0' <= 9) {
+        fraction = fraction * 10 + (t[i++] - u'0');
+      }
+      if (i == from || (i < t.size() && static_cast<unsigned>(t[i]) - u'0' <= 9)) return std::nullopt;
+      zAfterFraction = hasDate && skip(u'Z');
+    }
+    if (skip(u'+')) {
+      zoneSign = 1;
+    } else if (skip(u'-')) {
+      zoneSign = -1;
+    }
+    if (zoneSign != 0 && !(number(2, zoneHours) && skip(u':') && number(2, zoneMinutes))) return std::nullopt;
+  }
+  if (i != t.size()) return std::nullopt;
+
+  std::int64_t ms = 0;
+  bool useDate = false;
+  if (hasDate) {
+    if (const auto date = TryEncodeDate(year, month, day)) {
+      ms = DateTimeToMSecs(*date);
+      useDate = true;
     }
   }
-  if (ok && i == t.size()) return true;
-  FData = {};
-  return false;
+  TReading reading{true, 0, useDate ? (hasTime ? dtDateTime : dtDate) : (hasTime ? dtTime : dtNil)};
+  if (hasTime) {
+    if (hour > 23 || minute > 59 || second > 59) {  // no valid time: no date
+      reading.Success = false;
+      reading.Value = MSecsToDateTime(ms);
+      return reading;
+    }
+    ms += ((hour * 60LL + minute) * 60 + second) * 1000;
+    if (zAfterSeconds) ms = UtcToLocalMSecs(ms);
+    if (fraction >= 0) ms += fraction;
+    if (zAfterFraction) ms = UtcToLocalMSecs(ms);
+    if (zoneSign != 0) ms = UtcToLocalMSecs(ms - zoneSign * (zoneHours * 60LL + zoneMinutes) * 60000);
+  }
+  reading.Value = MSecsToDateTime(ms);
+  return reading;
 }
+}  // namespace
 
 TISO8601::TISO8601(UStringView text, bool expressionOnly) : FText(text) {
   // Groups are kept as 16-bit places; no date text is that long.
@@ -173,9 +194,13 @@ TISO8601::TISO8601(UStringView text, bool expressionOnly) : FText(text) {
   // Every match starts with a digit; a text whose first non-blank character is none cannot be a
   // date, and the expression need not run.
   if (trimmed.empty() || !IsDigit(trimmed.front()) || !DateCharacters(trimmed)) return;
-  if (!expressionOnly && trimmed.size() == text.size() && MatchCommonForm(text)) {
-    Walk();
-    return;
+  if (!expressionOnly && trimmed.size() == text.size()) {
+    if (const std::optional<TReading> reading = ReadCommonForm(text)) {
+      FSuccess = reading->Success;
+      FValue = reading->Value;
+      FValueType = reading->Kind;
+      return;
+    }
   }
   const pcre2_code* code = Pattern();
   if (code == nullptr) return;
@@ -297,7 +322,16 @@ bool ISO8601Check(UStringView text, TDateTime& value, TDataType& kind) {
   // Every match starts with a digit: most texts are refused before a test is even set up.
   const UStringView trimmed = Trim(text);
   if (trimmed.empty() || !IsDigit(trimmed.front())) return false;
-  const TISO8601 test(text);
+  if (trimmed.size() == text.size()) {
+    if (const std::optional<TReading> reading = ReadCommonForm(text)) {
+      if (!reading->Success) return false;
+      value = reading->Value;
+      kind = reading->Kind;
+      return true;
+    }
+  }
+  if (!DateCharacters(trimmed)) return false;
+  const TISO8601 test(text, true);  // not a common form: the expression decides
   if (!test.Success()) return false;
   value = test.Value();
   kind = test.ValueType();

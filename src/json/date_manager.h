@@ -33,8 +33,8 @@ class TJSONDateManager {
 // One ISO 8601 test of a text.
 class TISO8601 {
  public:
-  // With `expressionOnly`, the common forms are matched by the expression too (the shortcut
-  // must give the same answer; checks compare the two).
+  // With `expressionOnly`, the common forms are matched by the expression too (their direct
+  // reading must give the same answer; checks compare the two).
   explicit TISO8601(UStringView text, bool expressionOnly = false);
   [[nodiscard]] bool Success() const noexcept { return FSuccess; }
   [[nodiscard]] TDateTime Value() const noexcept { return FValue; }
@@ -43,7 +43,6 @@ class TISO8601 {
   static constexpr int kGroupCount = 24;
 
  private:
-  [[nodiscard]] bool MatchCommonForm(UStringView text);
   // Reads the value from the groups.
   void Walk();
   [[nodiscard]] int Group(int index) const;

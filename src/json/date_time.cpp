@@ -193,10 +193,12 @@ UString FormatDateTime(UStringView format, TDateTime value) {
   return out;
 }
 
+std::int64_t UtcToLocalMSecs(std::int64_t utcMSecs) {
+  return utcMSecs + platform::UtcOffsetAtUtc(UnixSeconds(utcMSecs)) * 1000;
+}
+
 TDateTime UtcToLocal(TDateTime utc) {
-  const std::int64_t ms = DateTimeToMSecs(utc);
-  const std::int64_t seconds = UnixSeconds(ms);
-  return MSecsToDateTime(ms + platform::UtcOffsetAtUtc(seconds) * 1000);
+  return MSecsToDateTime(UtcToLocalMSecs(DateTimeToMSecs(utc)));
 }
 
 TDateTime LocalToUtc(TDateTime local) {

@@ -36,6 +36,8 @@ struct TDateTimeParts {
 
 // Moves a UTC date-time to local time (offset of the TZ database at that instant).
 [[nodiscard]] TDateTime UtcToLocal(TDateTime utc);
+// The same on a millisecond count since 1899-12-30 (see DateTimeToMSecs).
+[[nodiscard]] std::int64_t UtcToLocalMSecs(std::int64_t utcMSecs);
 // Moves a local date-time to UTC. A time in the repeated hour is taken as standard time; a time
 // in the skipped hour raises ELocalTimeInvalid.
 [[nodiscard]] TDateTime LocalToUtc(TDateTime local);
