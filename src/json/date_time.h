@@ -21,6 +21,8 @@ struct TDateTimeParts {
 [[nodiscard]] std::optional<TDateTime> TryEncodeDate(int year, int month, int day);
 [[nodiscard]] std::optional<TDateTime> TryEncodeTime(int hour, int minute, int second, int msec);
 [[nodiscard]] TDateTimeParts DecodeDateTime(TDateTime value);
+// The same for a millisecond count since 1899-12-30 (see DateTimeToMSecs).
+[[nodiscard]] TDateTimeParts DecodeMSecs(std::int64_t msecs);
 
 // Milliseconds since 1899-12-30 00:00 on a straight time line, and back (a negative date-time
 // keeps its time of day in the absolute value of the fraction).
@@ -29,6 +31,8 @@ struct TDateTimeParts {
 
 // Whether the value lies in the years 0001 to 9999 (the only ones a four-digit year can show).
 [[nodiscard]] bool InDateRange(TDateTime value);
+// The millisecond count of a value in those years; nullopt outside them.
+[[nodiscard]] std::optional<std::int64_t> DateRangeMSecs(TDateTime value);
 // Formats with a pattern of yyyy/yy, m/mm (minutes after h/hh), d/dd, h/hh, n/nn, s/ss, z/zzz and
 // quoted literals ("..." or '...'); every other character is copied. A value outside the years
 // 0001 to 9999 raises EJSONError.

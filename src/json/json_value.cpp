@@ -201,10 +201,10 @@ void TJSONBaseDate<Kind>::AsJSONString(TJSONWriter& writer) const {
   if (FNull) return writer.AppendVal(kNull, false);
   if (!FFormat) {
     const TDateTime value = writer.UniversalTime() ? LocalToUtc(FData) : FData;
-    if (InDateRange(value)) {
+    if (const std::optional<std::int64_t> ms = DateRangeMSecs(value)) {
       char buf[32];
       writer.AppendVal('"');
-      writer.AppendVal(StandardDateText<Kind>(DecodeDateTime(value), writer.UniversalTime(), buf), false);
+      writer.AppendVal(StandardDateText<Kind>(DecodeMSecs(*ms), writer.UniversalTime(), buf), false);
       writer.AppendVal('"');
       return;
     }
