@@ -1,6 +1,7 @@
 #include "json/date_time.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <string>
 
@@ -82,9 +83,10 @@ std::optional<TDateTime> TryEncodeTime(int hour, int minute, int second, int mse
 namespace {
 // std::llround (to the nearest, halves away from zero), without the library call for the
 // counts of the years 0001 to 9999 and far beyond: below 2^52 the fraction left by truncation
-// is exact.
+// is exact. Where doubles are computed with more precision than they hold (x87), the fraction
+// could see bits the double has not, so the library rounds.
 std::int64_t RoundToInt64(double x) {
-  if (!(std::fabs(x) < 0x1p52)) return std::llround(x);
+  if (FLT_EVAL_METHOD != 0 || !(std::fabs(x) < 0x1p52)) return std::llround(x);
   const auto whole = static_cast<std::int64_t>(x);
   const double fraction = x - static_cast<double>(whole);
   return whole + (fraction >= 0.5 ? 1 : 0) - (fraction <= -0.5 ? 1 : 0);
