@@ -171,12 +171,13 @@ std::optional<TReading> ReadCommonForm(UStringView t) {
   }
   TReading reading{true, 0, useDate ? (hasTime ? dtDateTime : dtDate) : (hasTime ? dtTime : dtNil)};
   if (hasTime) {
-    if (hour > 23 || minute > 59 || second > 59) {  // no valid time: no date
+    const std::optional<std::int64_t> time = TryTimeMSecs(hour, minute, second, 0);
+    if (!time) {  // no valid time: no date
       reading.Success = false;
       reading.Value = MSecsToDateTime(ms);
       return reading;
     }
-    ms += ((hour * 60LL + minute) * 60 + second) * 1000;
+    ms += *time;
     if (zAfterSeconds) ms = UtcToLocalMSecs(ms);
     if (fraction >= 0) ms += fraction;
     if (zAfterFraction) ms = UtcToLocalMSecs(ms);

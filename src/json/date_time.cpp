@@ -72,12 +72,17 @@ std::optional<TDateTime> TryEncodeDate(int year, int month, int day) {
   return static_cast<TDateTime>(DayNumber(year, month, day) - kDayNumber18991230);
 }
 
-std::optional<TDateTime> TryEncodeTime(int hour, int minute, int second, int msec) {
+std::optional<std::int64_t> TryTimeMSecs(int hour, int minute, int second, int msec) {
   if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 ||
       msec > 999)
     return std::nullopt;
-  const std::int64_t ms = ((hour * 60LL + minute) * 60 + second) * 1000 + msec;
-  return static_cast<TDateTime>(ms) / kMSecsPerDay;
+  return ((hour * 60LL + minute) * 60 + second) * 1000 + msec;
+}
+
+std::optional<TDateTime> TryEncodeTime(int hour, int minute, int second, int msec) {
+  const std::optional<std::int64_t> ms = TryTimeMSecs(hour, minute, second, msec);
+  if (!ms) return std::nullopt;
+  return static_cast<TDateTime>(*ms) / kMSecsPerDay;
 }
 
 namespace {
@@ -123,8 +128,8 @@ TDateTimeParts DecodeMSecs(std::int64_t ms) {
     signedTime += kMSecsPerDay;
     --days;
   }
-  // Civil date from the day number (days since 0001-01-01; earlier ones read as that day; later
-  // ones than 9999-12-31 as that day), counting years from 1 March so that a leap day ends its
+  // Civil date from the day number (days since 0001-01-01; days before it read as 0001-01-01,
+  // days after 9999-12-31 as that day), counting years from 1 March so that a leap day ends its
   // year: a year of 400-year eras, a month of five-month runs of 153 days. Every count fits in
   // 32 unsigned bits, whose divisions by constants are the cheapest.
   const auto z = static_cast<std::uint32_t>(

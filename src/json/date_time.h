@@ -20,6 +20,8 @@ struct TDateTimeParts {
 [[nodiscard]] bool IsValidDate(int year, int month, int day);
 [[nodiscard]] std::optional<TDateTime> TryEncodeDate(int year, int month, int day);
 [[nodiscard]] std::optional<TDateTime> TryEncodeTime(int hour, int minute, int second, int msec);
+// The milliseconds since midnight of a valid time of day.
+[[nodiscard]] std::optional<std::int64_t> TryTimeMSecs(int hour, int minute, int second, int msec);
 [[nodiscard]] TDateTimeParts DecodeDateTime(TDateTime value);
 // The same for a millisecond count since 1899-12-30 (see DateTimeToMSecs).
 [[nodiscard]] TDateTimeParts DecodeMSecs(std::int64_t msecs);
