@@ -132,6 +132,43 @@ const char16_t* CopyPlain(char*& dst, const char16_t* src, const char16_t* end) 
   return src;
 }
 
+// Whether a word holds a byte to escape: below 0x20, from 0x7f on, '"' or '\\'. (A byte with
+// its top bit set marks the first two tests; each other test is nonzero exactly when some byte
+// lies below its bound or equals its character.)
+template <class Word>
+bool HasSpecialByte(Word w) noexcept {
+  constexpr Word kOnes = static_cast<Word>(~Word{0}) / 0xff;
+  constexpr Word kHigh = kOnes * 0x80;
+  const auto below = [&](Word x, unsigned bound) { return static_cast<Word>((x - kOnes * bound) & ~x); };
+  const Word special = below(w, 0x20) | static_cast<Word>(w + kOnes) | below(w ^ (kOnes * '"'), 1) |
+                       below(w ^ (kOnes * '\\'), 1);
+  return ((special | w) & kHigh) != 0;
+}
+
+// Copies a text of four to sixteen units kept one byte each when none of them is to be escaped:
+// two overlapping words of eight (or four) cover it. Answers the end, or nullptr for a text
+// that needs escaping.
+char* CopyShortPlain(char* dst, std::string_view text) noexcept {
+  const std::size_t n = text.size();
+  const char* src = text.data();
+  if (n >= 8) {
+    std::uint64_t head, tail;
+    std::memcpy(&head, src, 8);
+    std::memcpy(&tail, src + n - 8, 8);
+    if (HasSpecialByte(head) || HasSpecialByte(tail)) return nullptr;
+    std::memcpy(dst, &head, 8);
+    std::memcpy(dst + n - 8, &tail, 8);
+  } else {
+    std::uint32_t head, tail;
+    std::memcpy(&head, src, 4);
+    std::memcpy(&tail, src + n - 4, 4);
+    if (HasSpecialByte(head) || HasSpecialByte(tail)) return nullptr;
+    std::memcpy(dst, &head, 4);
+    std::memcpy(dst + n - 4, &tail, 4);
+  }
+  return dst + n;
+}
+
 // The same for units kept one byte each (below U+0100), sixteen at a time.
 const char* CopyPlain(char*& dst, const char* src, const char* end) noexcept {
 #if defined(__SSE2__)
@@ -241,6 +278,19 @@ void TJSONWriter::AppendString(UStringView Value) {
 
 template <class Unit>
 void TJSONWriter::AppendQuoted(std::basic_string_view<Unit> Value) {
+  if constexpr (sizeof(Unit) == 1) {
+    // Names and short values, mostly nothing to escape: copied whole when so.
+    if (Value.size() >= 4 && Value.size() <= 16) {
+      if (FCapacity - FUsed < 18) Grow(18);
+      char* dst = FData.get() + FUsed;
+      if (char* end = CopyShortPlain(dst + 1, Value)) {
+        *dst = '"';
+        *end++ = '"';
+        FUsed = static_cast<std::size_t>(end - FData.get());
+        return;
+      }
+    }
+  }
   if (Value.size() <= kPiece && (Value.size() != 1 || Value[0] != 0)) {
     // Room for the quotes and the escaped text at once.
     const std::size_t n = Value.size() * kEscapedMax + 2;

@@ -93,6 +93,19 @@ TEST(JsonWriter, LongTextsAreEscapedAsTheirUnitsAre) {
 TEST(JsonWriter, NarrowAndWideTextsAreWrittenAlike) {
   std::mt19937 rng(7);
   const char16_t specials[] = {u'"', u'\\', 0x01, 0x1f, 0x7f, 0x80, 0xe9, 0xff, u'\n', u'\t', u'/'};
+  // Short texts are copied whole when nothing in them is to be escaped: one to escape at every
+  // place of every length up to 17 must still be found.
+  for (std::size_t n = 1; n <= 17; ++n) {
+    for (std::size_t at = 0; at < n; ++at) {
+      for (const char16_t c : specials) {
+        UString text(n, u'a');
+        text[at] = c;
+        const std::string narrow = Write(MakeRef<TJSONString>(text));
+        ASSERT_EQ(narrow, Write(MakeRef<TJSONString>(text + u"\u0100")).substr(0, narrow.size() - 1) + "\"")
+            << UToUtf8(text);
+      }
+    }
+  }
   for (int round = 0; round < 3000; ++round) {
     UString text;
     for (std::size_t n = rng() % 70; n > 0; --n)
