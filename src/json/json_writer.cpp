@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <new>
 
+#include "platform/page_memory.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -27,23 +29,40 @@ constexpr std::size_t kFloatMax = 24;
 char* FloatTo(char* dst, double value) noexcept;
 
 constexpr char kHex[] = "0123456789abcdef";
+
+// Blocks from this size on are backed ahead of writing, this much at a time (the page size is
+// only where the stretches start: a whole page more or less changes nothing).
+constexpr std::size_t kBackFrom = std::size_t{1} << 20;
+constexpr std::size_t kBackStretch = std::size_t{1} << 20;
+constexpr std::uintptr_t kPage = 4096;
 }  // namespace
 
 void TJSONWriter::Grow(std::size_t count) {
   if (count > SIZE_MAX / 2 - FUsed) throw std::bad_alloc();
-  const std::size_t capacity = std::max({FCapacity * 2, FUsed + count, std::size_t{256}});
-  char* data = static_cast<char*>(std::realloc(FData.get(), capacity));
-  if (data == nullptr) throw std::bad_alloc();
-  (void)FData.release();
-  FData.reset(data);
-  FCapacity = capacity;
+  if (FCapacity - FUsed < count) {
+    const std::size_t capacity = std::max({FCapacity * 2, FUsed + count, std::size_t{256}});
+    char* data = static_cast<char*>(std::realloc(FData.get(), capacity));
+    if (data == nullptr) throw std::bad_alloc();
+    (void)FData.release();
+    FData.reset(data);
+    FCapacity = capacity;
+  }
+  if (FCapacity < kBackFrom) {
+    FReady = FCapacity;
+    return;
+  }
+  // The next stretch after what is needed now, from the first whole page past the backed part.
+  const std::size_t ready = std::min(FCapacity, std::max(FReady, FUsed + count) + kBackStretch);
+  const auto from = (reinterpret_cast<std::uintptr_t>(FData.get()) + std::max(FReady, FUsed) + kPage - 1) & ~(kPage - 1);
+  const auto to = reinterpret_cast<std::uintptr_t>(FData.get()) + ready;
+  if (to > from) platform::BackPages(reinterpret_cast<void*>(from), to - from);
+  FReady = ready;
 }
 
 void TJSONWriter::Indent() {
   if (FIdent && FIdentOffset > 0) {
     const auto n = static_cast<std::size_t>(FIdentOffset);
-    if (FCapacity - FUsed < n) Grow(n);
-    std::memset(FData.get() + FUsed, ' ', n);
+    std::memset(Room(n), ' ', n);
     FUsed += n;
   }
 }
@@ -65,8 +84,7 @@ void TJSONWriter::Append(std::int64_t Value, bool CRLF) {
     char buf[kIntMax];
     return AppendIndented(std::string_view(buf, static_cast<std::size_t>(IntTo(buf, Value) - buf)), CRLF);
   }
-  if (FCapacity - FUsed < kIntMax) Grow(kIntMax);
-  FUsed = static_cast<std::size_t>(IntTo(FData.get() + FUsed, Value) - FData.get());
+  FUsed = static_cast<std::size_t>(IntTo(Room(kIntMax), Value) - FData.get());
 }
 
 void TJSONWriter::AppendVal(UStringView Value, bool CRLF) {
@@ -79,8 +97,7 @@ void TJSONWriter::AppendVal(std::int64_t Value, bool CRLF) {
 }
 
 void TJSONWriter::AppendFloat(double Value) {
-  if (FCapacity - FUsed < kFloatMax) Grow(kFloatMax);
-  FUsed = static_cast<std::size_t>(FloatTo(FData.get() + FUsed, Value) - FData.get());
+  FUsed = static_cast<std::size_t>(FloatTo(Room(kFloatMax), Value) - FData.get());
 }
 
 UString TJSONWriter::ToString() const {
@@ -281,8 +298,7 @@ void TJSONWriter::AppendQuoted(std::basic_string_view<Unit> Value) {
   if constexpr (sizeof(Unit) == 1) {
     // Names and short values, mostly nothing to escape: copied whole when so.
     if (Value.size() >= 4 && Value.size() <= 16) {
-      if (FCapacity - FUsed < 18) Grow(18);
-      char* dst = FData.get() + FUsed;
+      char* dst = Room(18);
       if (char* end = CopyShortPlain(dst + 1, Value)) {
         *dst = '"';
         *end++ = '"';
@@ -293,9 +309,7 @@ void TJSONWriter::AppendQuoted(std::basic_string_view<Unit> Value) {
   }
   if (Value.size() <= kPiece && (Value.size() != 1 || Value[0] != 0)) {
     // Room for the quotes and the escaped text at once.
-    const std::size_t n = Value.size() * kEscapedMax + 2;
-    if (FCapacity - FUsed < n) Grow(n);
-    char* dst = FData.get() + FUsed;
+    char* dst = Room(Value.size() * kEscapedMax + 2);
     *dst++ = '"';
     bool stopped = false;
     dst = EscapeTo(dst, Value, stopped);
@@ -306,10 +320,7 @@ void TJSONWriter::AppendQuoted(std::basic_string_view<Unit> Value) {
   AppendVal('"');
   Escape(
       Value,
-      [&](std::size_t n) {
-        if (FCapacity - FUsed < n) Grow(n);
-        return FData.get() + FUsed;
-      },
+      [&](std::size_t n) { return Room(n); },
       [&](char* end) { FUsed = static_cast<std::size_t>(end - FData.get()); });
   AppendVal('"');
 }

@@ -35,8 +35,8 @@ class TJSONWriter {
   }
   // One character (AppendVal without line break).
   void AppendVal(char Value) {
-    if (FUsed == FCapacity) Grow(1);
-    FData.get()[FUsed++] = Value;
+    *Room(1) = Value;
+    ++FUsed;
   }
   void AppendVal(UStringView Value, bool CRLF);
   void AppendVal(std::int64_t Value, bool CRLF);
@@ -72,9 +72,13 @@ class TJSONWriter {
   void AppendIndented(std::string_view Value, bool CRLF);
   void Put(std::string_view Value) {
     if (Value.empty()) return;  // may have no address at all
-    if (FCapacity - FUsed < Value.size()) Grow(Value.size());
-    std::memcpy(FData.get() + FUsed, Value.data(), Value.size());
+    std::memcpy(Room(Value.size()), Value.data(), Value.size());
     FUsed += Value.size();
+  }
+  // The place to write the next `count` characters (at least) to.
+  char* Room(std::size_t count) {
+    if (FReady - FUsed < count) Grow(count);
+    return FData.get() + FUsed;
   }
   // Makes room for at least `count` more characters.
   void Grow(std::size_t count);
@@ -84,8 +88,11 @@ class TJSONWriter {
   // The text written so far is the first FUsed characters; the rest is room to write into, so
   // that appending checks the room once per piece instead of once per character. The block
   // grows by realloc: nothing is zero-filled, and a large block moves without being copied.
+  // Of a large block, the part up to FReady has been backed with memory ahead of writing, a
+  // stretch at a time: one request to the system instead of a fault for every page.
   std::unique_ptr<char, TFree> FData;
   std::size_t FCapacity = 0;
+  std::size_t FReady = 0;
   std::size_t FUsed = 0;
   bool FIdent;
   bool FUniversalTime;

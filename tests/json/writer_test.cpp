@@ -88,6 +88,28 @@ TEST(JsonWriter, LongTextsAreEscapedAsTheirUnitsAre) {
   EXPECT_EQ(w.Utf8(), "");  // taken: the writer starts over
 }
 
+// A text of megabytes is written into a block backed with memory ahead of the writing, a stretch
+// at a time: every piece lands where it belongs across the stretches, also after the text has
+// been taken and the writer starts over.
+TEST(JsonWriter, TextsOfMegabytesAreWrittenWhole) {
+  auto array = MakeRef<TJSONArray>();
+  std::string expected = "[";
+  for (int i = 0; i < 60000; ++i) {
+    const std::string piece(static_cast<std::size_t>(i % 97), static_cast<char>('a' + i % 26));
+    array->Add(MakeRef<TJSONString>(Utf8ToU(piece + "\u0142")));
+    if (i > 0) expected += ',';
+    expected.append("\"").append(piece).append("\\u0142\"");
+  }
+  expected += ']';
+  ASSERT_GT(expected.size(), std::size_t{3} << 20);
+  TJSONWriter w(false, false);
+  array->AsJSONString(w);
+  EXPECT_TRUE(w.Utf8() == expected);
+  EXPECT_TRUE(w.TakeUtf8() == expected);
+  array->AsJSONString(w);
+  EXPECT_TRUE(w.Utf8() == expected);
+}
+
 // Texts of units below U+0100 are kept one byte per unit, others as UTF-16: a text is written
 // alike either way (here: as the same text made wide by one more unit), as a string and as a name.
 TEST(JsonWriter, NarrowAndWideTextsAreWrittenAlike) {
