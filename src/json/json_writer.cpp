@@ -33,7 +33,7 @@ constexpr char kHex[] = "0123456789abcdef";
 // Blocks from this size on are backed ahead of writing, this much at a time (the page size is
 // only where the stretches start: a whole page more or less changes nothing).
 constexpr std::size_t kBackFrom = std::size_t{1} << 20;
-constexpr std::size_t kBackStretch = std::size_t{1} << 20;
+constexpr std::size_t kBackStretch = std::size_t{1} << 18;
 constexpr std::uintptr_t kPage = 4096;
 }  // namespace
 
