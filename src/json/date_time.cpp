@@ -154,7 +154,8 @@ TDateTimeParts DecodeMSecs(std::int64_t ms) {
 std::optional<std::int64_t> DateRangeMSecs(TDateTime value) {
   if (!std::isfinite(value) || std::fabs(value) > 3e6) return std::nullopt;
   const std::int64_t ms = DateTimeToMSecs(value);
-  if (ms < -kDayNumber18991230 * kMSecsPerDay || ms >= (kDayNumber99991231 + 1) * kMSecsPerDay) return std::nullopt;
+  if (ms < -kDayNumber18991230 * kMSecsPerDay || ms >= (kDayNumber99991231 + 1) * kMSecsPerDay)
+    return std::nullopt;
   return ms;
 }
 

@@ -53,7 +53,8 @@ void TJSONWriter::Grow(std::size_t count) {
   }
   // The next stretch after what is needed now, from the first whole page past the backed part.
   const std::size_t ready = std::min(FCapacity, std::max(FReady, FUsed + count) + kBackStretch);
-  const auto from = (reinterpret_cast<std::uintptr_t>(FData.get()) + std::max(FReady, FUsed) + kPage - 1) & ~(kPage - 1);
+  const auto from =
+      (reinterpret_cast<std::uintptr_t>(FData.get()) + std::max(FReady, FUsed) + kPage - 1) & ~(kPage - 1);
   const auto to = reinterpret_cast<std::uintptr_t>(FData.get()) + ready;
   if (to > from) platform::BackPages(reinterpret_cast<void*>(from), to - from);
   FReady = ready;
@@ -319,8 +320,7 @@ void TJSONWriter::AppendQuoted(std::basic_string_view<Unit> Value) {
   }
   AppendVal('"');
   Escape(
-      Value,
-      [&](std::size_t n) { return Room(n); },
+      Value, [&](std::size_t n) { return Room(n); },
       [&](char* end) { FUsed = static_cast<std::size_t>(end - FData.get()); });
   AppendVal('"');
 }

@@ -15,7 +15,6 @@
 
 namespace vx::json {
 
-
 class TJSONWriter {
  public:
   TJSONWriter(bool useIdent, bool useUniversalTime) : FIdent(useIdent), FUniversalTime(useUniversalTime) {}

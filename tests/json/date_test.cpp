@@ -101,13 +101,14 @@ TEST_P(DateRecognition, ReaderTestsOnlyFiveToTwentyFiveCharacters) {
 // or not, must give the expression's answer.
 TEST_P(DateRecognition, CommonFormsAnswerAsTheExpression) {
   // The edges of the years and of the day count's sign (1899-12-30) test the arithmetic too.
-  const std::u16string_view dates[] = {u"",           u"2022-11-21", u"2022-13-01", u"2022-02-30", u"0000-01-01",
-                                       u"2022-1-01",  u"0001-01-01", u"1899-12-29", u"9999-12-31"};
-  const std::u16string_view clocks[] = {u"",          u"T09:07:34",  u"09:07:34",  u"T25:00:00", u"T09:07",
+  const std::u16string_view dates[] = {u"",           u"2022-11-21", u"2022-13-01",
+                                       u"2022-02-30", u"0000-01-01", u"2022-1-01",
+                                       u"0001-01-01", u"1899-12-29", u"9999-12-31"};
+  const std::u16string_view clocks[] = {u"",           u"T09:07:34", u"09:07:34", u"T25:00:00", u"T09:07",
                                         u"T09:07:34:", u"T23:59:59", u"00:00:00", u"23:60:00"};
   const std::u16string_view zs[] = {u"", u"Z", u"ZZ"};
   const std::u16string_view fractions[] = {u"", u".5", u".123", u".1234", u".", u".12Z", u".999"};
-  const std::u16string_view offsets[] = {u"",       u"+02:00",  u"-05:30", u"+0200", u"+02:0",
+  const std::u16string_view offsets[] = {u"",        u"+02:00", u"-05:30", u"+0200", u"+02:0",
                                          u"+02:00Z", u"-",      u"+99:99", u"-12:59"};
   int compared = 0;
   for (auto d : dates)
@@ -210,7 +211,8 @@ TEST(DateParts, MillisecondCountsRoundLikeLlroundAndSurviveTheRoundTrip) {
   std::uint64_t state = 12345;
   for (int i = 0; i < 2'000'000; ++i) {
     state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-    const std::int64_t ms = first + static_cast<std::int64_t>((state >> 11) % static_cast<std::uint64_t>(last - first));
+    const std::int64_t ms =
+        first + static_cast<std::int64_t>((state >> 11) % static_cast<std::uint64_t>(last - first));
     ASSERT_EQ(DateTimeToMSecs(MSecsToDateTime(ms)), ms);
   }
 }

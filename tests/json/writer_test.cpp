@@ -131,7 +131,8 @@ TEST(JsonWriter, NarrowAndWideTextsAreWrittenAlike) {
   for (int round = 0; round < 3000; ++round) {
     UString text;
     for (std::size_t n = rng() % 70; n > 0; --n)
-      text.push_back(rng() % 4 ? static_cast<char16_t>(u' ' + rng() % 95) : specials[rng() % std::size(specials)]);
+      text.push_back(rng() % 4 ? static_cast<char16_t>(u' ' + rng() % 95)
+                               : specials[rng() % std::size(specials)]);
     const std::string narrow = Write(MakeRef<TJSONString>(text));
     const std::string wide = Write(MakeRef<TJSONString>(text + u"\u0100"));
     ASSERT_EQ(narrow.substr(0, narrow.size() - 1) + "\\u0100\"", wide) << UToUtf8(text);
