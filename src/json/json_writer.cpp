@@ -163,28 +163,26 @@ bool HasSpecialByte(Word w) noexcept {
   return ((special | w) & kHigh) != 0;
 }
 
-// Copies a text of four to sixteen units kept one byte each when none of them is to be escaped:
-// two overlapping words of eight (or four) cover it. Answers the end, or nullptr for a text
-// that needs escaping.
+// Copies n units kept one byte each (one to two words' worth) when none of them is to be
+// escaped: two overlapping words cover them. False for units that need escaping.
+template <class Word>
+bool CopyTwoWords(char* dst, const char* src, std::size_t n) noexcept {
+  Word head, tail;
+  std::memcpy(&head, src, sizeof(Word));
+  std::memcpy(&tail, src + n - sizeof(Word), sizeof(Word));
+  if (HasSpecialByte(head) || HasSpecialByte(tail)) return false;
+  std::memcpy(dst, &head, sizeof(Word));
+  std::memcpy(dst + n - sizeof(Word), &tail, sizeof(Word));
+  return true;
+}
+
+// Copies a text of four to sixteen units kept one byte each when none of them is to be escaped.
+// Answers the end, or nullptr for a text that needs escaping.
 char* CopyShortPlain(char* dst, std::string_view text) noexcept {
   const std::size_t n = text.size();
-  const char* src = text.data();
-  if (n >= 8) {
-    std::uint64_t head, tail;
-    std::memcpy(&head, src, 8);
-    std::memcpy(&tail, src + n - 8, 8);
-    if (HasSpecialByte(head) || HasSpecialByte(tail)) return nullptr;
-    std::memcpy(dst, &head, 8);
-    std::memcpy(dst + n - 8, &tail, 8);
-  } else {
-    std::uint32_t head, tail;
-    std::memcpy(&head, src, 4);
-    std::memcpy(&tail, src + n - 4, 4);
-    if (HasSpecialByte(head) || HasSpecialByte(tail)) return nullptr;
-    std::memcpy(dst, &head, 4);
-    std::memcpy(dst + n - 4, &tail, 4);
-  }
-  return dst + n;
+  const bool copied = n >= 8 ? CopyTwoWords<std::uint64_t>(dst, text.data(), n)
+                             : CopyTwoWords<std::uint32_t>(dst, text.data(), n);
+  return copied ? dst + n : nullptr;
 }
 
 // The same for units kept one byte each (below U+0100), sixteen at a time.
