@@ -70,25 +70,7 @@ int ToInt(UStringView digits) {
 bool IsDigit(char16_t c) {
   return c >= u'0' && c <= u'9';
 }
-}  // namespace
 
-TJSONDateManager::TJSONDateManager() {
-  FCheckers.emplace_back(ISO8601Check);
-}
-
-TJSONDateManager& TJSONDateManager::Instance() {
-  static TJSONDateManager manager;
-  return manager;
-}
-
-bool TJSONDateManager::Check(UStringView text, TDateTime& value, TDataType& kind) const {
-  for (const auto& checker : FCheckers) {
-    if (checker(text, value, kind)) return true;
-  }
-  return false;
-}
-
-namespace {
 // The answer of a test read straight from the text.
 struct TReading {
   bool Success = false;
@@ -108,9 +90,8 @@ std::optional<TReading> ReadCommonForm(UStringView t) {
     if (t.size() - i < n) return false;
     int v = 0;
     for (std::size_t k = 0; k < n; ++k) {
-      const unsigned digit = static_cast<unsigned>(t[i + k]) - u'0';
-      if (digit > 9) return false;
-      v = v * 10 + static_cast<int>(digit);
+      if (!IsDigit(t[i + k])) return false;
+      v = v * 10 + (t[i + k] - u'0');
     }
     i += n;
     out = v;
@@ -146,10 +127,10 @@ std::optional<TReading> ReadCommonForm(UStringView t) {
     if (skip(u'.')) {  // one to three digits, then the date form's own "Z"
       const std::size_t from = i;
       fraction = 0;
-      while (i - from < 3 && i < t.size() && static_cast<unsigned>(t[i]) - u'0' <= 9) {
+      while (i - from < 3 && i < t.size() && IsDigit(t[i])) {
         fraction = fraction * 10 + (t[i++] - u'0');
       }
-      if (i == from || (i < t.size() && static_cast<unsigned>(t[i]) - u'0' <= 9)) return std::nullopt;
+      if (i == from || (i < t.size() && IsDigit(t[i]))) return std::nullopt;
       zAfterFraction = hasDate && skip(u'Z');
     }
     if (skip(u'+')) {
@@ -187,6 +168,22 @@ std::optional<TReading> ReadCommonForm(UStringView t) {
   return reading;
 }
 }  // namespace
+
+TJSONDateManager::TJSONDateManager() {
+  FCheckers.emplace_back(ISO8601Check);
+}
+
+TJSONDateManager& TJSONDateManager::Instance() {
+  static TJSONDateManager manager;
+  return manager;
+}
+
+bool TJSONDateManager::Check(UStringView text, TDateTime& value, TDataType& kind) const {
+  for (const auto& checker : FCheckers) {
+    if (checker(text, value, kind)) return true;
+  }
+  return false;
+}
 
 TISO8601::TISO8601(UStringView text, bool expressionOnly) : FText(text) {
   // Groups are kept as 16-bit places; no date text is that long.

@@ -60,6 +60,17 @@ std::int64_t UnixSeconds(std::int64_t ms) {
 char16_t Lower(char16_t c) {
   return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
 }
+
+// std::llround (to the nearest, halves away from zero), without the library call for the
+// counts of the years 0001 to 9999 and far beyond: below 2^52 the fraction left by truncation
+// is exact. Where doubles are computed with more precision than they hold (x87), the fraction
+// could see bits the double has not, so the library rounds.
+std::int64_t RoundToInt64(double x) {
+  if (FLT_EVAL_METHOD != 0 || !(std::fabs(x) < 0x1p52)) return std::llround(x);
+  const auto whole = static_cast<std::int64_t>(x);
+  const double fraction = x - static_cast<double>(whole);
+  return whole + (fraction >= 0.5 ? 1 : 0) - (fraction <= -0.5 ? 1 : 0);
+}
 }  // namespace
 
 bool IsValidDate(int year, int month, int day) {
@@ -84,19 +95,6 @@ std::optional<TDateTime> TryEncodeTime(int hour, int minute, int second, int mse
   if (!ms) return std::nullopt;
   return static_cast<TDateTime>(*ms) / kMSecsPerDay;
 }
-
-namespace {
-// std::llround (to the nearest, halves away from zero), without the library call for the
-// counts of the years 0001 to 9999 and far beyond: below 2^52 the fraction left by truncation
-// is exact. Where doubles are computed with more precision than they hold (x87), the fraction
-// could see bits the double has not, so the library rounds.
-std::int64_t RoundToInt64(double x) {
-  if (FLT_EVAL_METHOD != 0 || !(std::fabs(x) < 0x1p52)) return std::llround(x);
-  const auto whole = static_cast<std::int64_t>(x);
-  const double fraction = x - static_cast<double>(whole);
-  return whole + (fraction >= 0.5 ? 1 : 0) - (fraction <= -0.5 ? 1 : 0);
-}
-}  // namespace
 
 std::int64_t DateTimeToMSecs(TDateTime value) {
   const std::int64_t total = RoundToInt64(value * kMSecsPerDay);

@@ -30,11 +30,9 @@ char* FloatTo(char* dst, double value) noexcept;
 
 constexpr char kHex[] = "0123456789abcdef";
 
-// Blocks from this size on are backed ahead of writing, this much at a time (the page size is
-// only where the stretches start: a whole page more or less changes nothing).
+// Blocks from this size on are backed ahead of writing, this much at a time.
 constexpr std::size_t kBackFrom = std::size_t{1} << 20;
 constexpr std::size_t kBackStretch = std::size_t{1} << 18;
-constexpr std::uintptr_t kPage = 4096;
 }  // namespace
 
 void TJSONWriter::Grow(std::size_t count) {
@@ -51,12 +49,10 @@ void TJSONWriter::Grow(std::size_t count) {
     FReady = FCapacity;
     return;
   }
-  // The next stretch after what is needed now, from the first whole page past the backed part.
+  // The next stretch after what is needed now, from the end of the backed part.
   const std::size_t ready = std::min(FCapacity, std::max(FReady, FUsed + count) + kBackStretch);
-  const auto from =
-      (reinterpret_cast<std::uintptr_t>(FData.get()) + std::max(FReady, FUsed) + kPage - 1) & ~(kPage - 1);
-  const auto to = reinterpret_cast<std::uintptr_t>(FData.get()) + ready;
-  if (to > from) platform::BackPages(reinterpret_cast<void*>(from), to - from);
+  const std::size_t from = std::max(FReady, FUsed);
+  if (ready > from) platform::BackPages(FData.get() + from, ready - from);
   FReady = ready;
 }
 

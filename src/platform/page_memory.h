@@ -11,8 +11,9 @@ namespace vx::platform {
 [[nodiscard]] void* MapPages(std::size_t bytes, std::size_t alignment) noexcept;
 // Gives a region from MapPages back to the system, whole.
 void UnmapPages(void* region, std::size_t bytes) noexcept;
-// Backs part of a region with memory at once, for a caller about to fill it: one call instead
-// of a fault for every page as it is first touched. Where the system cannot, nothing changes.
+// Backs the whole pages inside part of a writable region with memory at once, for a caller about
+// to fill it: one call instead of a fault for every page as it is first touched. Where the
+// system cannot, nothing changes; the contents stay as they are either way.
 void BackPages(void* part, std::size_t bytes) noexcept;
 // Gives the physical memory behind part of a region back; the part stays mapped and reads as
 // zeros when it is next touched. `part` and `bytes` are multiples of the page size.

@@ -29,8 +29,12 @@ void UnmapPages(void* region, std::size_t bytes) noexcept {
 
 void BackPages(void* part, std::size_t bytes) noexcept {
 #ifdef MADV_POPULATE_WRITE
+  static const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto start = reinterpret_cast<std::uintptr_t>(part);
+  const std::uintptr_t from = (start + page - 1) & ~(page - 1);
+  const std::uintptr_t to = (start + bytes) & ~(page - 1);
   // Older kernels refuse the advice; their pages are then backed as they are touched.
-  (void)madvise(part, bytes, MADV_POPULATE_WRITE);
+  if (to > from) (void)madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
 #else
   (void)part;
   (void)bytes;
