@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "../tests/json/lexer_trace.h"
+#include "../tests/json/reader_trace.h"
 #include "json/json_errors.h"
 #include "json/json_value.h"
 #include "json/json_writer.h"
-#include "../tests/json/lexer_trace.h"
-#include "../tests/json/reader_trace.h"
 
 namespace {
 using namespace vx::json;
@@ -35,7 +35,9 @@ bool Compact(const IJSONAncestor& value, std::string& out) {
 // at the NUL, so two names that differ only behind it are written alike and read back as one
 // member, and a cut string may read back as a date.
 bool TextCutAtNul(const IJSONAncestor& root) {
-  const auto cut = [](const auto& text) { return text.Size() > 1 && text.Find(u'\0') != vx::UStringView::npos; };
+  const auto cut = [](const auto& text) {
+    return text.Size() > 1 && text.Find(u'\0') != vx::UStringView::npos;
+  };
   std::vector<const TJSONAncestor*> work{root.get()};
   while (!work.empty()) {
     const TJSONAncestor* v = work.back();
@@ -86,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
       const std::string_view text(reinterpret_cast<const char*>(data), size);
       sameReading(text);
-      if (vx::json::testing::ReaderTrace(text, dates, true) != vx::json::testing::ReaderTrace(text, dates, false)) {
+      if (vx::json::testing::ReaderTrace(text, dates, true) !=
+          vx::json::testing::ReaderTrace(text, dates, false)) {
         std::fprintf(stderr, "the fast reader reads otherwise than the builder\n");
         std::abort();
       }

@@ -59,14 +59,6 @@ UString AnsiToU(std::string_view s) {
   return Utf8ToU(platform::LocaleToUtf8(s));
 }
 
-bool SameTextAscii(UStringView a, UStringView b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  }
-  return true;
-}
-
 bool SameTextLocale(UStringView a, UStringView b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/common/ascii.h"
+
 namespace vx {
 
 using UString = std::u16string;
@@ -20,11 +22,6 @@ using UStringView = std::u16string_view;
 [[nodiscard]] std::string UToAnsi(UStringView s);
 [[nodiscard]] UString AnsiToU(std::string_view s);
 
-// ASCII-only case folding and comparison (names on the wire and in tables).
-[[nodiscard]] constexpr char16_t AsciiUpper(char16_t c) noexcept {
-  return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
-}
-[[nodiscard]] bool SameTextAscii(UStringView a, UStringView b);
 // Case-insensitive comparison for all letters the system's texts use (Latin, Latin-1, Latin
 // Extended-A, Greek, Cyrillic), standing in for the user-locale comparison of names.
 [[nodiscard]] bool SameTextLocale(UStringView a, UStringView b);

@@ -55,12 +55,6 @@ bool DateCharacters(UStringView trimmed) {
   return true;
 }
 
-UStringView Trim(UStringView s) {
-  while (!s.empty() && s.front() <= u' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() <= u' ') s.remove_suffix(1);
-  return s;
-}
-
 int ToInt(UStringView digits) {
   int v = 0;
   for (char16_t c : digits) v = v * 10 + (c - u'0');

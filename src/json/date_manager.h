@@ -57,7 +57,8 @@ class TISO8601 {
     std::uint16_t Size = 0;
   };
   void SetGroup(int group, std::size_t from, std::size_t size) noexcept {
-    FData[static_cast<std::size_t>(group)] = {static_cast<std::uint16_t>(from), static_cast<std::uint16_t>(size)};
+    FData[static_cast<std::size_t>(group)] = {static_cast<std::uint16_t>(from),
+                                              static_cast<std::uint16_t>(size)};
   }
   [[nodiscard]] UStringView GroupText(int group) const noexcept {
     const TSpan& span = FData[static_cast<std::size_t>(group)];

@@ -11,12 +11,6 @@
 namespace vx::json {
 
 namespace {
-UStringView Trim(UStringView s) {
-  while (!s.empty() && s.front() <= u' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() <= u' ') s.remove_suffix(1);
-  return s;
-}
-
 bool IsDateKind(TDataType k) {
   return k == dtDateTime || k == dtDate || k == dtTime;
 }

@@ -1,7 +1,7 @@
 #include "json/json_lexer.h"
 
-#include <bit>
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <type_traits>
@@ -72,9 +72,9 @@ TLexemType WordKind(UStringView word) {
     default:
       break;
   }
-  if (SameTextAscii(word, u"TRUE")) return ltTrue;
-  if (SameTextAscii(word, u"FALSE")) return ltFalse;
-  if (SameTextAscii(word, u"Null")) return ltNull;
+  if (EqualNoCase(word, u"TRUE")) return ltTrue;
+  if (EqualNoCase(word, u"FALSE")) return ltFalse;
+  if (EqualNoCase(word, u"Null")) return ltNull;
   return ltName;
 }
 
@@ -109,15 +109,21 @@ constexpr TFastTables kFast = [] {
   set("\"'", ccQuote);
   set("-0123456789", ccDigit);
   set("$_ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz\x7f", ccWordStart);
-  for (const auto& [c, kind] : {std::pair{',', ltVirgule}, {'.', ltDot}, {':', ltColon}, {'[', ltCLeft},
-                               {']', ltCRight}, {'{', ltBLeft}, {'}', ltBRight}})
+  for (const auto& [c, kind] : {std::pair{',', ltVirgule},
+                                {'.', ltDot},
+                                {':', ltColon},
+                                {'[', ltCLeft},
+                                {']', ltCRight},
+                                {'{', ltBLeft},
+                                {'}', ltBRight}})
     t.Punctuation[static_cast<unsigned char>(c)] = kind;
   for (int c = 0; c < 128; ++c) {
     const bool special = c == 0 || c == '\n' || c == '\r' || c == '\\';
     t.InString[0][c] = !special && c != '"';
     t.InString[1][c] = !special && c != '\'';
     t.InWord[c] = !special && c != '\t' && c != ' ' && c != '"' && c != '\'' && t.Class[c] != ccPunctuation;
-    t.AfterNumber[c] = c == 0 || t.Class[c] == ccBlank || t.Class[c] == ccPunctuation || t.Class[c] == ccQuote;
+    t.AfterNumber[c] =
+        c == 0 || t.Class[c] == ccBlank || t.Class[c] == ccPunctuation || t.Class[c] == ccQuote;
   }
   return t;
 }();
@@ -263,7 +269,8 @@ void TLexGenerator<CharT>::AppendFrom(size_t from, size_t to) {
   const size_t old = FBuffer.size();
   FBuffer.resize(old + (to - from));
   char16_t* dst = FBuffer.data() + old;
-  for (size_t k = from; k < to; ++k) *dst++ = static_cast<char16_t>(static_cast<std::make_unsigned_t<CharT>>(FText[k]));
+  for (size_t k = from; k < to; ++k)
+    *dst++ = static_cast<char16_t>(static_cast<std::make_unsigned_t<CharT>>(FText[k]));
 }
 
 template <class CharT>
@@ -315,7 +322,8 @@ size_t TLexGenerator<CharT>::ScanNumber(size_t i) {
     j = digitsAt(k);
     if (j == k) return kUncommon;
   }
-  if (j < size && (static_cast<U>(text[j]) >= 128 || !kFast.AfterNumber[static_cast<U>(text[j])])) return kUncommon;
+  if (j < size && (static_cast<U>(text[j]) >= 128 || !kFast.AfterNumber[static_cast<U>(text[j])]))
+    return kUncommon;
   const auto read = [&](auto digits) {
     if (fraction) {
       const auto d = TryStrToFloat(digits);

@@ -30,7 +30,9 @@ struct TLexeme {
 
   [[nodiscard]] std::size_t TextSize() const noexcept { return IsNarrow ? Narrow.size() : SValue.size(); }
   // Whether the text holds a line break (such a text names no member; a narrow one holds none).
-  [[nodiscard]] bool HasLineBreak() const noexcept { return SValue.find_first_of(u"\r\n") != UStringView::npos; }
+  [[nodiscard]] bool HasLineBreak() const noexcept {
+    return SValue.find_first_of(u"\r\n") != UStringView::npos;
+  }
   template <class Text>
   void TextTo(Text& text) const {
     if (IsNarrow) {

@@ -87,9 +87,13 @@ class alignas(Bytes >= 16 ? 8 : 4) TCompactText {
   }
   ~TCompactText() { Clear(); }
 
-  [[nodiscard]] std::size_t Size() const noexcept { return Inline() ? FTag & kCountMask : Count() & kSizeMask; }
+  [[nodiscard]] std::size_t Size() const noexcept {
+    return Inline() ? FTag & kCountMask : Count() & kSizeMask;
+  }
   // Whether the units are kept as UTF-16 (else one byte each).
-  [[nodiscard]] bool Wide() const noexcept { return Inline() ? (FTag & kWideTag) != 0 : (Count() & kWide) != 0; }
+  [[nodiscard]] bool Wide() const noexcept {
+    return Inline() ? (FTag & kWideTag) != 0 : (Count() & kWide) != 0;
+  }
   // Calls f with the units: a UStringView when wide, a std::string_view of unit codes when narrow.
   template <class F>
   decltype(auto) Visit(F&& f) const {
@@ -120,7 +124,7 @@ class alignas(Bytes >= 16 ? 8 : 4) TCompactText {
   // Where the count of a block's units is kept: beside the address, or at the block's start.
   static constexpr std::size_t kCountInBlock = kPointerAt >= 7 ? 0 : sizeof(std::uint32_t);
   static constexpr std::size_t kCountAt = 3;  // in FRoom, when kept beside the address
-  static constexpr std::size_t kWideAt = 1;  // in FRoom: UTF-16 units kept inside start at an even offset
+  static constexpr std::size_t kWideAt = 1;   // in FRoom: UTF-16 units kept inside start at an even offset
 
   template <std::size_t Other>
   TCompactText(const TCompactText<Other>& other, int) {

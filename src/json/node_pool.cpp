@@ -186,13 +186,15 @@ constexpr std::size_t ClassSize(std::size_t size) {
 }
 constexpr std::size_t ClassIndex(std::size_t size) {
   if (size <= TNodePool::kSmallMax) return RoundUp(size, TNodePool::kGrain) / TNodePool::kGrain - 1;
-  return kSmallClasses + RoundUp(size - TNodePool::kSmallMax, TNodePool::kLargeGrain) / TNodePool::kLargeGrain - 1;
+  return kSmallClasses +
+         RoundUp(size - TNodePool::kSmallMax, TNodePool::kLargeGrain) / TNodePool::kLargeGrain - 1;
 }
 constexpr std::size_t SizeOfClass(std::size_t idx) {
   if (idx < kSmallClasses) return (idx + 1) * TNodePool::kGrain;
   return TNodePool::kSmallMax + (idx - kSmallClasses + 1) * TNodePool::kLargeGrain;
 }
-static_assert(ClassIndex(TNodePool::kMaxSize) == kClasses - 1 && SizeOfClass(kClasses - 1) == TNodePool::kMaxSize);
+static_assert(ClassIndex(TNodePool::kMaxSize) == kClasses - 1 &&
+              SizeOfClass(kClasses - 1) == TNodePool::kMaxSize);
 static_assert(ClassIndex(257) == kSmallClasses && SizeOfClass(ClassIndex(257)) == 320);
 
 TFreeNode* Pop(TList& list) noexcept {

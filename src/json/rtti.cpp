@@ -4,18 +4,12 @@
 
 namespace vx::json {
 
-namespace {
-UStringView TrimBlanks(UStringView s) {
-  while (!s.empty() && s.front() <= u' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() <= u' ') s.remove_suffix(1);
-  return s;
-}
-}  // namespace
+namespace {}  // namespace
 
 DISABLE::DISABLE(UStringView aNames) {
   while (!aNames.empty()) {
     const std::size_t cut = std::min(aNames.find_first_of(u";,"), aNames.size());
-    if (const UStringView name = TrimBlanks(aNames.substr(0, cut)); !name.empty()) FNames.emplace_back(name);
+    if (const UStringView name = Trim(aNames.substr(0, cut)); !name.empty()) FNames.emplace_back(name);
     aNames.remove_prefix(std::min(cut + 1, aNames.size()));
   }
 }

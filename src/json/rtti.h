@@ -181,7 +181,7 @@ template <class Self>
 void AddImplicitCreate(TTypeInfo& t) {
   if constexpr (std::is_default_constructible_v<Self>) {
     const bool has = std::any_of(t.Constructors.begin(), t.Constructors.end(),
-                                 [](const TConstructorInfo& c) { return SameTextAscii(c.Name, u"Create"); });
+                                 [](const TConstructorInfo& c) { return EqualNoCase(c.Name, u"Create"); });
     if (!has) t.Constructors.push_back(Constructor<Self>(u"Create").Constructor);
   }
 }

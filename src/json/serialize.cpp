@@ -35,7 +35,7 @@ const void* Upcast(const TTypeInfo& type, const void* p, int depth) {
 
 const TConstructorInfo* FindConstructor(const TTypeInfo& type, UStringView name) {
   for (const TConstructorInfo& c : type.Constructors) {
-    if (SameTextAscii(c.Name, name)) return &c;
+    if (EqualNoCase(c.Name, name)) return &c;
   }
   return nullptr;
 }
@@ -60,7 +60,7 @@ constexpr std::array<std::int8_t, 128> kBase64Values = [] {
 
 const TClassMapRecExt* TClassMapRec::GetEnabledMember(UStringView name) const noexcept {
   for (const TClassMapRecExt& e : Enabled) {
-    if (e.Enabled() && SameTextAscii(e.Name, name)) return &e;
+    if (e.Enabled() && EqualNoCase(e.Name, name)) return &e;
   }
   return nullptr;
 }
@@ -107,7 +107,7 @@ void TSerializeParse::AddObjectMapExt(UStringView aClass, UStringView aPropName,
   int index = -1;
   auto rec = EditMap(aClass, index);
   auto it = std::find_if(rec->Enabled.begin(), rec->Enabled.end(),
-                         [&](const TClassMapRecExt& e) { return SameTextAscii(e.Name, aPropName); });
+                         [&](const TClassMapRecExt& e) { return EqualNoCase(e.Name, aPropName); });
   if (it == rec->Enabled.end()) {
     rec->Enabled.push_back({UString(aPropName), UString(aAliasName), std::move(aConvertFnc)});
   } else {
@@ -121,11 +121,11 @@ std::shared_ptr<const TClassMapRec> TSerializeParse::FindClassMap(UStringView ty
   TClassMaps& maps = Maps();
   if (maps.List.empty()) return nullptr;
   std::shared_ptr<const TClassMapRec> found;
-  if (maps.LastFound && SameTextAscii(maps.LastFound->ClassType, typeName)) {
+  if (maps.LastFound && EqualNoCase(maps.LastFound->ClassType, typeName)) {
     found = maps.LastFound;
   } else {
     for (const auto& rec : maps.List) {
-      if (SameTextAscii(rec->ClassType, typeName)) {
+      if (EqualNoCase(rec->ClassType, typeName)) {
         found = maps.LastFound = rec;
         break;
       }
@@ -312,10 +312,11 @@ UString TSerializeParse::GetJSONAttribute(UStringView compactJSON, UStringView a
   if (aAttribute.empty()) return UString(text);
   if (text.size() >= 2 && text.front() == u'{' && text.back() == u'}') text = text.substr(1, text.size() - 2);
   UString quoted(aAttribute);
-  if (aAttribute.empty() || aAttribute.front() != u'"') quoted = UString(u"\"").append(aAttribute).append(u"\"");
+  if (aAttribute.empty() || aAttribute.front() != u'"')
+    quoted = UString(u"\"").append(aAttribute).append(u"\"");
   for (const UStringView piece : Split(text, u',')) {
     const std::vector<UStringView> parts = Split(piece, u':');
-    if (!SameTextAscii(parts[0], quoted)) continue;
+    if (!EqualNoCase(parts[0], quoted)) continue;
     if (parts.size() < 2) return {};
     UStringView value = parts[1];
     if (!value.empty() && value.front() == u'"')

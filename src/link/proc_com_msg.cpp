@@ -91,7 +91,7 @@ bool TvxProcComMsg::CMDPrepare() {
 bool TvxProcComMsg::RunCmd(const UString& aCMD, const TStringList& aParams) {
   if (IsBlank(aCMD)) return false;
   SetLastCmdHWND(HandleValue(aParams, kCmdHandle));
-  if (SameTextAscii(aCMD, u"CLIENTRECONNECT")) {
+  if (EqualNoCase(aCMD, u"CLIENTRECONNECT")) {
     HWND h = HandleValue(aParams, kHandle);
     if (h != hMainHandle) SetClientHWND(h);
     return FClientHWND != h;

@@ -15,7 +15,7 @@ std::vector<TJobBranch>& JobBranches() {
 
 void RegisterJobBranch(TJobBranch branch) {
   auto& table = JobBranches();
-  std::erase_if(table, [&](const TJobBranch& b) { return SameTextAscii(b.Request, branch.Request); });
+  std::erase_if(table, [&](const TJobBranch& b) { return EqualNoCase(b.Request, branch.Request); });
   table.push_back(std::move(branch));
 }
 
@@ -40,32 +40,32 @@ bool Tvx64BWorkerCom::RunCmd(const UString& aCMD, const TStringList& aParams) {
   } endOfCommand{*this, branches};
   TStringList answer;
 
-  if (SameTextAscii(aCMD, u"CLIENTRECONNECT")) {
+  if (EqualNoCase(aCMD, u"CLIENTRECONNECT")) {
     FStatus = kStatusReady;
     FClientStatus = kStatusReady;
     return true;
   }
-  if (SameTextAscii(aCMD, u"CMD_GET_STATUS")) {
+  if (EqualNoCase(aCMD, u"CMD_GET_STATUS")) {
     answer.SetValue(u"STATUS", FStatus);
     SendCommand(u"CMD_GET_STATUS_RESULT", &answer);
     return true;
   }
-  if (SameTextAscii(aCMD, u"CMD_GET_STATUS_RESULT")) {
+  if (EqualNoCase(aCMD, u"CMD_GET_STATUS_RESULT")) {
     FClientStatus = aParams.Value(u"STATUS");
     FStatus = kStatusReady;
     return true;
   }
-  if (SameTextAscii(aCMD, u"CMD_CLOSE_CLIENT")) {
+  if (EqualNoCase(aCMD, u"CMD_CLOSE_CLIENT")) {
     CloseRequested = true;
     return result;
   }
   for (const TJobBranch& b : branches) {
-    if (SameTextAscii(aCMD, b.Request)) {
+    if (EqualNoCase(aCMD, b.Request)) {
       if (FStatus == kStatusExecuting) return result;  // busy: dropped without an answer
       FStatus = kStatusExecuting;
       return b.OnRequest ? b.OnRequest(*this, aParams, answer) : result;
     }
-    if (SameTextAscii(aCMD, b.Answer)) return b.OnAnswer ? b.OnAnswer(*this, aParams) : result;
+    if (EqualNoCase(aCMD, b.Answer)) return b.OnAnswer ? b.OnAnswer(*this, aParams) : result;
   }
   return result;
 }

@@ -8,6 +8,7 @@
 
 #include "mapi/mapi_log.h"
 #include "platform/child_process.h"
+#include "platform/common/ascii.h"
 #include "platform/text_codec.h"
 
 namespace vx::mapi {
@@ -58,17 +59,6 @@ std::string BodyText(const char* text) {
     }
   }
   return out;
-}
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(s[i])) !=
-        std::tolower(static_cast<unsigned char>(prefix[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 // The SMTP address of a recipient: its address with an optional "SMTP:" type, else its name

@@ -25,17 +25,6 @@ void SetOpt(CURL* aHandle, CURLoption aOption, T aValue) {
     throw std::runtime_error("curl option " + std::to_string(static_cast<int>(aOption)) + " refused");
 }
 
-char AsciiLower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool StartsWithNoCase(std::string_view aText, std::string_view aPrefix) {
-  if (aText.size() < aPrefix.size()) return false;
-  for (std::size_t i = 0; i < aPrefix.size(); ++i)
-    if (AsciiLower(aText[i]) != AsciiLower(aPrefix[i])) return false;
-  return true;
-}
-
 // The body of one answer, at most `max` bytes, gathered in blocks and joined once at the end, so
 // a body takes at most about twice its size (a buffer doubling as it grows leaves its earlier
 // copies resident in the heap and takes three times).

@@ -65,17 +65,6 @@ void OnStartElement(void* aCtxt, const xmlChar* aName, const xmlChar** aAttribut
   hrefs->push_back(std::move(href));
 }
 
-bool ContainsNoCaseAscii(std::string_view aText, std::string_view aUpper) {
-  for (std::size_t i = 0; i + aUpper.size() <= aText.size(); ++i) {
-    std::size_t k = 0;
-    while (k < aUpper.size() && AsciiUpper(static_cast<char16_t>(static_cast<unsigned char>(aText[i + k]))) ==
-                                    static_cast<char16_t>(aUpper[k]))
-      ++k;
-    if (k == aUpper.size()) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 std::vector<UString> AnchorHrefs(std::string_view aHtmlUtf8) {
@@ -103,7 +92,7 @@ const TPageCache::TEntry& TPageCache::Get(const UString& aURL) {
   TEntry entry;
   try {
     const TLocationAnswer answer = FetchLocation(UToUtf8(aURL));
-    entry.marker = answer.ok && answer.status == 200 && ContainsNoCaseAscii(answer.body, "XSD:SCHEMA");
+    entry.marker = answer.ok && answer.status == 200 && ContainsNoCase(answer.body, "XSD:SCHEMA");
     entry.page = answer.error.empty();
     if (entry.page && !entry.marker) entry.hrefs = AnchorHrefs(answer.body);
   } catch (const std::exception&) {

@@ -1,5 +1,6 @@
 #include "validation/net_override.h"
 
+#include "platform/common/ascii.h"
 #include "platform/process.h"
 
 #include <cstdlib>
@@ -8,13 +9,6 @@
 namespace vx {
 
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 // Counts the field separators outside an IPv6 address in brackets.
 std::size_t FieldSeparators(std::string_view s) {
@@ -38,7 +32,7 @@ std::vector<std::string> ParseConnectTo(std::string_view aText) {
   std::vector<std::string> entries;
   while (true) {
     const std::size_t comma = aText.find(',');
-    const std::string_view entry = Trim(aText.substr(0, comma));
+    const std::string_view entry = Trim(aText.substr(0, comma), " \t\r\n");
     if (FieldSeparators(entry) == 3) entries.emplace_back(entry);
     if (comma == std::string_view::npos) break;
     aText.remove_prefix(comma + 1);

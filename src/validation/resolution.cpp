@@ -10,16 +10,6 @@ namespace vx {
 
 namespace {
 
-bool ContainsNoCase(UStringView text, UStringView upperNeedle) {
-  if (upperNeedle.size() > text.size()) return false;
-  for (std::size_t i = 0; i + upperNeedle.size() <= text.size(); ++i) {
-    std::size_t k = 0;
-    while (k < upperNeedle.size() && AsciiUpper(text[i + k]) == upperNeedle[k]) ++k;
-    if (k == upperNeedle.size()) return true;
-  }
-  return false;
-}
-
 // The host of the W3C's own namespaces; nothing on it is ever resolved.
 constexpr char16_t kW3CHost[] = u"WWW.W3.ORG";
 

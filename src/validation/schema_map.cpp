@@ -15,24 +15,8 @@ namespace {
 constexpr char kSection[] = "MAP_XSD";
 constexpr std::uint64_t kMaxMapBytes = 16 * 1024 * 1024;
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
+// Blanks around keys and values.
+constexpr std::string_view kBlanks = " \t\r\n";
 
 // One line of the text, without its line end.
 struct TLine {
@@ -59,15 +43,15 @@ std::vector<TLine> Lines(std::string_view aText) {
 
 // The section a "[name]" line opens, or nullopt for any other line.
 std::optional<std::string_view> SectionOf(std::string_view aLine) {
-  const std::string_view t = Trim(aLine);
+  const std::string_view t = Trim(aLine, kBlanks);
   if (t.empty() || t.front() != '[') return std::nullopt;
   const std::size_t close = t.find(']');
   if (close == std::string_view::npos) return std::nullopt;
-  return Trim(t.substr(1, close - 1));
+  return Trim(t.substr(1, close - 1), kBlanks);
 }
 
 bool IsComment(std::string_view aLine) {
-  const std::string_view t = Trim(aLine);
+  const std::string_view t = Trim(aLine, kBlanks);
   return !t.empty() && (t.front() == ';' || t.front() == '#');
 }
 
@@ -76,7 +60,7 @@ std::optional<std::pair<std::string_view, std::string_view>> EntryOf(std::string
   if (IsComment(aLine) || SectionOf(aLine)) return std::nullopt;
   const std::size_t eq = aLine.find('=');
   if (eq == std::string_view::npos) return std::nullopt;
-  return std::make_pair(Trim(aLine.substr(0, eq)), Trim(aLine.substr(eq + 1)));
+  return std::make_pair(Trim(aLine.substr(0, eq), kBlanks), Trim(aLine.substr(eq + 1), kBlanks));
 }
 
 // The lines of the first section named aSection: [first, last) indexes, first being the header.
@@ -104,7 +88,7 @@ std::optional<std::string> IniValue(std::string_view aText, std::string_view aSe
   const std::vector<TLine> lines = Lines(aText);
   const auto section = FindSection(lines, aSection);
   if (!section) return std::nullopt;
-  const std::string_view key = Trim(aKey);
+  const std::string_view key = Trim(aKey, kBlanks);
   for (std::size_t i = section->first + 1; i < section->second; ++i) {
     const auto entry = EntryOf(lines[i].text);
     if (entry && EqualNoCase(entry->first, key)) return std::string(entry->second);
@@ -116,10 +100,10 @@ std::string IniWithValue(std::string_view aText, std::string_view aSection, std:
                          std::string_view aValue) {
   const auto breaks = [](std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; };
   if (aKey.empty() || breaks(aKey) || breaks(aValue) || aKey.find('=') != std::string_view::npos ||
-      Trim(aKey) != aKey || aKey.front() == '[' || IsComment(aKey))
+      Trim(aKey, kBlanks) != aKey || aKey.front() == '[' || IsComment(aKey))
     throw std::invalid_argument("wpis nie do zapisania w pliku INI: " + std::string(aKey));
   const std::string entry =
-      std::string(aKey) + "=" + std::string(Trim(aValue));  // blanks would not read back
+      std::string(aKey) + "=" + std::string(Trim(aValue, kBlanks));  // blanks would not read back
 
   const std::vector<TLine> lines = Lines(aText);
   // New lines end as the file's first line does.

@@ -26,11 +26,6 @@ constexpr char kXsdNamespace[] = "http://www.w3.org/2001/XMLSchema";
 
 thread_local TSchemaSources* tActive = nullptr;
 
-bool StartsWithNoCase(const std::string& s, const char* prefix) {
-  std::size_t n = std::strlen(prefix);
-  return s.size() >= n && strncasecmp(s.c_str(), prefix, n) == 0;
-}
-
 std::string Unescaped(const std::string& text) {
   TXmlPtr<char> unescaped(xmlURIUnescapeString(text.c_str(), 0, nullptr));
   return unescaped ? std::string(unescaped.get()) : text;

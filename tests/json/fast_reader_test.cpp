@@ -32,7 +32,13 @@ TEST(JsonFastReader, TakesCommonTextsAndReadsThemAsTheBuilderDoes) {
       "[\"żółć\",\"„cudzysłów”\",\"😀\",\"\xC3(\",\"\xFF\xFE\",\"\xE2\x82\",\"\xED\xA0\x80\",\"\xC0\xAF\"]",
       R"({"a":1,"A":2,"b":3,"a":4})",  // names differing in ASCII case replace each other
       R"({"Sent":"2022-01-02T10:11:12Z","Due":"2022-07-16","At":"13:06:18","Not":"2022-13-45"})",
-      " [1]", "\r\n\t {\"a\":1}", "[1] trailing text is not read", "[\"a\"]\"open", "[1]\0 after a NUL"s, "[\"tab\there\"]", "[1e-400]",
+      " [1]",
+      "\r\n\t {\"a\":1}",
+      "[1] trailing text is not read",
+      "[\"a\"]\"open",
+      "[1]\0 after a NUL"s,
+      "[\"tab\there\"]",
+      "[1e-400]",
       R"({"k0":0,"k1":1,"k2":2,"k3":3,"k4":4,"k5":5,"k6":6,"k7":7,"k8":8,"k9":9,"k10":10,"k11":11,
           "k12":12,"k13":13,"k14":14,"k15":15,"k16":16,"K3":33,"k17":17,"k0":100})",
   };
@@ -45,12 +51,50 @@ TEST(JsonFastReader, TakesCommonTextsAndReadsThemAsTheBuilderDoes) {
 TEST(JsonFastReader, LeavesOtherTextsAndEveryErrorToTheBuilder) {
   using namespace std::string_literals;
   const std::vector<std::string> texts = {
-      "\"x\"", "123", "true", "", " ", "x", "\xEF\xBB\xBF[1]", "\f[1]",  // no container first
-      "[1,]", "[,1]", "[1,,2]", "{\"a\":}", "{\"a\":1,}", "{,}",      // empty members
-      "['single']", "{'a':1}", "{a:1}", "{true:1}", "[abc]", "[Nul]", "[nulls]", "[truex]",
-      "[1 2]", "{\"a\" 1}", "{\"a\":1 \"b\":2}", "[\"line\nbreak\"]", "{\"a\\nb\":1}", "[\"nul\0\"]"s,
-      "[1a]", "[-]", "[1e]", "[1e+]", "[9223372036854775808]", "[1e400]", "[.5]", "[+1]",
-      "[\"\\u12\"]", "[\"\\u12G4\"]", "[\"\\ż\"]", "[\"open", "[1", "{\"a\":1", "[\f1]", "[\\n]",
+      "\"x\"",
+      "123",
+      "true",
+      "",
+      " ",
+      "x",
+      "\xEF\xBB\xBF[1]",
+      "\f[1]",  // no container first
+      "[1,]",
+      "[,1]",
+      "[1,,2]",
+      "{\"a\":}",
+      "{\"a\":1,}",
+      "{,}",  // empty members
+      "['single']",
+      "{'a':1}",
+      "{a:1}",
+      "{true:1}",
+      "[abc]",
+      "[Nul]",
+      "[nulls]",
+      "[truex]",
+      "[1 2]",
+      "{\"a\" 1}",
+      "{\"a\":1 \"b\":2}",
+      "[\"line\nbreak\"]",
+      "{\"a\\nb\":1}",
+      "[\"nul\0\"]"s,
+      "[1a]",
+      "[-]",
+      "[1e]",
+      "[1e+]",
+      "[9223372036854775808]",
+      "[1e400]",
+      "[.5]",
+      "[+1]",
+      "[\"\\u12\"]",
+      "[\"\\u12G4\"]",
+      "[\"\\ż\"]",
+      "[\"open",
+      "[1",
+      "{\"a\":1",
+      "[\f1]",
+      "[\\n]",
       "{\"a\":[1,{\"b\":[2,]}]}",
   };
   for (const auto& t : texts) {
@@ -91,19 +135,42 @@ class TRandomDocument {
   }
 
  private:
-  static constexpr const char* kPieces[] = {
-      "\"", "'", "\\", "\\u", "\\u00e9", "\\uD83D", "0", "-", ".", "e", "+", ",", ":", "[", "]", "{", "}",
-      " ",  "\n", "\r", "a", "ż", "😀", "\xC3", "\xFF", "\x80", "\x7f", "TRUE", "Null", "1e-7", "\t"};
-  static constexpr const char* kStrings[] = {"",         "plain", "Zażółć gęślą jaźń", "a\\\"b\\\\c\\/d",
-                                             "\\n\\t\\r", "\\u0041\\u00e9\\uD83D\\uDE00", "2022-01-02",
-                                             "2022-01-02T10:11:12.123+02:00", "13:06:18", "12345/2022",
-                                             "„tak”", "😀 emoji", "description"};
-  static constexpr const char* kNumbers[] = {"0",      "-0",    "7",     "-12",   "007",   "1.5",  "-0.25",
-                                             "1e5",    "1E+5",  "1.e-3", "2.5e-300", "123456789012",
-                                             "9223372036854775807", "-9223372036854775808", "7414.500000"};
+  static constexpr const char* kPieces[] = {"\"",   "'",    "\\",   "\\u",  "\\u00e9", "\\uD83D", "0", "-",
+                                            ".",    "e",    "+",    ",",    ":",       "[",       "]", "{",
+                                            "}",    " ",    "\n",   "\r",   "a",       "ż",       "😀", "\xC3",
+                                            "\xFF", "\x80", "\x7f", "TRUE", "Null",    "1e-7",    "\t"};
+  static constexpr const char* kStrings[] = {"",
+                                             "plain",
+                                             "Zażółć gęślą jaźń",
+                                             "a\\\"b\\\\c\\/d",
+                                             "\\n\\t\\r",
+                                             "\\u0041\\u00e9\\uD83D\\uDE00",
+                                             "2022-01-02",
+                                             "2022-01-02T10:11:12.123+02:00",
+                                             "13:06:18",
+                                             "12345/2022",
+                                             "„tak”",
+                                             "😀 emoji",
+                                             "description"};
+  static constexpr const char* kNumbers[] = {"0",
+                                             "-0",
+                                             "7",
+                                             "-12",
+                                             "007",
+                                             "1.5",
+                                             "-0.25",
+                                             "1e5",
+                                             "1E+5",
+                                             "1.e-3",
+                                             "2.5e-300",
+                                             "123456789012",
+                                             "9223372036854775807",
+                                             "-9223372036854775808",
+                                             "7414.500000"};
   static constexpr const char* kLiterals[] = {"true", "false", "null", "True", "FALSE", "Null"};
   static constexpr const char* kBlanks[] = {"", "", "", " ", "\n", "\r\n\t"};
-  static constexpr const char* kNames[] = {"id", "ID", "name", "Name", "x", "description", "Recipients", "a\\nb"};
+  static constexpr const char* kNames[] = {"id", "ID",          "name",       "Name",
+                                           "x",  "description", "Recipients", "a\\nb"};
 
   template <std::size_t N>
   const char* Pick(const char* const (&from)[N]) {

@@ -21,7 +21,9 @@ std::string LexemeTrace(std::basic_string_view<CharT> text, bool direct) {
   // Between lexemes, a punctuation lexeme is asked for and taken when it comes, by turns.
   constexpr TLexemType kAsked[] = {ltVirgule, ltColon, ltCRight, ltBRight, ltCLeft, ltBLeft, ltDot, ltSValue};
   std::size_t turn = 0;
-  const auto at = [&lex] { return std::to_string(lex.Position().Line) + ":" + std::to_string(lex.Position().Col); };
+  const auto at = [&lex] {
+    return std::to_string(lex.Position().Line) + ":" + std::to_string(lex.Position().Col);
+  };
   try {
     for (;;) {
       const TLexemType asked = kAsked[turn++ % std::size(kAsked)];
@@ -33,11 +35,11 @@ std::string LexemeTrace(std::basic_string_view<CharT> text, bool direct) {
       const TLexeme& l = lex.Current();
       std::uint64_t bits = 0;
       std::memcpy(&bits, &l.DValue, sizeof bits);
-      trace += std::to_string(l.Kind) + "@" + std::to_string(l.Pos.Line) + ":" + std::to_string(l.Pos.Col) + " " +
-               std::to_string(l.IValue) + " " + std::to_string(bits) + " [";
-      TJSONText text;
-      l.TextTo(text);
-      for (const char16_t c : text.Str()) trace += std::to_string(c) + ",";
+      trace += std::to_string(l.Kind) + "@" + std::to_string(l.Pos.Line) + ":" + std::to_string(l.Pos.Col) +
+               " " + std::to_string(l.IValue) + " " + std::to_string(bits) + " [";
+      TJSONText units;
+      l.TextTo(units);
+      for (const char16_t c : units.Str()) trace += std::to_string(c) + ",";
       trace += "]\n";
       lex.KillLex();
     }

@@ -138,7 +138,8 @@ TEST(JsonNodePool, ManyNodesOfEverySizeStayDistinctAndComeBack) {
   // freed in an interleaved order and taken again.
   std::vector<std::size_t> sizes;
   for (std::size_t size = 8; size <= TNodePool::kSmallMax; size += 8) sizes.push_back(size);
-  for (std::size_t size = TNodePool::kSmallMax + 1; size <= TNodePool::kMaxSize + 8; size += TNodePool::kLargeGrain / 2)
+  for (std::size_t size = TNodePool::kSmallMax + 1; size <= TNodePool::kMaxSize + 8;
+       size += TNodePool::kLargeGrain / 2)
     sizes.push_back(size);
   const auto count = [](std::size_t size) { return size <= TNodePool::kSmallMax ? 5000 : 600; };
   for (int round = 0; round < 2; ++round) {

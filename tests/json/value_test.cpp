@@ -32,39 +32,40 @@ TEST(JsonObject, NamesIgnoreAsciiCaseAndAReplacedPairMovesToTheEnd) {
 // and other units, keeps its text through reading (both encodings), setting, renaming, copying.
 TEST(JsonValue, TextsOfEveryLengthKeepTheirUnits) {
   for (const char16_t odd : {u'b', u'\u00e9', u'\u00ff', u'\u0100', u'\u0142'})
-  for (const std::size_t n : {0u, 1u, 3u, 4u, 5u, 6u, 7u, 8u, 11u, 12u, 13u, 31u, 32u, 33u, 300u}) {
-    UString text;
-    for (std::size_t i = 0; i < n; ++i) text.push_back(static_cast<char16_t>(i % 2 ? odd : u'a' + i % 26));
-    const UString quoted = u"[\"" + text + u"\"]";
-    EXPECT_EQ(RefCast<TJSONString>(RefCast<TJSONArray>(Parse(quoted))->Get(0))->GetData(), text) << n;
-    const auto fromUtf8 = TJSONObject::ParseJSONValueUtf8(UToUtf8(quoted), false);
-    EXPECT_EQ(RefCast<TJSONString>(RefCast<TJSONArray>(fromUtf8)->Get(0))->GetData(), text) << n;
-    const std::string written = Write(MakeRef<TJSONString>(text));
-    auto arr = RefCast<TJSONArray>(Parse(UString(u"[") + Utf8ToU(written) + u"]"));
-    ASSERT_TRUE(arr) << n;
-    EXPECT_EQ(RefCast<TJSONString>(arr->Get(0))->GetData(), text) << n;
+    for (const std::size_t n : {0u, 1u, 3u, 4u, 5u, 6u, 7u, 8u, 11u, 12u, 13u, 31u, 32u, 33u, 300u}) {
+      UString text;
+      for (std::size_t i = 0; i < n; ++i) text.push_back(static_cast<char16_t>(i % 2 ? odd : u'a' + i % 26));
+      const UString quoted = u"[\"" + text + u"\"]";
+      EXPECT_EQ(RefCast<TJSONString>(RefCast<TJSONArray>(Parse(quoted))->Get(0))->GetData(), text) << n;
+      const auto fromUtf8 = TJSONObject::ParseJSONValueUtf8(UToUtf8(quoted), false);
+      EXPECT_EQ(RefCast<TJSONString>(RefCast<TJSONArray>(fromUtf8)->Get(0))->GetData(), text) << n;
+      const std::string written = Write(MakeRef<TJSONString>(text));
+      auto arr = RefCast<TJSONArray>(Parse(UString(u"[") + Utf8ToU(written) + u"]"));
+      ASSERT_TRUE(arr) << n;
+      EXPECT_EQ(RefCast<TJSONString>(arr->Get(0))->GetData(), text) << n;
 
-    auto obj = MakeRef<TJSONObject>();
-    obj->AddPair(text + u"k", MakeRef<TJSONString>(u"short"));
-    EXPECT_TRUE(obj->Get(text + u"K")) << n;
-    EXPECT_EQ(obj->Get(0)->GetName(), text + u"k") << n;
-    auto s = RefCast<TJSONString>(obj->Get(0)->GetValue());
-    s->SetData(text);
-    obj->Get(0)->SetName(u"x");
-    auto copy = RefCast<TJSONObject>(obj->Clone());
-    s->SetData(u"changed");
-    EXPECT_EQ(copy->Get(0)->GetName(), u"x") << n;
-    EXPECT_EQ(RefCast<TJSONString>(copy->Get(0)->GetValue())->GetData(), text) << n;
+      auto obj = MakeRef<TJSONObject>();
+      obj->AddPair(text + u"k", MakeRef<TJSONString>(u"short"));
+      EXPECT_TRUE(obj->Get(text + u"K")) << n;
+      EXPECT_EQ(obj->Get(0)->GetName(), text + u"k") << n;
+      auto s = RefCast<TJSONString>(obj->Get(0)->GetValue());
+      s->SetData(text);
+      obj->Get(0)->SetName(u"x");
+      auto copy = RefCast<TJSONObject>(obj->Clone());
+      s->SetData(u"changed");
+      EXPECT_EQ(copy->Get(0)->GetName(), u"x") << n;
+      EXPECT_EQ(RefCast<TJSONString>(copy->Get(0)->GetValue())->GetData(), text) << n;
 
-    // A string set to a part of its own text (the units it keeps are copied before they go).
-    auto own = MakeRef<TJSONString>(text);
-    own->Text().Visit([&](auto units) {
-      if constexpr (std::is_same_v<decltype(units), UStringView>) own->SetData(units.substr(units.size() / 2));
-    });
-    if (own->Text().Wide()) {
-      EXPECT_EQ(own->GetData(), text.substr(n / 2)) << n;
+      // A string set to a part of its own text (the units it keeps are copied before they go).
+      auto own = MakeRef<TJSONString>(text);
+      own->Text().Visit([&](auto units) {
+        if constexpr (std::is_same_v<decltype(units), UStringView>)
+          own->SetData(units.substr(units.size() / 2));
+      });
+      if (own->Text().Wide()) {
+        EXPECT_EQ(own->GetData(), text.substr(n / 2)) << n;
+      }
     }
-  }
 }
 
 // Names are found whatever their storage, small objects searched and large ones indexed; only
@@ -74,7 +75,8 @@ TEST(JsonObject, NamesOfEveryStorageAreFound) {
     auto obj = MakeRef<TJSONObject>();
     for (int i = 0; i < members; ++i) obj->AddPair(u"caf\u00e9" + IntToU(i), MakeRef<TJSONInteger>(i));
     obj->AddPair(u"\u0142\u00f3d\u017a", MakeRef<TJSONInteger>(-1));
-    const auto read = RefCast<TJSONObject>(TJSONObject::ParseJSONValueUtf8(UToUtf8(Utf8ToU(Write(obj))), false));
+    const auto read =
+        RefCast<TJSONObject>(TJSONObject::ParseJSONValueUtf8(UToUtf8(Utf8ToU(Write(obj))), false));
     for (const auto& o : {obj, read}) {
       EXPECT_EQ(o->IndexOf(u"CAF\u00e9" + IntToU(members - 1)), members - 1) << members;
       EXPECT_EQ(o->IndexOf(u"caf\u00c9" + IntToU(members - 1)), -1) << members;

@@ -3,11 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "support/other_user.h"
+#include "support/temp_dir.h"
 #include "validation/resolution.h"
 #include "validation/schema_map.h"
 #include "validation/validation_fixture.h"
-#include "support/other_user.h"
-#include "support/temp_dir.h"
 
 namespace vx {
 namespace {

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/common/ascii.h"
 #include "platform/text_codec.h"
 
 extern char** environ;
@@ -54,22 +55,13 @@ void ReapOrphans() {
   });
 }
 
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameNameIgnoreCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
-}
-
 bool IsExecutableFile(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
 }
 
 std::string DropExeSuffix(std::string_view name) {
-  if (name.size() > 4 && SameNameIgnoreCase(name.substr(name.size() - 4), ".exe"))
+  if (name.size() > 4 && EqualNoCase(name.substr(name.size() - 4), ".exe"))
     return std::string(name.substr(0, name.size() - 4));
   return std::string(name);
 }
@@ -87,7 +79,7 @@ std::optional<std::filesystem::path> FindInDirectory(const std::string& dir, con
   std::vector<std::string> matches;
   while (dirent* e = readdir(d)) {
     std::string_view entry = e->d_name;
-    if (SameNameIgnoreCase(entry, name) || SameNameIgnoreCase(entry, stem)) matches.emplace_back(entry);
+    if (EqualNoCase(entry, name) || EqualNoCase(entry, stem)) matches.emplace_back(entry);
   }
   closedir(d);
   // Directory order is arbitrary; sorting keeps the choice stable.

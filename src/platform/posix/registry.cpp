@@ -7,6 +7,7 @@
 #include <map>
 #include <utility>
 
+#include "platform/common/ascii.h"
 #include "platform/debug_channel.h"
 #include "platform/text_codec.h"
 
@@ -16,8 +17,12 @@
 
 namespace vx::platform {
 
-// Bounds for a file that any local user or program may have written.
 namespace {
+
+// Blanks around the parts of a line (the line break's CR included).
+constexpr std::string_view kLineBlanks = " \t\r";
+
+// Bounds for a file that any local user or program may have written.
 constexpr std::size_t kMaxFileBytes = 8u << 20;
 constexpr std::size_t kMaxLineBytes = 1u << 20;
 constexpr std::size_t kMaxKeys = 65536;
@@ -77,22 +82,6 @@ std::vector<std::string_view> SplitPath(std::string_view path) {
   return parts;
 }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-  return s;
-}
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char a = s[i];
-    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a + 32);
-    if (a != prefix[i]) return false;
-  }
-  return true;
-}
-
 // The file's bytes as UTF-8: UTF-16LE with its byte-order mark converted, a UTF-8 mark dropped.
 std::string DecodeFile(std::string_view bytes) {
   if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
@@ -137,16 +126,16 @@ std::optional<std::string> ReadQuoted(std::string_view& s) {
 // "hex:..", "hex(n):.." byte lists: pairs of hex digits separated by commas.
 std::optional<std::string> ReadHexBytes(std::string_view s) {
   std::string out;
-  s = Trim(s);
+  s = Trim(s, kLineBlanks);
   while (!s.empty()) {
-    s = Trim(s);
+    s = Trim(s, kLineBlanks);
     if (s.size() < 2) return std::nullopt;
     const int hi = HexDigit(s[0]);
     const int lo = HexDigit(s[1]);
     if (hi < 0 || lo < 0) return std::nullopt;
     out.push_back(static_cast<char>(hi * 16 + lo));
     s.remove_prefix(2);
-    s = Trim(s);
+    s = Trim(s, kLineBlanks);
     if (s.empty()) break;
     if (s.front() != ',') return std::nullopt;
     s.remove_prefix(1);
@@ -169,16 +158,16 @@ std::string Utf16LeToUtf8(std::string_view bytes) {
 enum class DataResult { Value, Skipped, Bad };
 
 DataResult ParseData(std::string_view data, RegValue& value) {
-  data = Trim(data);
+  data = Trim(data, kLineBlanks);
   if (!data.empty() && data.front() == '"') {
     auto text = ReadQuoted(data);
-    if (!text || !Trim(data).empty()) return DataResult::Bad;
+    if (!text || !Trim(data, kLineBlanks).empty()) return DataResult::Bad;
     value = RegValue{RegType::String, std::move(*text), 0};
     return DataResult::Value;
   }
   if (data == "-") return DataResult::Skipped;  // a deletion entry: nothing to read here
   if (StartsWithNoCase(data, "dword:")) {
-    const std::string_view digits = Trim(data.substr(6));
+    const std::string_view digits = Trim(data.substr(6), kLineBlanks);
     if (digits.empty() || digits.size() > 8) return DataResult::Bad;
     std::uint32_t v = 0;
     for (char c : digits) {
@@ -251,7 +240,7 @@ RegistryHive RegistryHive::Parse(std::string_view bytes, std::string_view root, 
   std::string_view line;
   bool headerSeen = false;
   while (!headerSeen && nextLine(line)) {
-    const std::string_view t = Trim(line);
+    const std::string_view t = Trim(line, kLineBlanks);
     if (t.empty()) continue;
     if (t != "Windows Registry Editor Version 5.00" && t != "REGEDIT4") {
       report(lineNo,
@@ -266,11 +255,11 @@ RegistryHive RegistryHive::Parse(std::string_view bytes, std::string_view root, 
   std::size_t values = 0;
   while (nextLine(line)) {
     const std::size_t startLine = lineNo;
-    std::string logical(Trim(line));
+    std::string logical(Trim(line, kLineBlanks));
     // Long values continue on the next line after a trailing backslash.
     while (!logical.empty() && logical.back() == '\\' && logical.front() != '[' && nextLine(line)) {
       logical.pop_back();
-      logical += Trim(line);
+      logical += Trim(line, kLineBlanks);
       if (logical.size() > kMaxLineBytes) break;
     }
     if (logical.size() > kMaxLineBytes) {
@@ -333,7 +322,7 @@ RegistryHive RegistryHive::Parse(std::string_view bytes, std::string_view root, 
       report(startLine, "malformed value line, skipped");
       continue;
     }
-    l = Trim(l);
+    l = Trim(l, kLineBlanks);
     if (l.empty() || l.front() != '=' || name.size() > kMaxNameBytes) {
       report(startLine, "malformed value line, skipped");
       continue;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/common/ascii.h"
 #include "platform/process.h"
 #include "platform/text_codec.h"
 
@@ -103,15 +104,6 @@ bool IsRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool SameTextNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool IsLoadableImage(const std::string& path) {
@@ -157,7 +149,7 @@ std::optional<std::string> FindLibraryFile(std::string_view name) {
     const std::string path(name);
     return IsRegularFile(path) ? std::optional<std::string>(path) : std::nullopt;
   }
-  const std::string file(SameTextNoCase(name, "mapi32.dll") ? kSystemSimpleMapiLibrary : name);
+  const std::string file(EqualNoCase(name, "mapi32.dll") ? kSystemSimpleMapiLibrary : name);
   std::vector<std::string> dirs;
   const std::string exeDir = Utf16ToUtf8(ExecutableDir());
   dirs.push_back(exeDir);
