@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "platform/common/ini_text.h"
 #include "validation/schema_map.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

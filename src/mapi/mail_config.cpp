@@ -1,11 +1,9 @@
 #include "mapi/mail_config.h"
 
-#define SI_CONVERT_ICU
-#include <SimpleIni.h>
-
 #include "mapi/mapi.h"
 #include "mapi/mapi_log.h"
 #include "platform/child_process.h"
+#include "platform/common/ini_text.h"
 #include "platform/process.h"
 #include "platform/user_session.h"
 
@@ -49,13 +47,7 @@ ConfigResult ReadMailConfig() {
   const auto text = platform::ReadSmallFile(path, kMaxConfigBytes);
   if (!text) return Refuse(MAPI_E_FAILURE, path + " cannot be read or is larger than 64 KiB");
 
-  CSimpleIniA ini(/*isUtf8=*/true, /*multiKey=*/false, /*multiLine=*/false);
-  if (ini.LoadData(text->data(), text->size()) < 0)
-    return Refuse(MAPI_E_FAILURE, path + " is not an INI file");
-  auto get = [&](const char* key) -> std::optional<std::string> {
-    const char* v = ini.GetValue("mail", key, nullptr);
-    return v != nullptr ? std::optional<std::string>(v) : std::nullopt;
-  };
+  auto get = [&](const char* key) { return IniValue(*text, "mail", key); };
   config.server = get("server").value_or("");
   config.user = get("user").value_or("");
   config.from = get("from").value_or("");

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "platform/common/ini_text.h"
 #include "validation/schema_map.h"
 #include "validation/validation_fixture.h"
 
