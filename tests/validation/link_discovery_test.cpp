@@ -101,7 +101,7 @@ TEST_F(LinkDiscoveryTest, PageThatCannotBeFetchedClearsTheList) {
 
 TEST_F(LinkDiscoveryTest, RealNamespacePageThroughTheOverride) {
   HttpServer server;
-  server.ServeTree(VX_SOURCE_DIR "/../shared/fixtures/jpk-real/www");
+  server.ServeTree(VX_SOURCE_DIR "/tests/fixtures/jpk-real/www");
   server.Start();
   const std::string connectTo = server.ConnectTo("crd.gov.pl", 80);
   ScopedEnv override("VX64_CONNECT_TO", connectTo.c_str());
