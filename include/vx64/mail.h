@@ -23,8 +23,8 @@ struct MailRecipient {
   std::u16string AddressType;  // empty: "SMTP"
 };
 
-// Texts are handed to the mail client in the locale's code set; characters it cannot hold become
-// '?'. Attachment paths keep every character.
+// The mail client library receives texts and paths in the locale's code set; characters it cannot
+// hold become '?'.
 struct MailMessage {
   std::vector<MailRecipient> Recipients;  // in this order; Originator is the sender
   std::u16string Subject;
@@ -41,8 +41,10 @@ enum class MailWay {
 };
 
 struct MailResult {
-  // The mail client took the message (false also when the user cancelled in the client's window);
-  // for a dry run, the document was made.
+  // The send completed: the message went out when this is true and Errors is empty. A send in this
+  // process also completes after an error code of the client library, which the user is told of;
+  // through the worker such an error counts as not sent. False when the user cancelled in the
+  // client's window or the send failed. For a dry run: the document was made.
   bool Sent = false;
   // The Simple MAPI code of the send: 0 sent, 1 cancelled by the user, otherwise the code of the
   // failure where the failure has one.

@@ -14,7 +14,8 @@ namespace vx::tools {
 
 namespace {
 
-// A signed 32-bit decimal number: ASCII digits after an optional sign ("+" also before it).
+// A signed 32-bit decimal number: an optional "+", then what std::from_chars reads (an optional
+// "-" and ASCII digits), nothing else.
 std::optional<std::int32_t> ParseLevel(std::string_view text) {
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   if (text.empty()) return std::nullopt;
