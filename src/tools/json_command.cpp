@@ -55,15 +55,15 @@ int RunJsonCommand(const std::vector<std::string>& args, std::istream& in, std::
     text = ReadAll(f);
   }
   // A leading byte-order mark is the library's to skip.
-  const vx64::ReformattedJSON result = vx64::ReformatJSON(text, indent, utc);
+  const vx64::ReformatJSONResult result = vx64::ReformatJSON(text, indent, utc, out);
   if (!result.Error.empty()) {
     err << result.Error << '\n';
     return 1;
   }
-  if (result.Text.empty()) {
+  if (!result.Written) {
     err << "vxhost json: tekst nie zawiera wartości JSON\n";
     return 1;
   }
-  out << result.Text << '\n';
+  out << '\n';
   return 0;
 }

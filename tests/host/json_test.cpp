@@ -6,6 +6,7 @@
 #include <time.h>
 
 #include <optional>
+#include <sstream>
 #include <string>
 
 #include "support/child.h"
@@ -38,25 +39,38 @@ class ScopedTimeZone {
 
 constexpr char kCentralEurope[] = "CET-1CEST,M3.5.0,M10.5.0/3";
 
+// The text written, or the reader's message.
+struct Reformatted {
+  bool written;
+  std::string text, error;
+};
+Reformatted Reformat(std::string_view text, bool indent, bool utc) {
+  std::ostringstream out;
+  const vx64::ReformatJSONResult r = vx64::ReformatJSON(text, indent, utc, out);
+  return {r.Written, out.str(), r.Error};
+}
+
 TEST(HostJson, WritesCompactIndentedAndUniversalForms) {
   ScopedTimeZone tz(kCentralEurope);
   const std::string text = "\xEF\xBB\xBF { \"n\": \"\xC5\x82\", \"t\": \"2022-11-21T09:07:34Z\" }";
-  vx64::ReformattedJSON r = vx64::ReformatJSON(text, false, false);
-  EXPECT_EQ(r.Error, "");
-  EXPECT_EQ(r.Text, "{\"n\":\"\\u0142\",\"t\":\"2022-11-21T10:07:34.000\"}");
-  r = vx64::ReformatJSON(text, true, true);
-  EXPECT_EQ(r.Text, "{\r\n  \"n\":\"\\u0142\",\r\n  \"t\":\"2022-11-21T09:07:34.000Z\"\r\n}");
+  Reformatted r = Reformat(text, false, false);
+  EXPECT_TRUE(r.written);
+  EXPECT_EQ(r.text, "{\"n\":\"\\u0142\",\"t\":\"2022-11-21T10:07:34.000\"}");
+  r = Reformat(text, true, true);
+  EXPECT_EQ(r.text, "{\r\n  \"n\":\"\\u0142\",\r\n  \"t\":\"2022-11-21T09:07:34.000Z\"\r\n}");
 }
 
-TEST(HostJson, TextsWithoutAValueAndErrors) {
+TEST(HostJson, TextsWithoutAValueAndErrorsWriteNothing) {
   for (std::string_view text : {"", "  \r\n", "x", "\xEF\xBB\xBF", "]"}) {
-    const vx64::ReformattedJSON r = vx64::ReformatJSON(text, false, false);
-    EXPECT_EQ(r.Text, "") << text;
-    EXPECT_EQ(r.Error, "") << text;
+    const Reformatted r = Reformat(text, false, false);
+    EXPECT_FALSE(r.written) << text;
+    EXPECT_EQ(r.text, "") << text;
+    EXPECT_EQ(r.error, "") << text;
   }
-  vx64::ReformattedJSON r = vx64::ReformatJSON("{\"a\" 1}", false, false);
-  EXPECT_EQ(r.Text, "");
-  EXPECT_EQ(r.Error, "Expected :. (Line: 0 Col: 5)");
+  const Reformatted r = Reformat("{\"a\" 1}", false, false);
+  EXPECT_FALSE(r.written);
+  EXPECT_EQ(r.text, "");
+  EXPECT_EQ(r.error, "Expected :. (Line: 0 Col: 5)");
 }
 
 struct Outcome {
@@ -79,7 +93,7 @@ TEST(VxhostJson, ExitCodesAndMessages) {
   const std::string text = "[1,{\"a\":null,\"t\":\"2022-11-21T09:07:34Z\"}]";
   Outcome r = VxhostJson(dir, "--indent --utc", text);
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, vx64::ReformatJSON(text, true, true).Text + "\n");
+  EXPECT_EQ(r.out, Reformat(text, true, true).text + "\n");
   vx::test::WriteFile(dir / "f.json", "\xEF\xBB\xBF[true]");
   r = VxhostJson(dir, (dir / "f.json").string(), "");
   EXPECT_EQ(r.out, "[true]\n");
