@@ -36,7 +36,7 @@ set(CPACK_DEBIAN_DEV_PACKAGE_NAME vx64-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 # The static library needs the system libraries' development files.
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
-  "vx64 (= ${PROJECT_VERSION}), libxml2-dev, libcurl4-openssl-dev | libcurl-dev, libzip-dev")
+  "vx64 (= ${PROJECT_VERSION}), libxml2-dev, libcurl4-openssl-dev | libcurl-dev, libzip-dev, libelf-dev, libpcre2-dev")
 set(CPACK_COMPONENT_DEV_DESCRIPTION "development files of the vx64 host library
  Headers, the static host library and the pkg-config (vx64-host) and CMake
  (find_package(vx64)) files for applications that validate XML files and drive

@@ -1,11 +1,14 @@
 // A host application on the installed vx64 host library: asks a worker for its status, then
-// validates a file through the worker (or in this process with --in-process).
+// validates a file through the worker (or in this process with --in-process); or prints the mail
+// document that a send to ADDRESS through the worker would carry, and sends nothing.
 //
 //   vx64-example [--in-process] FILE
+//   vx64-example --mail-to ADDRESS
 //
 // The worker is found in the current directory, beside this program, or where VX64_WORKER names it.
 #include <cstring>
 #include <iostream>
+#include <memory>
 
 #include <vx64/host.h>
 
@@ -19,12 +22,34 @@ class StderrLogger : public vx64::ILogger {
   }
 };
 
+// Messages for the user (a missing mail client, say) go to standard error as well.
+class StderrMessages : public vx64::IMessages {
+ public:
+  void Information(const std::u16string& text) override { std::cerr << vx64::ToUtf8(text) << '\n'; }
+  void Error(const std::u16string& text) override { std::cerr << "error: " << vx64::ToUtf8(text) << '\n'; }
+};
+
+// The mail dry run: the message as the library would hand it to the worker.
+int MailDocument(const char* address) {
+  vx64::SetMessages(std::make_shared<StderrMessages>());
+  vx64::MailMessage message;
+  message.Recipients.push_back({vx64::FromUtf8(address), u"", vx64::RecipientKind::To, u""});
+  message.Subject = u"vx64 " + vx64::FromUtf8(vx64::Version());
+  message.Body = u"Zażółć gęślą jaźń";
+  const vx64::MailResult result = vx64::SendMail(message, false, vx64::MailWay::DryRun);
+  vx64::SetMessages(nullptr);
+  if (!result.Sent || !result.Errors.empty()) return 1;
+  std::cout << vx64::ToUtf8(result.Document) << '\n';
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--mail-to") == 0) return MailDocument(argv[2]);
   bool inProcess = argc == 3 && std::strcmp(argv[1], "--in-process") == 0;
   if (argc != 2 && !inProcess) {
-    std::cerr << "usage: vx64-example [--in-process] FILE\n";
+    std::cerr << "usage: vx64-example [--in-process] FILE | --mail-to ADDRESS\n";
     return 2;
   }
   std::cout << "vx64 " << vx64::Version() << " (headers " << VX64_VERSION << ")\n";

@@ -34,6 +34,14 @@ VX64_HOST_API void SetMessages(std::shared_ptr<IMessages> messages);
 // Text conversions for applications that hold UTF-8 (malformed input becomes U+FFFD).
 [[nodiscard]] VX64_HOST_API std::u16string FromUtf8(const std::string& text);
 [[nodiscard]] VX64_HOST_API std::string ToUtf8(const std::u16string& text);
+// The same for text in the locale's code set, as command lines and the mail client library hold
+// it (UTF-8 where that code set is plain ASCII): undecodable bytes become U+FFFD, characters the
+// code set cannot hold '?'.
+[[nodiscard]] VX64_HOST_API std::u16string FromLocale(const std::string& text);
+[[nodiscard]] VX64_HOST_API std::string ToLocale(const std::u16string& text);
+
+// True when the process's standard error is a terminal (where a front end may show progress).
+[[nodiscard]] VX64_HOST_API bool StandardErrorIsTerminal();
 
 // The library's version ("MAJOR.MINOR.PATCH"), the same as VX64_VERSION of the headers it was
 // built with.

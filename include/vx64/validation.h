@@ -1,5 +1,7 @@
 #pragma once
 // Validating an XML file against the XSD schemas its namespaces lead to.
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "vx64/export.h"
@@ -24,5 +26,13 @@ enum class ValidationMode {
 
 // "Nie powiodła się weryfikacja pliku XML.": the validation could not be done.
 [[nodiscard]] VX64_HOST_API const std::u16string& ValidationFailedText();
+
+// True in a 32-bit process on a 64-bit system, where ValidationMode::Auto hands every file to the
+// worker (when the worker is present).
+[[nodiscard]] VX64_HOST_API bool IsWow64Process();
+
+// Receives the number of bytes read so far while a file is validated in this process, on the
+// validating thread; an empty function removes it. Not called for a validation in the worker.
+VX64_HOST_API void SetValidationProgress(std::function<void(std::uint64_t aBytesRead)> aProgress);
 
 }  // namespace vx64

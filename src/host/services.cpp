@@ -2,6 +2,7 @@
 #include "vx64/services.h"
 
 #include "common/global_interface.h"
+#include "platform/process.h"
 #include "vx64/version.h"
 
 namespace vx64 {
@@ -58,6 +59,18 @@ std::u16string FromUtf8(const std::string& text) {
 
 std::string ToUtf8(const std::u16string& text) {
   return vx::UToUtf8(text);
+}
+
+std::u16string FromLocale(const std::string& text) {
+  return vx::AnsiToU(text);
+}
+
+std::string ToLocale(const std::u16string& text) {
+  return vx::UToAnsi(text);
+}
+
+bool StandardErrorIsTerminal() {
+  return vx::platform::StandardErrorIsTerminal();
 }
 
 const char* Version() {

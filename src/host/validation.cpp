@@ -1,6 +1,7 @@
 // The validation entry points of the host library.
 #include "vx64/validation.h"
 
+#include "common/system_functions.h"
 #include "validation/entry.h"
 #include "validation/run_state.h"
 
@@ -34,6 +35,14 @@ std::u16string ValidateXMLFile(const std::u16string& aXMLFile, ValidationMode aM
 const std::u16string& ValidationFailedText() {
   static const std::u16string text = vx::kValidationFailed;
   return text;
+}
+
+bool IsWow64Process() {
+  return vx::IsWow64Process();
+}
+
+void SetValidationProgress(std::function<void(std::uint64_t aBytesRead)> aProgress) {
+  vx::ValidationProgress = std::move(aProgress);
 }
 
 }  // namespace vx64

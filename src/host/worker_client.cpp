@@ -15,7 +15,7 @@ bool WorkerPresent() {
 }
 
 struct WorkerClient::Impl {
-  vx::Tvx64BWorkerCom com;
+  vx::TValidationWorkerCom com;
 };
 
 WorkerClient::WorkerClient() : FImpl(std::make_unique<Impl>()) {}

@@ -4,7 +4,6 @@
 // branches registered by the jobs; the host-side operations start the worker, wait for it and
 // close it.
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -82,11 +81,6 @@ class Tvx64BWorkerCom : public TvxProcComMsg {
   void SetRequestTimeout(int ms) { FRequestTimeoutMs = ms; }
   // The worker process of the last start (kept after closing, replaced by the next start).
   [[nodiscard]] platform::Process* WorkerProcess() { return FWorkerProcess ? &*FWorkerProcess : nullptr; }
-
-  // Fields used by the job branches.
-  std::int32_t FLogLevel = 0;
-  UString FXMLValidatonResult;
-  UString FLog;
 
  protected:
   bool RunCmd(const UString& aCMD, const TStringList& aParams) override;

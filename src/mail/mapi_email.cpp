@@ -130,6 +130,7 @@ bool TMapiEmail::Send(bool ShowDialog) {
 bool TMapiEmail::SendThroughWorker(bool ShowDialog) {
   TMailWorkerCom com;
   const TVX64WorkerMailResult result = SendMAPISendMail(com, *this, ShowDialog);
+  fLastResult = static_cast<std::int32_t>(result.Result);
   if (!result.Error.empty()) BladOk_Lite(result.Error);
   return result.Error.empty() && result.Result == SUCCESS_SUCCESS;
 }

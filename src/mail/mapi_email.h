@@ -64,7 +64,8 @@ class TMapiEmail : public TSimpleMapi {
   void SetParentWnd(platform::HWND wnd);
   [[nodiscard]] TMailRecips& Recipients() { return FRecipients; }
   [[nodiscard]] const TMailRecips& Recipients() const { return FRecipients; }
-  // The Simple MAPI code of the last call of MAPISendMail (0 before any).
+  // The Simple MAPI code of the last call of MAPISendMail (0 before any); after a send through
+  // the worker, the code the worker reported.
   [[nodiscard]] std::int32_t LastResult() const { return fLastResult; }
 
   // Sends the message; see the three ways in the source.

@@ -1,10 +1,10 @@
-#include "tools/json_command.h"
+#include "json_command.h"
 
 #include <fstream>
 #include <istream>
 #include <ostream>
 
-#include "json/json_reformat.h"
+#include "vx64/json.h"
 
 namespace {
 constexpr char kUsage[] = "Użycie: vxhost json [--indent] [--utc] [PLIK]\n";
@@ -54,5 +54,16 @@ int RunJsonCommand(const std::vector<std::string>& args, std::istream& in, std::
     }
     text = ReadAll(f);
   }
-  return vx::json::ReformatJSON(text, indent, utc, out, err);
+  // A leading byte-order mark is the library's to skip.
+  const vx64::ReformatJSONResult result = vx64::ReformatJSON(text, indent, utc, out);
+  if (!result.Error.empty()) {
+    err << result.Error << '\n';
+    return 1;
+  }
+  if (!result.Written) {
+    err << "vxhost json: tekst nie zawiera wartości JSON\n";
+    return 1;
+  }
+  out << '\n';
+  return 0;
 }

@@ -1,16 +1,13 @@
 // `vxhost mail`: fills an e-mail object from the command line and sends it as a host
 // application does; the user messages of the mail layer go to standard error.
-#include <exception>
 #include <fstream>
 #include <iterator>
-#include <memory>
-#include <sstream>
+#include <optional>
 
-#include "common/global_interface.h"
-#include "core/ustring.h"
-#include "mail/mail_records.h"
-#include "mail/mapi_email.h"
-#include "tools/commands.h"
+#include "commands.h"
+#include "stderr_services.h"
+#include "vx64/mail.h"
+#include "vx64/services.h"
 
 namespace vx::tools {
 
@@ -21,27 +18,12 @@ constexpr const char* kUsage =
     "                    [--from A] [--subject S] [--body T | --body-file F] [--html]\n"
     "                    [--text-body T] [--attach F]...\n";
 
-// The host's message service for one command: both kinds to standard error, errors counted.
-class CountingMessages : public IMessages {
- public:
-  explicit CountingMessages(std::ostream& err) : FErr(err) {}
-  void Inf_OLite(const UString& text) override { FErr << UToUtf8(text) << '\n'; }
-  void BladOk_OLite(const UString& text) override {
-    FErr << "Błąd: " << UToUtf8(text) << '\n';
-    ++FErrors;
-  }
-  int FErrors = 0;
-
- private:
-  std::ostream& FErr;
-};
-
 struct MailArgs {
   bool dialog = false;
   bool worker = false;  // always hand the message to the worker
   bool dryRun = false;  // print the mail record's JSON text instead of sending
   bool html = false;
-  std::vector<std::pair<mail::TMailRecipKind, std::string>> recipients;
+  std::vector<std::pair<vx64::RecipientKind, std::string>> recipients;
   std::string subject;
   std::optional<std::string> body;
   std::optional<std::string> bodyFile;
@@ -49,7 +31,7 @@ struct MailArgs {
   std::vector<std::string> attachments;
 };
 
-// Options come as written in the locale's code set, the layer's own text form.
+// Options come as written, in the locale's code set.
 std::optional<MailArgs> Parse(const std::vector<std::string>& args, std::ostream& err) {
   MailArgs a;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -72,10 +54,10 @@ std::optional<MailArgs> Parse(const std::vector<std::string>& args, std::ostream
     } else if (opt == "--to" || opt == "--cc" || opt == "--bcc" || opt == "--from") {
       const auto* v = value();
       if (v == nullptr) return std::nullopt;
-      const auto kind = opt == "--to"    ? mail::TMailRecipKind::rkTO
-                        : opt == "--cc"  ? mail::TMailRecipKind::rkCC
-                        : opt == "--bcc" ? mail::TMailRecipKind::rkBCC
-                                         : mail::TMailRecipKind::rkOriginator;
+      const auto kind = opt == "--to"    ? vx64::RecipientKind::To
+                        : opt == "--cc"  ? vx64::RecipientKind::Cc
+                        : opt == "--bcc" ? vx64::RecipientKind::Bcc
+                                         : vx64::RecipientKind::Originator;
       a.recipients.emplace_back(kind, *v);
     } else if (opt == "--subject" || opt == "--body" || opt == "--body-file" || opt == "--text-body" ||
                opt == "--attach") {
@@ -110,42 +92,33 @@ int MailCommand(const std::vector<std::string>& args, std::ostream& out, std::os
     err << kUsage;
     return 2;
   }
-  std::string body = a->body.value_or("");
+  vx64::MailMessage message;
   if (a->bodyFile) {
     std::ifstream in(*a->bodyFile, std::ios::binary);
     if (!in) {
       err << "vxhost mail: nie można odczytać pliku \"" << *a->bodyFile << "\"\n";
       return 2;
     }
-    body = UToAnsi(Utf8ToU(std::string(std::istreambuf_iterator<char>(in), {})));
+    message.Body = vx64::FromUtf8(std::string(std::istreambuf_iterator<char>(in), {}));
+  } else {
+    message.Body = vx64::FromLocale(a->body.value_or(""));
   }
+  for (const auto& [kind, address] : a->recipients) {
+    message.Recipients.push_back({.Address = vx64::FromLocale(address), .Kind = kind});
+  }
+  message.Subject = vx64::FromLocale(a->subject);
+  message.HtmlBody = a->html;
+  message.TextBody = vx64::FromLocale(a->textBody.value_or(""));
+  for (const std::string& f : a->attachments) message.Attachments.push_back(vx64::FromLocale(f));
 
-  auto messages = std::make_shared<CountingMessages>(err);
-  const std::shared_ptr<IMessages> previous = Messages;
-  Messages = messages;
-  bool sent = false;
-  try {
-    mail::TMapiEmail email;
-    for (const auto& [kind, address] : a->recipients) email.Recipients().Add(address, {}, kind);
-    email.SetSubject(a->subject);
-    email.SetHtmlBody(a->html);
-    email.SetBody(body);
-    if (a->textBody) email.SetBodyTxt(*a->textBody);
-    for (const std::string& f : a->attachments) email.Attachments().push_back(AnsiToU(f));
-    if (a->dryRun) {
-      // What the hand-off would send as "Mail".
-      out << UToUtf8(mail::TVX64Mail::FromEmail(email)->AsJSON(false, false)) << '\n';
-      sent = true;
-    } else {
-      sent = a->worker ? email.SendThroughWorker(a->dialog) : email.Send(a->dialog);
-    }
-  } catch (const mail::EAbort&) {
-    // Already told through the information message.
-  } catch (const std::exception& e) {
-    messages->BladOk_OLite(AnsiToU(e.what()));
-  }
-  Messages = previous;
-  return sent && messages->FErrors == 0 ? 0 : 1;
+  const TStderrServices services(0, false, err);
+  const vx64::MailWay way = a->dryRun   ? vx64::MailWay::DryRun
+                            : a->worker ? vx64::MailWay::Worker
+                                        : vx64::MailWay::Auto;
+  const vx64::MailResult result = vx64::SendMail(message, a->dialog, way);
+  // What the hand-off would send as "Mail".
+  if (way == vx64::MailWay::DryRun && result.Sent) out << vx64::ToUtf8(result.Document) << '\n';
+  return result.Sent && result.Errors.empty() ? 0 : 1;
 }
 
 }  // namespace vx::tools

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "common/system_functions.h"
-#include "tools/commands.h"
-#include "tools/json_command.h"
+#include "commands.h"
+#include "json_command.h"
+#include "vx64/validation.h"
 #include "vx64/version.h"
 
 namespace {
@@ -59,7 +59,7 @@ constexpr std::string_view kModeAllToWorker =
 std::string HelpText() {
   std::string text = kHelp;
   text.replace(text.find(kModeMarker), kModeMarker.size(),
-               vx::IsWow64Process() ? kModeAllToWorker : kModeBySize);
+               vx64::IsWow64Process() ? kModeAllToWorker : kModeBySize);
   return text;
 }
 
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
   // No command ends by an uncaught error: the message goes to stderr and the exit code is 2.
   try {
     return RunCommand(std::vector<std::string>(argv + 1, argv + argc));
-  } catch (const std::exception& e) {  // among them EComWindowError: no window, no link
+  } catch (const std::exception& e) {  // among them the library's: no message window, no link
     std::cerr << "vxhost: " << e.what() << "\n";
   }
   return 2;

@@ -1,5 +1,6 @@
-#include "link/worker_com.h"
-#include "tools/commands.h"
+#include "commands.h"
+#include "vx64/services.h"
+#include "vx64/worker_client.h"
 
 namespace vx::tools {
 
@@ -8,29 +9,23 @@ int StatusCommand(const std::vector<std::string>& args, std::ostream& out, std::
     err << "vxhost status: polecenie nie przyjmuje argumentów\n";
     return 2;
   }
-  Tvx64BWorkerCom com;
-  com.SetStatus(kStatusWaitForClient);
-  com.Start64BWorker();
-  if (!com.ClientStarted()) {
-    err << "vxhost status: nie można uruchomić procesu vx64BWorker\n";
+  vx64::WorkerClient client;
+  if (!client.Start64BWorker()) {
+    if (!client.ClientStarted()) {
+      err << "vxhost status: nie można uruchomić procesu vx64BWorker\n";
+    } else {
+      err << "vxhost status: proces vx64BWorker nie zgłosił się\n";
+      client.Close64BWorker();
+    }
     return 2;
   }
-  if (!com.WaitForClient()) {
-    err << "vxhost status: proces vx64BWorker nie zgłosił się\n";
-    com.Close64BWorker();
-    return 2;
-  }
-  // Only a status that arrives as the answer counts.
-  com.SetClientStatus(u"");
-  TStringList none;
-  bool sent = com.SendCommand(u"CMD_GET_STATUS", &none);
-  const UString status = com.ClientStatus();
-  com.Close64BWorker();
-  if (!sent || status.empty()) {
+  const std::u16string status = client.AskStatus();
+  client.Close64BWorker();
+  if (status.empty()) {
     err << "vxhost status: proces vx64BWorker nie odpowiedział na pytanie o status\n";
     return 2;
   }
-  out << UToUtf8(status) << "\n";
+  out << vx64::ToUtf8(status) << "\n";
   return 0;
 }
 

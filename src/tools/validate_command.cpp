@@ -1,21 +1,32 @@
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 
-#include "core/ustring.h"
-#include "platform/file_ops.h"
-#include "platform/process.h"
-#include "tools/commands.h"
-#include "tools/host_services.h"
-#include "validation/entry.h"
-#include "validation/run_state.h"
+#include "commands.h"
+#include "stderr_services.h"
+#include "vx64/services.h"
+#include "vx64/validation.h"
 
 namespace vx::tools {
 
 namespace {
 
+// A signed 32-bit decimal number: an optional "+", then what std::from_chars reads (an optional
+// "-" and ASCII digits), nothing else.
+std::optional<std::int32_t> ParseLevel(std::string_view text) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return std::nullopt;
+  std::int32_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
 struct Options {
-  TValidationMode mode = TValidationMode::Auto;
+  vx64::ValidationMode mode = vx64::ValidationMode::Auto;
   bool verbose = false;
   std::optional<std::int32_t> logLevel;
   std::vector<std::string> files;
@@ -26,13 +37,13 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--in-process") {
-      o.mode = TValidationMode::InProcess;
+      o.mode = vx64::ValidationMode::InProcess;
     } else if (a == "--worker") {
-      o.mode = TValidationMode::Worker;
+      o.mode = vx64::ValidationMode::Worker;
     } else if (a == "-v" || a == "--verbose") {
       o.verbose = true;
     } else if (a == "--log-level" && i + 1 < args.size()) {
-      auto level = TryUToInt32(Utf8ToU(args[++i]));
+      auto level = ParseLevel(args[++i]);
       if (!level) {
         err << "vxhost validate: --log-level wymaga liczby\n";
         return std::nullopt;
@@ -57,25 +68,27 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
 class Progress {
  public:
   Progress(const std::string& file, std::size_t index, std::size_t count, std::ostream& err) : FErr(err) {
-    if (!platform::StandardErrorIsTerminal()) return;
+    if (!vx64::StandardErrorIsTerminal()) return;
     if (count > 1) {
       // Appended piece by piece: GCC 12 misreads "literal + string" at -O3.
       FLabel.append("[").append(std::to_string(index + 1)).append("/").append(std::to_string(count));
       FLabel.append("] ").append(file).append(" ");
       Print("");
     }
-    std::int64_t size = platform::FileSizeOf(Utf8ToU(file));
-    if (size < kShowFrom) return;
-    FSize = static_cast<std::uint64_t>(size);
-    ValidationProgress = [this](std::uint64_t bytes) { Show(bytes); };
+    // The name as the library reads it: converted to UTF-16 and back.
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(vx64::ToUtf8(vx64::FromUtf8(file)), ec);
+    if (ec || size < kShowFrom) return;
+    FSize = size;
+    vx64::SetValidationProgress([this](std::uint64_t bytes) { Show(bytes); });
   }
   ~Progress() {
-    ValidationProgress = nullptr;
+    vx64::SetValidationProgress({});
     if (FShown) FErr << "\r\x1b[K" << std::flush;  // the line is cleared again
   }
 
  private:
-  static constexpr std::int64_t kShowFrom = 16 * 1024 * 1024;
+  static constexpr std::uintmax_t kShowFrom = 16 * 1024 * 1024;
   void Show(std::uint64_t bytes) {
     int percent = static_cast<int>(bytes * 100 / FSize);
     if (percent == FLast) return;
@@ -94,10 +107,10 @@ class Progress {
 };
 
 // 0 valid, 1 not valid, 3 not validated (missing file, failure).
-int ExitCode(const UString& result) {
+int ExitCode(const std::u16string& result) {
   if (result.empty()) return 0;
-  const bool notDone =
-      result.rfind(u"Brak pliku do walidacji o nazwie: ", 0) == 0 || result.rfind(kValidationFailed, 0) == 0;
+  const bool notDone = result.starts_with(u"Brak pliku do walidacji o nazwie: ") ||
+                       result.starts_with(vx64::ValidationFailedText());
   return notDone ? 3 : 1;
 }
 
@@ -107,25 +120,25 @@ int ValidateCommand(const std::vector<std::string>& args, std::ostream& out, std
   std::optional<Options> o = Parse(args, err);
   if (!o) return 2;
   const std::int32_t level = o->logLevel.value_or(o->verbose ? 200 : 0);
-  THostServices services(level, o->verbose, err);
+  TStderrServices services(level, o->verbose, err);
   const bool several = o->files.size() > 1;
   int worst = 0;
   // Each file is a job of its own, with its own worker when the worker is used.
   for (std::size_t i = 0; i < o->files.size(); ++i) {
     const std::string& file = o->files[i];
-    UString result;
+    std::u16string result;
     {
       Progress progress(file, i, o->files.size(), err);
-      result = ValidateXMLFile(Utf8ToU(file), u"", u"", o->mode);
+      result = vx64::ValidateXMLFile(vx64::FromUtf8(file), o->mode);
     }
     const int code = ExitCode(result);
     worst = std::max(worst, code);  // 3 > 1 > 0
     if (!several) {
-      out << (result.empty() ? "OK" : UToUtf8(result)) << "\n";
+      out << (result.empty() ? "OK" : vx64::ToUtf8(result)) << "\n";
     } else {
       // One line per file: the first line of the result.
       const std::string text =
-          result.empty() ? "OK" : UToUtf8(result.substr(0, result.find_first_of(u"\r\n")));
+          result.empty() ? "OK" : vx64::ToUtf8(result.substr(0, result.find_first_of(u"\r\n")));
       out << file << ": " << text << "\n" << std::flush;
     }
   }

@@ -33,7 +33,7 @@ UString ValidateInWorker(const UString& aXMLFile, const UString& aDsc, const USt
   UString result;
   bool answered = false;
   {
-    Tvx64BWorkerCom client;
+    TValidationWorkerCom client;
     result = SendXMLValidateFile(client, aXMLFile, aDsc, aXSD, IntToU(GetLoglevel()));
     answered = !client.FXMLValidatonResult.empty();
   }

@@ -42,27 +42,31 @@ class THostWatch {
 };
 
 bool RunRequest(Tvx64BWorkerCom& com, const TStringList& params, TStringList& answer) {
+  // The request's data lives as long as the request: the capture hook is unset at the end of
+  // every command, this one's included.
+  TValidationJobData job;
   const UString file = params.Value(u"XMLFILE");
   const UString dsc = params.Value(u"DSC");
   const UString xsd = params.Value(u"XSD");
-  com.FLogLevel = TryUToInt32(params.Value(u"LOG_LEVEL")).value_or(0);
-  if (com.FLogLevel == 200) DoValidatorLog = [&com](const UString& line) { ToLog(com, line); };
+  job.FLogLevel = TryUToInt32(params.Value(u"LOG_LEVEL")).value_or(0);
+  if (job.FLogLevel == 200) DoValidatorLog = [&job](const UString& line) { job.ToLog(line); };
   {
     const THostWatch watch(com.ClientHWND());
-    com.FXMLValidatonResult = IsXMLFIle_Valid(file, dsc, xsd, false);
+    job.FXMLValidatonResult = IsXMLFIle_Valid(file, dsc, xsd, false);
   }
-  if (com.FXMLValidatonResult.empty()) com.FXMLValidatonResult = u"OK";
-  answer.SetValue(kAnswer, com.FXMLValidatonResult);
-  answer.SetValue(kToLog, com.FLog);
+  if (job.FXMLValidatonResult.empty()) job.FXMLValidatonResult = u"OK";
+  answer.SetValue(kAnswer, job.FXMLValidatonResult);
+  answer.SetValue(kToLog, job.FLog);
   com.SetStatus(kStatusReady);
-  com.FLog.clear();
   com.SendCommand(kAnswer, &answer);
   return true;
 }
 
 bool StoreAnswer(Tvx64BWorkerCom& com, const TStringList& params) {
-  com.FXMLValidatonResult = params.Value(kAnswer);
-  com.FLog = params.Value(kToLog);
+  auto* validationCom = dynamic_cast<TValidationWorkerCom*>(&com);
+  if (validationCom == nullptr) return false;  // no validation job waits on this endpoint
+  validationCom->FXMLValidatonResult = params.Value(kAnswer);
+  validationCom->FLog = params.Value(kToLog);
   com.SetClientStatus(kStatusReady);
   return true;
 }
@@ -92,7 +96,7 @@ void RegisterValidationJob() {
   });
 }
 
-UString SendXMLValidateFile(Tvx64BWorkerCom& aCom, const UString& aXMLFile, const UString& aDsc,
+UString SendXMLValidateFile(TValidationWorkerCom& aCom, const UString& aXMLFile, const UString& aDsc,
                             const UString& aXSD, const UString& aLogLevel) {
   RegisterValidationJob();
   // Only an answer to this request counts: what an earlier job left behind is dropped.
@@ -113,17 +117,17 @@ UString SendXMLValidateFile(Tvx64BWorkerCom& aCom, const UString& aXMLFile, cons
   return result;
 }
 
-void ToLog(Tvx64BWorkerCom& aCom, const UString& aLine) {
+void TValidationJobData::ToLog(const UString& aLine) {
   UString cleaned;
   cleaned.reserve(aLine.size());
   for (char16_t c : aLine) {
     if (c != u'\t') cleaned.push_back(c);
   }
-  if (aCom.FLog.empty()) {
-    aCom.FLog = std::move(cleaned);
+  if (FLog.empty()) {
+    FLog = std::move(cleaned);
   } else {
-    aCom.FLog.push_back(u'\t');
-    aCom.FLog.append(cleaned);
+    FLog.push_back(u'\t');
+    FLog.append(cleaned);
   }
 }
 

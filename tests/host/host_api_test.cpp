@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -90,12 +91,32 @@ TEST_F(HostApi, MissingWorkerIsReportedAsAFailedValidation) {
   EXPECT_EQ(vx64::ValidationFailedText(), u"Nie powiodła się weryfikacja pliku XML.");
 }
 
+TEST_F(HostApi, ProgressCountsTheBytesReadInThisProcessUntilRemoved) {
+  // Several chunks of the reader: the counts grow to the file's size.
+  const std::string file = (dir / "long.xml").string();
+  vx::test::WriteFile(file, "<a>" + std::string(3 << 20, ' ') + "</a>");
+  std::vector<std::uint64_t> counts;
+  vx64::SetValidationProgress([&](std::uint64_t bytes) { counts.push_back(bytes); });
+  EXPECT_EQ(vx64::ValidateXMLFile(vx64::FromUtf8(file), vx64::ValidationMode::InProcess), u"");
+  ASSERT_GT(counts.size(), 1u);
+  EXPECT_TRUE(std::is_sorted(counts.begin(), counts.end()));
+  EXPECT_EQ(counts.back(), (3u << 20) + 7);
+
+  vx64::SetValidationProgress({});
+  counts.clear();
+  EXPECT_EQ(vx64::ValidateXMLFile(vx64::FromUtf8(file), vx64::ValidationMode::InProcess), u"");
+  EXPECT_TRUE(counts.empty());
+}
+
 TEST(HostText, VersionAndUtf8Conversions) {
   EXPECT_STREQ(vx64::Version(), VX64_VERSION);
   const std::string polish = "Zażółć gęślą jaźń";
   EXPECT_EQ(vx64::FromUtf8(polish).size(), 17u);
   EXPECT_EQ(vx64::ToUtf8(vx64::FromUtf8(polish)), polish);
   EXPECT_EQ(vx64::FromUtf8("\xff"), u"\uFFFD");
+  // The test's locale is C, whose plain ASCII code set stands for UTF-8.
+  EXPECT_EQ(vx64::ToLocale(vx64::FromLocale(polish)), polish);
+  EXPECT_EQ(vx64::FromLocale("\xff"), u"\uFFFD");
 }
 
 }  // namespace

@@ -15,7 +15,8 @@ outside=$(cd "$work/dest" && find . -mindepth 1 -not -path './opt' -not -path '.
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/vxhost bin/vx64BWorker lib/libvx64-host.so lib/libvx64-host.so.0 lib/libvx64-host.a \
-  include/vx64/host.h include/vx64/version.h include/vx64/export.h lib/pkgconfig/vx64-host.pc \
+  include/vx64/host.h include/vx64/mail.h include/vx64/json.h include/vx64/version.h include/vx64/export.h \
+  lib/pkgconfig/vx64-host.pc \
   lib/cmake/vx64/vx64Config.cmake lib/cmake/vx64/vx64ConfigVersion.cmake lib/cmake/vx64/vx64Targets.cmake \
   share/doc/vx64/README.md share/doc/vx64/LICENSE share/man/man1/vxhost.1 share/man/man1/vx64BWorker.1; do
   [ -e "$prefix/$f" ] || fail "not installed: $f"
@@ -36,6 +37,7 @@ expect_run 0 "^vx64BWorker \(vx64\) $version$" "$prefix/bin/vx64BWorker" --versi
 expect_run 0 '^READY$' "$prefix/bin/vxhost" status
 serve_samples
 expect_run 0 '^OK$' "$prefix/bin/vxhost" validate --worker "$src/samples/faktura_poprawna.xml"
+readelf -d "$prefix/bin/vxhost" | grep -q 'NEEDED.*libvx64-host.so.0' || fail "vxhost not on the shared library"
 expect_run 1 "NIP'.*pattern" "$prefix/bin/vxhost" validate --worker "$src/samples/faktura_bledna.xml"
 expect_run 0 'NAZWA' man -P cat -l "$prefix/share/man/man1/vxhost.1"
 
@@ -51,6 +53,9 @@ for program in "$work/example/vx64-example" "$work/example/build/vx64-example" "
   expect_run 0 '^OK$' "$program" "$src/samples/faktura_poprawna.xml"
   expect_run 1 "NIP'.*pattern" "$program" "$src/samples/faktura_bledna.xml"
   grep -q '^\[0\] ' "$work/stderr" || fail "$program: the worker's log lines were not replayed"
+  # The mail document of a dry run, with the installed registry's default client (the shipped one).
+  VX64_REGISTRY_HKLM="$prefix/etc/vx64/registry.reg" VX64_REGISTRY_HKCU="$work/user.reg" \
+    expect_run 0 '"Address":"a@b.pl","Kind":1.*"Subject":"vx64 ' "$program" --mail-to a@b.pl
 done
 expect_run 0 '^OK$' "$work/example/build/vx64-example-static" --in-process "$src/samples/faktura_poprawna.xml"
 echo "install test passed"

@@ -140,11 +140,12 @@ TEST_F(MailWorker, AfterAMailRequestTheWorkerStaysBusy) {
   UseWorkerClient(kDirect);
   RegisterMailJob();
   // The host's side of the validation job: its answer would be stored here.
+  auto validationAnswer = std::make_shared<UString>();  // the branch stays registered
   RegisterJobBranch({u"CMD_RUN_XML_VALIDATION",
                      u"CMD_GET_XML_VALIDATION_RESULT",
                      {},
-                     [](Tvx64BWorkerCom& c, const TStringList& p) {
-                       c.FXMLValidatonResult = p.Value(u"CMD_GET_XML_VALIDATION_RESULT");
+                     [validationAnswer](Tvx64BWorkerCom&, const TStringList& p) {
+                       *validationAnswer = p.Value(u"CMD_GET_XML_VALIDATION_RESULT");
                        return true;
                      },
                      {}});
@@ -162,7 +163,7 @@ TEST_F(MailWorker, AfterAMailRequestTheWorkerStaysBusy) {
   TStringList validation;
   validation.SetValue(u"XMLFILE", Utf8ToU((dir / "a.xml").string()));
   (void)com.SendCommand(u"CMD_RUN_XML_VALIDATION", &validation);
-  EXPECT_EQ(com.FXMLValidatonResult, u"");  // dropped: no answer
+  EXPECT_EQ(*validationAnswer, u"");  // dropped: no answer
   com.Close64BWorker();
 }
 

@@ -243,23 +243,26 @@ TEST_F(MapiEmail, SendThreadWaitsASecondThenPollsWhileTheCallingThreadAnswersMes
   ASSERT_TRUE(mail.Send(false));
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
 
-  // A longer send: messages sent to the calling thread's window are answered meanwhile, and the
-  // end is noticed within a few polls.
-  setenv("VX_TEST_MAPI_SLEEP_MS", "1500", 1);
+  // A longer send: a message sent to the calling thread's window is answered while the library
+  // call still runs (the call waits until the sender has its answer), and the send returns when
+  // the call has ended.
+  const auto gate = dir / "gate";
+  setenv("VX_TEST_MAPI_GATE", gate.c_str(), 1);
+  std::filesystem::remove(dir / "record.txt");
   std::atomic<std::intptr_t> reply{0};
   std::thread sender([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     reply = platform::SendMessage(window, platform::WM_USER + 7, 0, 0);
+    vx::test::WriteFile(gate, "");
   });
-  start = std::chrono::steady_clock::now();
   const bool sent = mail.Send(false);
-  const auto took = std::chrono::steady_clock::now() - start;
+  const std::intptr_t answer = reply.load();
+  if (answer != 42) platform::DestroyWindow(window);  // a send that never answered: end its wait
   sender.join();
+  unsetenv("VX_TEST_MAPI_GATE");
   EXPECT_TRUE(sent);
-  EXPECT_EQ(reply.load(), 42);
+  EXPECT_EQ(answer, 42);
   EXPECT_EQ(g_answered.load(), 1);
-  EXPECT_GE(took, std::chrono::milliseconds(1500));
-  EXPECT_LT(took, std::chrono::milliseconds(1800));  // generous: a loaded machine polls late
+  EXPECT_THAT(Record(), ::testing::StartsWith("gate=open\n"));
   EXPECT_NE(Record().find("main_thread=0"), std::string::npos);
   platform::DestroyWindow(window);
 }

@@ -78,7 +78,7 @@ TEST_F(WorkerJobTest, RealWorkerValidAndInvalidWithAwkwardPaths) {
   std::filesystem::create_directories(folder);
   const std::string valid = (folder / "dobry plik, ąę.xml").string();
   test::WriteFile(valid, "<root><a/></root>");
-  Tvx64BWorkerCom client;
+  TValidationWorkerCom client;
   EXPECT_EQ(SendXMLValidateFile(client, Utf8ToU(valid), u"", u"", u"0"), u"");
   EXPECT_TRUE(debug.Contains("CMD_GET_XML_VALIDATION_RESULT=OK"));
   // The file exists only under that path: a valid answer means the path arrived intact.
@@ -92,7 +92,7 @@ TEST_F(WorkerJobTest, RealWorkerValidAndInvalidWithAwkwardPaths) {
 
 TEST_F(WorkerJobTest, LogLevel200CapturesAndReplays) {
   const std::string file = XmlFile("plain.xml", "<root/>");
-  Tvx64BWorkerCom client;
+  TValidationWorkerCom client;
   EXPECT_EQ(SendXMLValidateFile(client, Utf8ToU(file), u"", u"", u"200"), u"");
   EXPECT_THAT(
       LinesAt(0),
@@ -109,19 +109,19 @@ TEST_F(WorkerJobTest, AnswersTravelUnchangedAndTheLogIsReplayedPartByPart) {
   test::ScopedEnv worker(
       "VX64_WORKER",
       FakeWorker("answer 'Błąd w wierszu\\r\\ndrugi, \"cytat\"' 'a\\t\\tb\\r\\nc\\t'").c_str());
-  Tvx64BWorkerCom client;
+  TValidationWorkerCom client;
   UString r = SendXMLValidateFile(client, Utf8ToU(XmlFile("x.xml", "<a/>")), u"", u"", u"200");
   EXPECT_EQ(r, u"Błąd w wierszu\r\ndrugi, \"cytat\"");
   EXPECT_THAT(LinesAt(0), ElementsAre("a", "", "b\r\nc"));
 }
 
 TEST_F(WorkerJobTest, CapturedLinesLoseTheirTabs) {
-  Tvx64BWorkerCom com;
-  ToLog(com, u"");
-  EXPECT_EQ(com.FLog, u"");  // an empty first line leaves nothing
-  ToLog(com, u"a\tb");
-  ToLog(com, u"c\r\nd");
-  EXPECT_EQ(com.FLog, u"ab\tc\r\nd");
+  TValidationJobData job;
+  job.ToLog(u"");
+  EXPECT_EQ(job.FLog, u"");  // an empty first line leaves nothing
+  job.ToLog(u"a\tb");
+  job.ToLog(u"c\r\nd");
+  EXPECT_EQ(job.FLog, u"ab\tc\r\nd");
 }
 
 TEST_F(WorkerJobTest, OnlyTheExactFailureTextIsRetriedInProcess) {
@@ -144,7 +144,7 @@ TEST_F(WorkerJobTest, AWorkerThatNeverAnswersIsAFailureNotAValidFile) {
   test::WriteFile(script, "#!/bin/sh\nexit 0\n");
   chmod(script.c_str(), 0755);
   test::ScopedEnv worker("VX64_WORKER", script.c_str());
-  Tvx64BWorkerCom client;
+  TValidationWorkerCom client;
   client.FXMLValidatonResult = u"OK";  // a stale answer must not be taken for this job's
   EXPECT_EQ(UToUtf8(SendXMLValidateFile(client, Utf8ToU(file), u"", u"", u"0")), kFailed);
   EXPECT_TRUE(log.Has("Walidacja XML: W trybie 64-bit brak odpowiedzi procesu vx64BWorker."));
@@ -194,7 +194,7 @@ TEST_F(WorkerJobTest, AWorkerKilledDuringTheRequestEndsTheWaitAtOnce) {
     killedAt = std::chrono::steady_clock::now();
     if (pid > 0) kill(pid, SIGKILL);
   });
-  Tvx64BWorkerCom client;
+  TValidationWorkerCom client;
   UString r = SendXMLValidateFile(client, Utf8ToU(XmlFile("ok.xml", "<a/>")), u"", u"", u"0");
   const auto returnedAt = std::chrono::steady_clock::now();
   killer.join();
@@ -259,7 +259,7 @@ TEST_F(WorkerJobTest, FileSizesUseAllSixtyFourBits) {
 
 TEST_F(WorkerJobTest, ASecondRequestWhileOneRunsIsDroppedAndStopsTheCapture) {
   // Both ends in this process: the request's validation sends a second request from inside.
-  Tvx64BWorkerCom host;
+  TValidationWorkerCom host;
   Tvx64BWorkerCom worker;
   worker.SetClientHWND(host.MainHWND());
   worker.SendClientReconnect();

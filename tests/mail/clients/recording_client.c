@@ -1,7 +1,8 @@
 /* A mail client library for tests: MAPISendMail writes what it was given to the file named by
    VX_TEST_MAPI_RECORD and answers the code in VX_TEST_MAPI_RESULT (default 0), after sleeping
-   VX_TEST_MAPI_SLEEP_MS milliseconds. Built without MAPIReadMail when VX_TEST_OMIT_READMAIL is
-   defined, and as a 32-bit image for the architecture check. */
+   VX_TEST_MAPI_SLEEP_MS milliseconds and after the file named by VX_TEST_MAPI_GATE exists (it
+   waits up to 30 s for it and records "gate=open" or "gate=timeout"). Built without MAPIReadMail
+   when VX_TEST_OMIT_READMAIL is defined, and as a 32-bit image for the architecture check. */
 #define _GNU_SOURCE
 #include <stdio.h>
 #include <stdlib.h>
@@ -37,9 +38,16 @@ EXPORT ULONG MAPISendMail(LHANDLE lhSession, ULONG_PTR ulUIParam, lpMapiMessage 
     struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
     nanosleep(&ts, NULL);
   }
+  const char* gate = getenv("VX_TEST_MAPI_GATE");
+  int gateOpen = 0;
+  for (int i = 0; gate != NULL && i < 30000 && !(gateOpen = access(gate, F_OK) == 0); ++i) {
+    struct timespec ts = {0, 1000000L};
+    nanosleep(&ts, NULL);
+  }
   const char* path = getenv("VX_TEST_MAPI_RECORD");
   FILE* f = path != NULL ? fopen(path, "a") : NULL;
   if (f != NULL) {
+    if (gate != NULL) fprintf(f, "gate=%s\n", gateOpen ? "open" : "timeout");
     fprintf(f, "session=%lu ui=%lu flags=0x%x reserved=%u main_thread=%d pointer_bits=%u\n",
             (unsigned long)lhSession, (unsigned long)ulUIParam, flFlags, ulReserved, gettid() == getpid(),
             (unsigned)(sizeof(void*) * 8));
