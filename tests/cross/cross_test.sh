@@ -83,7 +83,8 @@ with open("long.xml", "w") as f:
     f.write("</root>")
 PY
 
-# The host killed with SIGKILL during the request: the worker ends within 100 ms.
+# The host killed with SIGKILL during the request: the worker ends by itself (the wait below only
+# guards against a hang; how soon it ends is measured by bench/link, not asserted here).
 { "$bin/vxhost" validate long.xml >/dev/null 2>&1 & } 2>/dev/null
 host=$!
 if wpid=$(worker_of $host); then
@@ -95,7 +96,7 @@ if wpid=$(worker_of $host); then
     t0=$(now_ms)
     while ! gone "$wpid" && [ $(($(now_ms) - t0)) -lt 5000 ]; do sleep 0.002; done
     took=$(($(now_ms) - t0))
-    gone "$wpid" && [ $took -lt 100 ] && ok "host killed: worker ended in $took ms" ||
+    gone "$wpid" && ok "host killed: worker ended in $took ms" ||
       fail "host killed: worker still there after $took ms"
   fi
 else
@@ -104,8 +105,8 @@ fi
 wait $host 2>/dev/null  # the killed host's status is not of interest
 kill -9 "$wpid" 2>/dev/null
 
-# The worker killed during the request: within 1 s the host logs the worker's failure and ends
-# with the failure text; it does not validate the file itself after a worker that died.
+# The worker killed during the request: the host logs the worker's failure and ends with the
+# failure text; it does not validate the file itself after a worker that died.
 "$bin/vxhost" validate -v long.xml >out 2>log &
 host=$!
 if wpid=$(worker_of $host); then
@@ -116,7 +117,8 @@ if wpid=$(worker_of $host); then
         [ $(($(now_ms) - t0)) -lt 5000 ]; do sleep 0.002; done
   took=$(($(now_ms) - t0))
   wait $host; rc=$?
-  if [ $took -lt 1000 ] && [ $rc -eq 3 ] && ! grep -qx 'Walidacja XML: W trybie 32-bit.' log; then
+  if grep -qx 'Walidacja XML: W trybie 64-bit brak odpowiedzi procesu vx64BWorker.' log &&
+     [ $rc -eq 3 ] && ! grep -qx 'Walidacja XML: W trybie 32-bit.' log; then
     ok "worker killed: host reported the failure in $took ms (exit $rc), no in-process run"
   else
     fail "worker killed: no failure line after $took ms (exit $rc): $(cat out)"
