@@ -77,51 +77,51 @@ TEST(FindProgram, CurrentDirectoryComesBeforeExecutableDirectory) {
   EXPECT_EQ(fs::canonical(*found), fs::canonical(dir / name));
 }
 
-TEST(ShellExecute, SplitsParametersLikeAWindowsCommandLine) {
+TEST(LaunchProgram, SplitsParametersLikeAWindowsCommandLine) {
   test::TempDir dir;
   WriteScript(dir / "args", "out=$1; shift; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > \"$out\"\n");
   std::u16string params = u"\"";
   params.append(U(dir / "out.txt")).append(u"\" a  \"b c\" \"d\"\"e\" \"\" f\tg ł");
-  auto p = ShellExecute(U(dir / "args"), params);
+  auto p = LaunchProgram(U(dir / "args"), params);
   ASSERT_TRUE(p);
-  EXPECT_EQ(p->Wait(), 0);
+  EXPECT_EQ(p->Wait(), ExitStatus{0});
   EXPECT_EQ(test::ReadFile(dir / "out.txt"), "[a]\n[b c]\n[d\"e]\n[]\n[f]\n[g]\n[ł]\n");
 }
 
-TEST(ShellExecute, ReportsExitCodesSignalsAndMissingPrograms) {
+TEST(LaunchProgram, ReportsExitCodesSignalsAndMissingPrograms) {
   test::TempDir dir;
   WriteScript(dir / "three", "exit 3\n");
   WriteScript(dir / "killed", "kill -9 $$\n");
-  auto three = ShellExecute(U(dir / "three"), u"");
+  auto three = LaunchProgram(U(dir / "three"), u"");
   ASSERT_TRUE(three);
-  EXPECT_EQ(three->Wait(), 3);
-  EXPECT_EQ(three->ExitCode(), 3);
+  EXPECT_EQ(three->Wait(), ExitStatus{3});
+  EXPECT_EQ(three->TryWait(), ExitStatus{3});
   EXPECT_FALSE(three->Running());
 
-  auto killed = ShellExecute(U(dir / "killed"), u"");
+  auto killed = LaunchProgram(U(dir / "killed"), u"");
   ASSERT_TRUE(killed);
-  EXPECT_EQ(killed->Wait(), 128 + SIGKILL);
+  EXPECT_EQ(killed->Wait(), (ExitStatus{128 + SIGKILL, true}));
 
-  EXPECT_FALSE(ShellExecute(U(dir / "nothing-here"), u""));
+  EXPECT_FALSE(LaunchProgram(U(dir / "nothing-here"), u""));
   // A file that cannot be executed is refused, not reported as started.
   test::WriteFile(dir / "noshebang",
                   "\x7f"
                   "ELF garbage");
   fs::permissions(dir / "noshebang", fs::perms::owner_all);
-  EXPECT_FALSE(ShellExecute(U(dir / "noshebang"), u""));
+  EXPECT_FALSE(LaunchProgram(U(dir / "noshebang"), u""));
 }
 
-TEST(ShellExecute, ChildGetsOnlyTheStandardStreams) {
+TEST(LaunchProgram, ChildGetsOnlyTheStandardStreams) {
   test::TempDir dir;
   int fd = open("/dev/null", O_RDONLY);  // deliberately without O_CLOEXEC
   ASSERT_GE(fd, 0);
   ASSERT_EQ(dup2(fd, 57), 57);
   close(fd);
   WriteScript(dir / "fds", "if [ -e /proc/$$/fd/57 ]; then echo leaked; else echo clean; fi > \"$1\"\n");
-  auto p = ShellExecute(U(dir / "fds"), U(dir / "out"));
+  auto p = LaunchProgram(U(dir / "fds"), U(dir / "out"));
   close(57);
   ASSERT_TRUE(p);
-  EXPECT_EQ(p->Wait(), 0);
+  EXPECT_EQ(p->Wait(), ExitStatus{0});
   EXPECT_EQ(test::ReadFile(dir / "out"), "clean\n");
 }
 
@@ -130,20 +130,20 @@ TEST(Process, UnwaitedChildrenAreReaped) {
   WriteScript(dir / "quick", "exit 0\n");
   pid_t pid = 0;
   {
-    auto p = ShellExecute(U(dir / "quick"), u"");
+    auto p = LaunchProgram(U(dir / "quick"), u"");
     ASSERT_TRUE(p);
-    pid = p->pid();
+    pid = static_cast<pid_t>(p->Id());
   }  // dropped while (most likely) still running
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  auto next = ShellExecute(U(dir / "quick"), u"");
+  auto next = LaunchProgram(U(dir / "quick"), u"");
   ASSERT_TRUE(next);
   // A zombie would still accept signal 0.
   EXPECT_EQ(kill(pid, 0), -1);
   EXPECT_EQ(errno, ESRCH);
-  EXPECT_EQ(next->Wait(), 0);
+  EXPECT_EQ(next->Wait(), ExitStatus{0});
 
   Process moved = std::move(*next);
-  EXPECT_EQ(moved.ExitCode(), 0);
+  EXPECT_EQ(moved.TryWait(), ExitStatus{0});
 }
 
 TEST(ProcessIdentity, ExecutablePathAndArguments) {
