@@ -204,10 +204,17 @@ TEST_F(WindowTest, BadFramesAreDroppedAndTheWindowKeepsServing) {
   EXPECT_TRUE(log.Contains("odrzucam zbyt dużą ramkę"));
 }
 
-// Answers kMsgUser + 5 only after a pause, with the pause in milliseconds plus one.
+// Answers kMsgUser + 5 with wParam + 1, but only once the test lets it: until then the window
+// is busy in its procedure. A guard ends the hold should the test never let go.
+std::atomic<bool> g_slowReleased{true};
+std::atomic<int> g_slowAnswered{0};
+
 std::intptr_t SlowProc(WindowHandle h, std::uint32_t msg, std::uintptr_t w, std::intptr_t l) {
   if (msg == kMsgUser + 5) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(w));
+    const auto guard = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!g_slowReleased && std::chrono::steady_clock::now() < guard)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ++g_slowAnswered;
     return static_cast<std::intptr_t>(w) + 1;
   }
   return DefaultWindowProcedure(h, msg, w, l);
@@ -244,13 +251,17 @@ class WindowOfAnotherThread {
 TEST_F(WindowTest, ABoundedSendGivesUpOnASlowWindowAndItsLateAnswerReachesNobody) {
   const WindowOfAnotherThread slow(u"TestSlow", &SlowProc);
   const WindowHandle peer = slow.handle();
+  g_slowAnswered = 0;
+  g_slowReleased = false;
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(TrySendWindowMessage(peer, kMsgUser + 5, 800, 0, 100), std::nullopt);
-  const auto took = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(took, std::chrono::milliseconds(100));
-  EXPECT_LT(took, std::chrono::milliseconds(600));
-  // The next send, unbounded, gets its own answer, not the late one of the first.
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+  // Given up while the window was still busy with it, not after its answer.
+  EXPECT_EQ(g_slowAnswered, 0);
+  g_slowReleased = true;
+  // The next send, unbounded, gets its own answer, not the late one (801) of the first.
   EXPECT_EQ(TrySendWindowMessage(peer, kMsgUser + 5, 10, 0), 11);
+  EXPECT_EQ(g_slowAnswered, 2);
   // A send that is answered in time is not affected by its bound.
   EXPECT_EQ(TrySendWindowMessage(peer, kMsgUser + 5, 0, 0, 5000), 1);
 }
