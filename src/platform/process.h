@@ -54,6 +54,8 @@ class Process {
 
  private:
   void Release();
+  // Asks the process (its group, when it leads one) to end; `atOnce` leaves it no choice.
+  void AskToEnd(bool atOnce);
   ProcessId id_ = 0;
   bool ownGroup_ = false;
   std::optional<ExitStatus> status_;

@@ -14,21 +14,19 @@ struct DateDirective {
   const char16_t* unpadded;  // with the GNU "-" flag (no padding)
 };
 
-constexpr DateDirective kDateDirectives[] = {
-    {u'd', u"dd", u"d"},
-    {u'e', u"d", u"d"},
-    {u'm', u"MM", u"M"},
-    {u'y', u"yy", u"yy"},
-    {u'Y', u"yyyy", u"yyyy"},
-    {u'G', u"yyyy", u"yyyy"},
-    {u'b', u"MMM", u"MMM"},
-    {u'h', u"MMM", u"MMM"},
-    {u'B', u"MMMM", u"MMMM"},
-    {u'a', u"ddd", u"ddd"},
-    {u'A', u"dddd", u"dddd"},
-    {u'D', u"MM/dd/yy", u"MM/dd/yy"},
-    {u'F', u"yyyy-MM-dd", u"yyyy-MM-dd"},
-};
+constexpr DateDirective kDateDirectives[] = {{u'd', u"dd", u"d"},
+                                             {u'e', u"d", u"d"},
+                                             {u'm', u"MM", u"M"},
+                                             {u'y', u"yy", u"yy"},
+                                             {u'Y', u"yyyy", u"yyyy"},
+                                             {u'G', u"yyyy", u"yyyy"},
+                                             {u'b', u"MMM", u"MMM"},
+                                             {u'h', u"MMM", u"MMM"},
+                                             {u'B', u"MMMM", u"MMMM"},
+                                             {u'a', u"ddd", u"ddd"},
+                                             {u'A', u"dddd", u"dddd"},
+                                             {u'D', u"MM/dd/yy", u"MM/dd/yy"},
+                                             {u'F', u"yyyy-MM-dd", u"yyyy-MM-dd"}};
 
 // Directives that stand for literal text.
 struct LiteralDirective {

@@ -170,8 +170,7 @@ ExitStatus Process::Wait() {
 
 ExitStatus Process::End(std::chrono::milliseconds grace) {
   if (!Running()) return status_.value_or(ExitStatus{});
-  const auto pid = static_cast<pid_t>(id_);
-  ::kill(ownGroup_ ? -pid : pid, SIGTERM);
+  AskToEnd(false);
   const auto deadline = std::chrono::steady_clock::now() + grace;
   while (Running() && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -179,11 +178,15 @@ ExitStatus Process::End(std::chrono::milliseconds grace) {
 }
 
 ExitStatus Process::Kill() {
-  if (Running()) {
-    const auto pid = static_cast<pid_t>(id_);
-    ::kill(ownGroup_ ? -pid : pid, SIGKILL);
-  }
+  if (Running()) AskToEnd(true);
   return Wait();
+}
+
+void Process::AskToEnd(bool atOnce) {
+  const auto pid = static_cast<pid_t>(id_);
+  const int signal = atOnce ? SIGKILL : SIGTERM;
+  // The whole group when the process leads one; the process itself at least.
+  if (!ownGroup_ || ::kill(-pid, signal) != 0) ::kill(pid, signal);
 }
 
 std::optional<std::filesystem::path> FindProgram(const std::u16string& file) {

@@ -75,21 +75,24 @@ using detail::Recode;
 
 namespace {
 
-bool IsUtf8CodeSet(std::string_view codeSet) {
-  return codeSet == "UTF-8" || codeSet == "utf8" || codeSet == "UTF8";
+// True when texts of the locale are taken as UTF-8: a UTF-8 code set, or plain ASCII (the C and
+// POSIX locales), which cannot hold the system's Polish texts at all.
+bool TextsAreUtf8(std::string_view codeSet) {
+  return codeSet == "UTF-8" || codeSet == "utf8" || codeSet == "UTF8" || codeSet == "ANSI_X3.4-1968" ||
+         codeSet == "ASCII" || codeSet == "US-ASCII";
 }
 
 }  // namespace
 
 std::string Utf8ToLocale(std::string_view utf8) {
   const char* codeSet = nl_langinfo(CODESET);
-  if (IsUtf8CodeSet(codeSet)) return std::string(utf8);
+  if (TextsAreUtf8(codeSet)) return std::string(utf8);
   return Recode(utf8, "UTF-8", codeSet, OnBadInput::ReplaceCharacter, "?").value_or(std::string(utf8));
 }
 
 std::string LocaleToUtf8(std::string_view text) {
   const char* codeSet = nl_langinfo(CODESET);
-  if (IsUtf8CodeSet(codeSet)) return std::string(text);
+  if (TextsAreUtf8(codeSet)) return std::string(text);
   return Recode(text, codeSet, "UTF-8", OnBadInput::ReplaceByte, "\xEF\xBF\xBD").value_or(std::string(text));
 }
 
