@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "platform/posix/window_wire.h"
+#include "platform/common/window_wire.h"
 
 using vx::platform::wire::FrameReader;
 

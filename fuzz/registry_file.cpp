@@ -12,6 +12,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)hive.String("SOFTWARE\\Clients\\Mail\\" + key, "DLLPath");
   }
   (void)hive.Dword("A", "");
-  (void)vx::platform::ExpandEnvironmentStrings(bytes.substr(0, 4096));
+  (void)vx::platform::ExpandEnvironmentVariables(bytes.substr(0, 4096));
   return 0;
 }

@@ -14,7 +14,7 @@ namespace {
 class Receiver : public vx::TvxProcComMsg {
  public:
   void Receive(const std::uint8_t* data, std::size_t size) {
-    vx::platform::COPYDATASTRUCT cds;
+    vx::platform::CopyDataBlock cds;
     cds.cbData = static_cast<std::uint32_t>(size);
     cds.lpData = data;
     CopyDataRecived(cds);

@@ -1,6 +1,6 @@
 // Link benchmark between a host (this process) and a worker process:
 //  - round trip of CMD_GET_STATUS -> CMD_GET_STATUS_RESULT (two synchronous sends),
-//  - IsWindow on the worker's window (the liveness test both sides run in their loops),
+//  - WindowExists on the worker's window (the liveness test both sides run in their loops),
 //  - time from starting the worker to its CLIENTRECONNECT,
 //  - the floor: two request/answer exchanges over a Unix stream socket pair between two processes.
 // Usage: vx_bench_link [round trips] [starts]
@@ -50,7 +50,7 @@ Figures LivenessTests(vx::HWND window, int n) {
   us.reserve(n);
   for (int i = 0; i < n; ++i) {
     auto t = Clock::now();
-    if (!vx::platform::IsWindow(window)) std::exit(1);
+    if (!vx::platform::WindowExists(window)) std::exit(1);
     us.push_back(Since(t));
   }
   return Summarise(std::move(us));
@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
               floor.p99_us);
   std::printf("%-44s %10.2f %10.2f\n", "ratio round trip / floor", link.median_us / floor.median_us,
               link.p99_us / floor.p99_us);
-  std::printf("%-44s %10.2f %10.2f\n", "IsWindow(worker window)", alive.median_us, alive.p99_us);
+  std::printf("%-44s %10.2f %10.2f\n", "WindowExists(worker window)", alive.median_us, alive.p99_us);
   std::printf("%-44s %10.1f %10.1f\n", "start worker -> CLIENTRECONNECT", start.median_us, start.p99_us);
   return 0;
 }

@@ -57,7 +57,7 @@ std::optional<Server> StartServer(const std::filesystem::path& dir, const std::f
   }
   std::filesystem::create_directories(dir / "spool");
   std::string error;
-  auto child = vx::platform::PipedChild::Start(argv, true, true, error);
+  auto child = vx::platform::PipedChild::Start(argv, {.pipeInput = true, .captureOutput = true}, error);
   if (!child) return std::nullopt;
   std::string line = child->ReadOutput(64, std::chrono::seconds(20));  // "READY <port>\n"
   if (line.rfind("READY ", 0) != 0) return std::nullopt;

@@ -13,7 +13,7 @@ UString ApplicationTitle() {
 }
 
 void ShowMessageBox(const UString& caption, const UString& text) {
-  (void)platform::Dialogs().MessageBox(caption, text, {u"OK"});
+  (void)platform::Dialogs().ShowMessage(caption, text, {u"OK"});
 }
 
 void ShowMessage(const UString& text) {

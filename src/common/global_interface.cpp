@@ -14,7 +14,7 @@ std::int32_t GetLoglevel() {
 }
 
 void DoDebugLog(UStringView text) {
-  platform::OutputDebugStringA(UToAnsi(text));
+  platform::WriteDebugLineAnsi(UToAnsi(text));
 }
 
 void Inf_Lite(const UString& text) {

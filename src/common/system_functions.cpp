@@ -49,12 +49,12 @@ TExecuteFileResult ExecuteFileEx(std::int64_t /*window*/, const UString& file, c
                                  TExecuteFileOptions options) {
   // With no user account control, eoElevate keeps the default verb.
   TExecuteFileResult out;
-  platform::ShellOptions shell;
+  platform::LaunchOptions shell;
   shell.hidden = options.Contains(TExecuteFileOption::eoHide);
-  out.process = platform::ShellExecute(file, parameters, shell);
+  out.process = platform::LaunchProgram(file, parameters, shell);
   if (!out.process) return out;
   out.result = 0;
-  if (options.Contains(TExecuteFileOption::eoWait)) out.result = out.process->Wait();
+  if (options.Contains(TExecuteFileOption::eoWait)) out.result = out.process->Wait().code;
   return out;
 }
 

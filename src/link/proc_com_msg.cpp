@@ -32,30 +32,30 @@ TvxProcComMsg::~TvxProcComMsg() {
     ProcComMsgWindows->erase(hMainHandle);
     if (ProcComMsgWindows->empty()) ProcComMsgWindows.reset();
   }
-  if (hMainHandle != 0) platform::DestroyWindow(hMainHandle);
+  if (hMainHandle != 0) platform::DestroyMessageWindow(hMainHandle);
   hMainHandle = 0;
 }
 
 void TvxProcComMsg::CreateComWindow() {
   if (!ProcComMsgWindows) ProcComMsgWindows = std::make_unique<TProcComMsgWindows>();
   ProcComMsgWindows->erase(hMainHandle);
-  (void)platform::RegisterClass(kComWindowClass, &TvxProcComMsg::WindowProc);  // exists after the first
-  hMainHandle = platform::CreateWindow(kComWindowClass);
+  (void)platform::RegisterWindowClass(kComWindowClass, &TvxProcComMsg::WindowProc);  // exists after the first
+  hMainHandle = platform::CreateMessageWindow(kComWindowClass);
   if (hMainHandle == 0) throw EComWindowError();
   (*ProcComMsgWindows)[hMainHandle] = this;
 }
 
-std::intptr_t TvxProcComMsg::WindowProc(platform::HWND window, std::uint32_t message, std::uintptr_t wParam,
-                                        std::intptr_t lParam) {
-  if (message == platform::WM_COPYDATA && ProcComMsgWindows) {
+std::intptr_t TvxProcComMsg::WindowProc(platform::WindowHandle window, std::uint32_t message,
+                                        std::uintptr_t wParam, std::intptr_t lParam) {
+  if (message == platform::kMsgCopyData && ProcComMsgWindows) {
     if (auto it = ProcComMsgWindows->find(window); it != ProcComMsgWindows->end()) {
-      it->second->CopyDataRecived(*reinterpret_cast<const platform::COPYDATASTRUCT*>(lParam));
+      it->second->CopyDataRecived(*reinterpret_cast<const platform::CopyDataBlock*>(lParam));
     }
   }
-  return platform::DefWindowProc(window, message, wParam, lParam);
+  return platform::DefaultWindowProcedure(window, message, wParam, lParam);
 }
 
-void TvxProcComMsg::CopyDataRecived(const platform::COPYDATASTRUCT& descriptor) {
+void TvxProcComMsg::CopyDataRecived(const platform::CopyDataBlock& descriptor) {
   // A frame carries zero-terminated UTF-16: an even, non-zero byte count ending in a zero unit.
   const std::uint32_t bytes = descriptor.cbData;
   const auto* data = static_cast<const unsigned char*>(descriptor.lpData);
@@ -105,7 +105,7 @@ bool TvxProcComMsg::SendCommand(UStringView aCMD, const TStringList* aParams) {
   UString command(u"#");
   command.append(aCMD);
   copy.SetValue(kCmd, command);
-  if (!platform::IsWindow(hMainHandle)) {
+  if (!platform::WindowExists(hMainHandle)) {
     CreateComWindow();
     SendClientReconnect();
   }
@@ -122,12 +122,12 @@ bool TvxProcComMsg::SendClientReconnect() {
 }
 
 bool TvxProcComMsg::SendString(const UString& aString) {
-  platform::COPYDATASTRUCT descriptor;
+  platform::CopyDataBlock descriptor;
   descriptor.dwData = 0;
   descriptor.cbData = static_cast<std::uint32_t>((aString.size() + 1) * 2);
   descriptor.lpData = aString.c_str();
 
-  if (!platform::IsWindow(hMainHandle)) {
+  if (!platform::WindowExists(hMainHandle)) {
     DebugLine(u" -> TvxProcComMsg.SendString -> Jest problem z Main Handle : " + IntToU(hMainHandle));
     CreateComWindow();
     SendClientReconnect();
@@ -138,20 +138,20 @@ bool TvxProcComMsg::SendString(const UString& aString) {
         IntToU(hMainHandle));
     if (!TryUseLastHandle()) return false;
   }
-  if (!platform::IsWindow(FClientHWND) && !TryUseLastHandle()) {
+  if (!platform::WindowExists(FClientHWND) && !TryUseLastHandle()) {
     SetClientHWND(0);
     return false;
   }
   DebugLine(u" -> TvxProcComMsg.SendString -> Wysyłam do Klienta " + IntToU(FClientHWND) + u" Main Handle: " +
             IntToU(hMainHandle));
   DebugLine(u" Dane: " + aString);
-  return platform::TrySendMessage(FClientHWND, platform::WM_COPYDATA, 0,
-                                  reinterpret_cast<std::intptr_t>(&descriptor), FSendTimeoutMs)
+  return platform::TrySendWindowMessage(FClientHWND, platform::kMsgCopyData, 0,
+                                        reinterpret_cast<std::intptr_t>(&descriptor), FSendTimeoutMs)
       .has_value();
 }
 
 bool TvxProcComMsg::TryUseLastHandle() {
-  if (FLastCmdHWND == 0 || !platform::IsWindow(FLastCmdHWND)) return false;
+  if (FLastCmdHWND == 0 || !platform::WindowExists(FLastCmdHWND)) return false;
   DebugLine(
       u" -> TvxProcComMsg.SendString -> Przestawiam klienta na okno z którego otrzymałem ostatnie "
       u"polecenie: " +
@@ -187,24 +187,24 @@ bool TvxProcComMsg::WaitForClient() {
   while (FClientHWND == 0) {
     while (PeekAndProcessMsg()) {
     }
-    platform::Sleep(10);
+    platform::SleepMilliseconds(10);
   }
   return true;
 }
 
 bool TvxProcComMsg::GetAndProcessMsg() {
-  platform::MSG msg;
-  if (!platform::GetMessage(msg)) return false;
-  platform::TranslateMessage(msg);
-  platform::DispatchMessage(msg);
+  platform::WindowMessage msg;
+  if (!platform::GetNextMessage(msg)) return false;
+  platform::TranslateWindowMessage(msg);
+  platform::DispatchWindowMessage(msg);
   return true;
 }
 
 bool TvxProcComMsg::PeekAndProcessMsg() {
-  platform::MSG msg;
-  if (!platform::PeekMessage(msg)) return false;
-  platform::TranslateMessage(msg);
-  platform::DispatchMessage(msg);
+  platform::WindowMessage msg;
+  if (!platform::PeekNextMessage(msg)) return false;
+  platform::TranslateWindowMessage(msg);
+  platform::DispatchWindowMessage(msg);
   return true;
 }
 

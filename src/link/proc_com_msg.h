@@ -14,7 +14,7 @@
 
 namespace vx {
 
-using HWND = platform::HWND;
+using HWND = platform::WindowHandle;
 
 // Raised when the hidden window cannot be created.
 class EComWindowError : public std::runtime_error {
@@ -66,7 +66,7 @@ class TvxProcComMsg {
   static bool PeekAndProcessMsg();
 
  protected:
-  virtual void CopyDataRecived(const platform::COPYDATASTRUCT& descriptor);
+  virtual void CopyDataRecived(const platform::CopyDataBlock& descriptor);
   virtual bool CMDPrepare();
   virtual bool RunCmd(const UString& aCMD, const TStringList& aParams);
 
@@ -79,7 +79,7 @@ class TvxProcComMsg {
   static void DebugLine(UStringView text);
 
  private:
-  static std::intptr_t WindowProc(platform::HWND window, std::uint32_t message, std::uintptr_t wParam,
+  static std::intptr_t WindowProc(platform::WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                   std::intptr_t lParam);
 
   TNotifyEvent FOnRecive;

@@ -37,14 +37,14 @@ bool Tvx64BWorkerCom::WaitForClient() {
   using Clock = std::chrono::steady_clock;
   for (;;) {
     // Queued messages first; the sent ones (the announcement, answers) are handled meanwhile.
-    platform::MSG msg;
-    while (platform::PeekMessage(msg)) {
-      if (msg.message == platform::WM_QUIT) {
-        platform::PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for the host's loop
+    platform::WindowMessage msg;
+    while (platform::PeekNextMessage(msg)) {
+      if (msg.message == platform::kMsgQuit) {
+        platform::PostQuit(static_cast<int>(msg.wParam));  // leave it for the host's loop
         return false;
       }
-      platform::TranslateMessage(msg);
-      platform::DispatchMessage(msg);
+      platform::TranslateWindowMessage(msg);
+      platform::DispatchWindowMessage(msg);
     }
     if (FClientStatus == kStatusReady) return true;
     if (!FClientStarted || FClientGivenUp) return false;
@@ -71,8 +71,8 @@ void Tvx64BWorkerCom::EndWorkerProcess() {
 }
 
 void Tvx64BWorkerCom::Close64BWorker() {
-  const platform::HWND worker = ClientHWND();
-  if (platform::IsWindow(worker)) {
+  const platform::WindowHandle worker = ClientHWND();
+  if (platform::WindowExists(worker)) {
     TStringList empty;
     SendCommand(u"CMD_CLOSE_CLIENT", &empty);
   }

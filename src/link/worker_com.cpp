@@ -71,7 +71,7 @@ bool Tvx64BWorkerCom::RunCmd(const UString& aCMD, const TStringList& aParams) {
 }
 
 bool wWindowExists(HWND handle) {
-  return handle != 0 && platform::IsWindow(handle);
+  return handle != 0 && platform::WindowExists(handle);
 }
 
 }  // namespace vx

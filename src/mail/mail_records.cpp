@@ -139,7 +139,7 @@ std::unique_ptr<TMapiEmail> TVX64Mail::CreateMapiEmail() const {
   email->SetBody(Body);
   email->SetBodyTxt(BodyTxt);
   email->SetHtmlBody(HtmlBody);
-  email->SetParentWnd(static_cast<platform::HWND>(ParentWnd));  // sign-extended, explicit even when 0
+  email->SetParentWnd(static_cast<platform::WindowHandle>(ParentWnd));  // sign-extended, explicit even when 0
   for (const TVX64Recipient& r : Recipients)
     email->Recipients().Add(r.Address, r.Name, r.Kind, r.AddressType);
   email->Recipients().FAddressesType = RecipientsAddressType;

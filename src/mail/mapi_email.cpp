@@ -83,11 +83,11 @@ void TMapiEmail::SetBodyTxt(const AnsiString& value) {
   FBodyTxt = WithCrLf(value);
 }
 
-platform::HWND TMapiEmail::ParentWnd() const {
+platform::WindowHandle TMapiEmail::ParentWnd() const {
   return FParentWndValid ? FParentWnd : platform::ProcessMainWindow();
 }
 
-void TMapiEmail::SetParentWnd(platform::HWND wnd) {
+void TMapiEmail::SetParentWnd(platform::WindowHandle wnd) {
   FParentWnd = wnd;
   FParentWndValid = true;
 }
@@ -250,23 +250,23 @@ bool TSendMailThread::Run(TMapiEmail* email, bool Save, bool ShowDialog) {
         FSyncDone.notify_all();
       }
     }
-    platform::MSG msg;
-    while (platform::PeekMessage(msg)) {
-      if (msg.message == platform::WM_QUIT) {
+    platform::WindowMessage msg;
+    while (platform::PeekNextMessage(msg)) {
+      if (msg.message == platform::kMsgQuit) {
         quit = true;
         continue;
       }
-      platform::TranslateMessage(msg);
-      platform::DispatchMessage(msg);
+      platform::TranslateWindowMessage(msg);
+      platform::DispatchWindowMessage(msg);
     }
   };
-  platform::Sleep(1000);
+  platform::SleepMilliseconds(1000);
   while (!FTerminated.load()) {
-    platform::Sleep(10);
+    platform::SleepMilliseconds(10);
     handleMessages();
   }
   thread.join();
-  if (quit) platform::PostQuitMessage(0);  // kept for the caller's own loop
+  if (quit) platform::PostQuit(0);  // kept for the caller's own loop
   return FResult;
 }
 

@@ -60,8 +60,8 @@ class TMapiEmail : public TSimpleMapi {
   [[nodiscard]] const AnsiString& Subject() const { return FSubject; }
   void SetSubject(const AnsiString& value) { FSubject = value; }
   // The explicit parent window, else the process's main window.
-  [[nodiscard]] platform::HWND ParentWnd() const;
-  void SetParentWnd(platform::HWND wnd);
+  [[nodiscard]] platform::WindowHandle ParentWnd() const;
+  void SetParentWnd(platform::WindowHandle wnd);
   [[nodiscard]] TMailRecips& Recipients() { return FRecipients; }
   [[nodiscard]] const TMailRecips& Recipients() const { return FRecipients; }
   // The Simple MAPI code of the last call of MAPISendMail (0 before any); after a send through
@@ -90,13 +90,13 @@ class TMapiEmail : public TSimpleMapi {
   std::set<TFindOption> FFindOptions{TFindOption::foFifo};
   bool FHtmlBody = false;
   std::set<TLogonOption> FLogonOptions{TLogonOption::loLogonUI};
-  platform::HWND FParentWnd = 0;
+  platform::WindowHandle FParentWnd = 0;
   bool FParentWndValid = false;
   TMailRecips FRecipients;
   AnsiString FSeedMessageID;
   LHANDLE FSessionHandle = 0;
   AnsiString FSubject;
-  std::vector<platform::HWND> FTaskWindowList;
+  std::vector<platform::WindowHandle> FTaskWindowList;
   AnsiString FBodyTxt;
   bool FDirectHtml = false;
   std::int32_t fLastResult = 0;

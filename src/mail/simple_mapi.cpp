@@ -64,7 +64,7 @@ void TSimpleMapi::ReadMapiSettings() {
       if (machine.KeyExists(key)) {
         client.ClientName = ReadString(machine, key, "");
         client.ClientPath = platform::Utf8ToLocale(
-            platform::ExpandEnvironmentStrings(machine.String(key, "DLLPath").value_or("")));
+            platform::ExpandEnvironmentVariables(machine.String(key, "DLLPath").value_or("")));
         const auto file = platform::FindLibraryFile(platform::LocaleToUtf8(client.ClientPath));
         client.Valid = file && platform::ExportsAll(*file, kMapiExportNames);
         if (client.Valid) {

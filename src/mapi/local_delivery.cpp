@@ -4,6 +4,7 @@
 #include "mapi/delivery.h"
 #include "mapi/mapi_log.h"
 #include "platform/child_process.h"
+#include "platform/common/command_line.h"
 #include "platform/process.h"
 
 namespace vx::mapi {
@@ -36,23 +37,24 @@ std::uint32_t SendBySendmail(const Mail& mail, const MailConfig& config) {
   if (!message) return code;
 
   std::string error;
-  auto child = platform::PipedChild::Start(argv, true, false, error);
+  auto child = platform::PipedChild::Start(argv, {.pipeInput = true}, error);
   if (!child) {
     Log("sendmail command cannot be started: " + error);
     return MAPI_E_FAILURE;
   }
-  const bool written = message->WriteTo(child->InputFd(), false);
+  const bool written =
+      message->WriteTo([&child](std::string_view bytes) { return child->Write(bytes); }, false);
   child->CloseInput();
   const auto exit = child->Wait(kSendmailTimeout);
   if (!exit) {
     Log("sendmail command \"" + argv[0] + "\" did not end in time and was stopped");
     return MAPI_E_FAILURE;
   }
-  if (*exit == 0 && written) return SUCCESS_SUCCESS;
-  Log("sendmail command \"" + argv[0] + "\" failed with exit code " + std::to_string(*exit) +
+  if (exit->code == 0 && written) return SUCCESS_SUCCESS;
+  Log("sendmail command \"" + argv[0] + "\" failed with exit code " + std::to_string(exit->code) +
       (written ? "" : " before it had read the message"));
-  if (*exit == kExNoUser) return MAPI_E_UNKNOWN_RECIPIENT;
-  if (*exit == kExNoPerm) return MAPI_E_LOGON_FAILURE;
+  if (exit->code == kExNoUser) return MAPI_E_UNKNOWN_RECIPIENT;
+  if (exit->code == kExNoPerm) return MAPI_E_LOGON_FAILURE;
   return MAPI_E_FAILURE;
 }
 
@@ -69,14 +71,14 @@ std::uint32_t OpenComposer(const Mail& mail) {
   for (const Attachment& a : mail.files) argv.insert(argv.end(), {"--attach", a.path});
   for (const Mailbox& b : mail.to) argv.push_back(b.address);
   std::string error;
-  auto child = platform::PipedChild::Start(argv, false, false, error);
+  auto child = platform::PipedChild::Start(argv, {}, error);
   if (!child) {
     Log("xdg-email cannot be started: " + error);
     return MAPI_E_FAILURE;
   }
   const auto exit = child->Wait(kComposerTimeout);
-  if (exit && *exit == 0) return SUCCESS_SUCCESS;
-  Log(exit ? "xdg-email found no mail composer or failed (exit code " + std::to_string(*exit) + ")"
+  if (exit && exit->code == 0) return SUCCESS_SUCCESS;
+  Log(exit ? "xdg-email found no mail composer or failed (exit code " + std::to_string(exit->code) + ")"
            : "xdg-email did not end in time and was stopped");
   return MAPI_E_FAILURE;
 }

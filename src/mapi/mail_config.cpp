@@ -66,11 +66,13 @@ ConfigResult ReadMailConfig() {
     config.password = *password;
   } else if (auto command = get("password_command"); command && !command->empty()) {
     std::string error;
-    auto child = platform::PipedChild::Start({"/bin/sh", "-c", *command}, false, true, error);
+    // A group of its own: a command that does not end in time is ended with what it started.
+    auto child = platform::PipedChild::Start({"/bin/sh", "-c", *command},
+                                             {.captureOutput = true, .ownProcessGroup = true}, error);
     if (!child) return Refuse(MAPI_E_LOGON_FAILURE, "password_command cannot be started: " + error);
     std::string out = child->ReadOutput(kMaxPasswordBytes, kPasswordCommandTimeout);
     const auto exit = child->Wait(std::chrono::seconds(5));
-    if (!exit || *exit != 0) return Refuse(MAPI_E_LOGON_FAILURE, "password_command failed");
+    if (!exit || exit->code != 0) return Refuse(MAPI_E_LOGON_FAILURE, "password_command failed");
     out = out.substr(0, out.find('\n'));
     if (!out.empty() && out.back() == '\r') out.pop_back();
     config.password = std::move(out);

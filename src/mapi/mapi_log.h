@@ -8,7 +8,7 @@
 namespace vx::mapi {
 
 inline void Log(const std::string& utf8) {
-  platform::OutputDebugStringW(platform::Utf8ToUtf16("vx64 mail: " + utf8));
+  platform::WriteDebugLine(platform::Utf8ToUtf16("vx64 mail: " + utf8));
 }
 
 }  // namespace vx::mapi

@@ -34,6 +34,55 @@ struct GUnref {
 template <typename T>
 using GPtr = std::unique_ptr<T, GUnref<T>>;
 
+// A write-only GMime stream that hands every block written to it to a sink: the message goes
+// wherever the caller writes (a spool file, a program's input) without this code holding a
+// descriptor of the system.
+struct SinkStream {
+  GMimeStream parent;
+  const MimeMessage::Sink* sink;
+};
+struct SinkStreamClass {
+  GMimeStreamClass parent;
+};
+
+ssize_t SinkWrite(GMimeStream* stream, const char* buffer, size_t length) {
+  const auto* self = reinterpret_cast<SinkStream*>(stream);
+  if (!(*self->sink)(std::string_view(buffer, length))) return -1;
+  stream->position += static_cast<gint64>(length);
+  return static_cast<ssize_t>(length);
+}
+
+int SinkFlush(GMimeStream*) {
+  return 0;
+}
+
+void SinkClassInit(void* klass, void*) {
+  auto* streamClass = static_cast<GMimeStreamClass*>(klass);
+  streamClass->write = SinkWrite;
+  streamClass->flush = SinkFlush;
+}
+
+GType SinkStreamType() {
+  static const GType type = [] {
+    static const GTypeInfo info{sizeof(SinkStreamClass), nullptr, nullptr, SinkClassInit, nullptr, nullptr,
+                                sizeof(SinkStream),      0,       nullptr, nullptr};
+    // The type system outlives this library, which may be unloaded and loaded again: each load
+    // registers the type under a name no earlier load has taken.
+    for (unsigned n = 1;; ++n) {
+      const std::string name = "VxMapiSinkStream" + std::to_string(n);
+      if (g_type_from_name(name.c_str()) == 0)
+        return g_type_register_static(GMIME_TYPE_STREAM, name.c_str(), &info, GTypeFlags{});
+    }
+  }();
+  return type;
+}
+
+GMimeStream* NewSinkStream(const MimeMessage::Sink& sink) {
+  auto* stream = static_cast<SinkStream*>(g_object_new(SinkStreamType(), nullptr));
+  stream->sink = &sink;
+  return GMIME_STREAM(stream);
+}
+
 // A text from the message in UTF-8, line breaks and other control characters (tab excepted)
 // turned into blanks so that it cannot start a header of its own.
 std::string HeaderText(const char* text) {
@@ -341,11 +390,8 @@ std::unique_ptr<MimeMessage> MimeMessage::Build(const Mail& mail, bool bccHeader
   return built;
 }
 
-bool MimeMessage::WriteTo(int fd, bool crlf) const {
-  platform::SigpipeGuard guard;  // a reader that has gone ends the write, not the process
-  // A pipe stream: it neither seeks nor syncs, so it serves a pipe and a file alike.
-  GPtr<GMimeStream> stream(g_mime_stream_pipe_new(fd));
-  g_mime_stream_pipe_set_owner(GMIME_STREAM_PIPE(stream.get()), FALSE);
+bool MimeMessage::WriteTo(const Sink& sink, bool crlf) const {
+  GPtr<GMimeStream> stream(NewSinkStream(sink));
   GMimeFormatOptions* options = g_mime_format_options_new();
   g_mime_format_options_set_newline_format(options,
                                            crlf ? GMIME_NEWLINE_FORMAT_DOS : GMIME_NEWLINE_FORMAT_UNIX);

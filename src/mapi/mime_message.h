@@ -1,8 +1,10 @@
 #pragma once
 // The message as the library sends it: read from a Simple MAPI message and written as MIME.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mapi/mail_config.h"
@@ -49,8 +51,10 @@ class MimeMessage {
   // opened. `bccHeader` keeps a Bcc header for a sendmail that reads recipients from headers.
   [[nodiscard]] static std::unique_ptr<MimeMessage> Build(const Mail& mail, bool bccHeader,
                                                           std::uint32_t& code);
-  // Writes the message to the descriptor, CR LF line ends when `crlf`. False on a write error.
-  [[nodiscard]] bool WriteTo(int fd, bool crlf) const;
+  // Takes one block of the written message; false when it cannot be written, which ends the write.
+  using Sink = std::function<bool(std::string_view)>;
+  // Writes the message to the sink, CR LF line ends when `crlf`. False on a write error.
+  [[nodiscard]] bool WriteTo(const Sink& sink, bool crlf) const;
 
   MimeMessage() = default;
 

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "mapi/delivery.h"
 #include "mapi/mapi_log.h"
@@ -18,23 +19,11 @@ struct SlistCleanup {
   void operator()(curl_slist* l) const { curl_slist_free_all(l); }
 };
 
-// The spool file holding the written message, read back by curl in pieces.
-class Spool {
- public:
-  Spool() : fd_(platform::OpenSpoolFile()) {}
-  ~Spool() { platform::CloseFd(fd_); }
-  Spool(const Spool&) = delete;
-  Spool& operator=(const Spool&) = delete;
-  [[nodiscard]] int fd() const { return fd_; }
-
-  static size_t Read(char* buffer, size_t size, size_t count, void* self) {
-    const long long n = platform::ReadFd(static_cast<Spool*>(self)->fd_, buffer, size * count);
-    return n < 0 ? CURL_READFUNC_ABORT : static_cast<size_t>(n);
-  }
-
- private:
-  int fd_;
-};
+// curl's reader of the spool file holding the written message.
+size_t ReadSpool(char* buffer, size_t size, size_t count, void* spool) {
+  const long long n = static_cast<platform::SpoolFile*>(spool)->Read({buffer, size * count});
+  return n < 0 ? CURL_READFUNC_ABORT : static_cast<size_t>(n);
+}
 
 std::uint32_t CodeFor(CURLcode rc, const std::string& detail) {
   switch (rc) {
@@ -60,16 +49,16 @@ std::uint32_t SendBySmtp(const Mail& mail, const MailConfig& config) {
   std::uint32_t code = SUCCESS_SUCCESS;
   const auto message = MimeMessage::Build(mail, false, code);
   if (!message) return code;
-  Spool spool;
-  if (spool.fd() < 0) {
+  std::optional<platform::SpoolFile> spool = platform::SpoolFile::Create();
+  if (!spool) {
     Log("no spool file can be made in the temporary folder");
     return MAPI_E_DISK_FULL;
   }
-  if (!message->WriteTo(spool.fd(), true)) {
+  if (!message->WriteTo([&spool](std::string_view bytes) { return spool->Write(bytes); }, true)) {
     Log("the message cannot be written to the spool file");
     return MAPI_E_DISK_FULL;
   }
-  const long long size = platform::RewindSpoolFile(spool.fd());
+  const long long size = spool->Rewind();
   if (size < 0) return MAPI_E_FAILURE;
 
   std::unique_ptr<CURL, CurlCleanup> curl(curl_easy_init());
@@ -92,8 +81,8 @@ std::uint32_t SendBySmtp(const Mail& mail, const MailConfig& config) {
   curl_easy_setopt(c, CURLOPT_MAIL_RCPT, rcpt.get());
   curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
   curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
-  curl_easy_setopt(c, CURLOPT_READFUNCTION, &Spool::Read);
-  curl_easy_setopt(c, CURLOPT_READDATA, &spool);
+  curl_easy_setopt(c, CURLOPT_READFUNCTION, &ReadSpool);
+  curl_easy_setopt(c, CURLOPT_READDATA, &*spool);
   // Credentials never travel in the clear: with a user STARTTLS is required on smtp://.
   curl_easy_setopt(
       c, CURLOPT_USE_SSL,

@@ -5,9 +5,9 @@
 
 namespace vx::platform {
 
-// Writes one line given in the locale's code set.
-void OutputDebugStringA(std::string_view text);
+// Writes one line given in the locale's code set ("ANSI").
+void WriteDebugLineAnsi(std::string_view text);
 // Writes one line given as UTF-16 text (converted to UTF-8 for the sink).
-void OutputDebugStringW(std::u16string_view text);
+void WriteDebugLine(std::u16string_view text);
 
 }  // namespace vx::platform

@@ -14,12 +14,12 @@ class UserDialogs {
   virtual ~UserDialogs() = default;
   // Shows a modal message with the given buttons; returns the index of the chosen button, or -1
   // when the dialog could not be shown or was dismissed.
-  virtual int MessageBox(const std::u16string& caption, const std::u16string& text,
-                         const std::vector<std::u16string>& buttons) = 0;
+  virtual int ShowMessage(const std::u16string& caption, const std::u16string& text,
+                          const std::vector<std::u16string>& buttons) = 0;
   // Yes/No question; true only for Yes. By default a message box with the two buttons.
   virtual bool Question(const std::u16string& caption, const std::u16string& text, const std::u16string& yes,
                         const std::u16string& no) {
-    return MessageBox(caption, text, {yes, no}) == 0;
+    return ShowMessage(caption, text, {yes, no}) == 0;
   }
   // Input box with a prompt and an initial value; nullopt on Cancel.
   virtual std::optional<std::u16string> InputBox(const std::u16string& caption, const std::u16string& prompt,

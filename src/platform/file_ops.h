@@ -3,8 +3,12 @@
 // (UTF-8, empty on success) or as the documented special values.
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "platform/io_handle.h"
 
 namespace vx::platform {
 
@@ -30,6 +34,37 @@ namespace vx::platform {
 [[nodiscard]] std::string WriteSmallFile(const std::u16string& path, std::string_view content);
 // Reads a file of at most maxBytes bytes; nullopt when it cannot be read or is larger.
 [[nodiscard]] std::optional<std::string> ReadSmallFile(const std::u16string& path, std::size_t maxBytes);
+
+// A file open for writing; closed with the object.
+class FileWriter {
+ public:
+  explicit FileWriter(IoHandle file) : file_(std::move(file)) {}
+  // Appends all bytes; an error text, empty on success.
+  [[nodiscard]] std::string Write(std::span<const char> bytes);
+
+ private:
+  IoHandle file_;
+};
+
+// A folder that files are written into without ever reaching outside it: paths inside it are
+// given as their parts, and no link met inside it is followed (a write through one fails).
+class ConfinedFolder {
+ public:
+  // Opens an existing folder; nullopt with `error` set to the system's reason when it cannot.
+  [[nodiscard]] static std::optional<ConfinedFolder> Open(const std::u16string& path, std::string& error);
+  // The folder `parts` below this one, each missing folder on the way created. nullopt with
+  // `error` set to "<part>: <reason>" for the part that failed.
+  [[nodiscard]] std::optional<ConfinedFolder> SubFolder(std::span<const std::string> parts,
+                                                        std::string& error) const;
+  // Creates (or empties) the file `name` in this folder for writing, executable when asked.
+  // nullopt with `error` set to the system's reason when it cannot.
+  [[nodiscard]] std::optional<FileWriter> NewFile(const std::string& name, bool executable,
+                                                  std::string& error) const;
+
+ private:
+  explicit ConfinedFolder(IoHandle folder) : folder_(std::move(folder)) {}
+  IoHandle folder_;
+};
 
 // Where the TLS library would be loaded from. The system's TLS library is used here, so the
 // value is only kept for whoever asks.

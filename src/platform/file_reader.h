@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/io_handle.h"
+
 namespace vx::platform {
 
 // Raised when a file cannot be opened or read; the message says why (system's wording).
@@ -18,7 +20,6 @@ class FileReader {
  public:
   // Opens the file for reading; raises EFileError.
   explicit FileReader(const std::u16string& path);
-  ~FileReader();
   FileReader(const FileReader&) = delete;
   FileReader& operator=(const FileReader&) = delete;
 
@@ -30,7 +31,7 @@ class FileReader {
   [[nodiscard]] std::uint64_t Size() const { return size_; }
 
  private:
-  int fd_ = -1;
+  IoHandle file_;
   std::uint64_t size_ = 0;
 };
 

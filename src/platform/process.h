@@ -1,8 +1,6 @@
 #pragma once
 // Processes: the running program's identity, starting other programs (what the shell does on
 // Windows), and ending the own process at once.
-#include <sys/types.h>
-
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -12,37 +10,58 @@
 
 namespace vx::platform {
 
+// The system's number of a process.
+using ProcessId = std::int64_t;
+
+// How a process ended.
+struct ExitStatus {
+  // The exit code as the system's command shell reports it: the code the program ended with,
+  // or, for a program ended from outside, the code the shell gives that end. -1 when unknown.
+  int code = -1;
+  // Ended from outside (killed, or stopped by a fault) rather than by the program itself.
+  bool killed = false;
+
+  friend bool operator==(const ExitStatus&, const ExitStatus&) = default;
+};
+
 // A started child process. Not copyable; moving transfers the duty to reap it. A child that has
 // not been waited for when its handle goes away is reaped later in the background, so no zombie
 // processes pile up in a long-running host.
 class Process {
  public:
   Process() = default;
-  explicit Process(pid_t pid) : pid_(pid) {}
+  // Takes over a child started by the backend; with `ownGroup` it leads a process group of its
+  // own, and ending it ends the whole group.
+  Process(ProcessId id, bool ownGroup) : id_(id), ownGroup_(ownGroup) {}
   Process(Process&& other) noexcept;
   Process& operator=(Process&& other) noexcept;
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
   ~Process();
 
-  [[nodiscard]] pid_t pid() const { return pid_; }
+  [[nodiscard]] ProcessId Id() const { return id_; }
   // True while the process runs (non-blocking check; reaps it when it has ended).
   [[nodiscard]] bool Running();
-  // Waits for the end; the exit code, or 128 + signal number for a process ended by a signal.
-  int Wait();
-  // The exit code once the process has ended (non-blocking), nullopt while it runs.
-  [[nodiscard]] std::optional<int> ExitCode();
-  // Ends the process: SIGTERM, then SIGKILL when it is still running after `grace`; reaps it
-  // and returns its code as Wait does.
-  int End(std::chrono::milliseconds grace);
+  // Waits for the end.
+  ExitStatus Wait();
+  // How the process ended once it has (non-blocking); nullopt while it runs.
+  [[nodiscard]] std::optional<ExitStatus> TryWait();
+  // Asks the process to end, ends it for good when it is still running after `grace`, and waits
+  // for it.
+  ExitStatus End(std::chrono::milliseconds grace);
+  // Ends the process at once and waits for it.
+  ExitStatus Kill();
 
  private:
   void Release();
-  pid_t pid_ = 0;
-  std::optional<int> exitCode_;
+  // Asks the process (its group, when it leads one) to end; `atOnce` leaves it no choice.
+  void AskToEnd(bool atOnce);
+  ProcessId id_ = 0;
+  bool ownGroup_ = false;
+  std::optional<ExitStatus> status_;
 };
 
-struct ShellOptions {
+struct LaunchOptions {
   bool hidden = false;  // no window here; the child's standard streams are kept
 };
 
@@ -53,11 +72,10 @@ struct ShellOptions {
 [[nodiscard]] std::optional<std::filesystem::path> FindProgram(const std::u16string& file);
 
 // Starts a program found by FindProgram with the parameters split like a Windows command line
-// (blanks separate, double quotes group, "" inside quotes is one quote). nullopt when the
-// program cannot be found or started.
-[[nodiscard]] std::optional<Process> ShellExecute(const std::u16string& file,
-                                                  const std::u16string& parameters,
-                                                  ShellOptions options = {});
+// (SplitWindowsParameters). nullopt when the program cannot be found or started.
+[[nodiscard]] std::optional<Process> LaunchProgram(const std::u16string& file,
+                                                   const std::u16string& parameters,
+                                                   LaunchOptions options = {});
 
 // Full path of the running executable, and its directory (without a trailing separator).
 [[nodiscard]] const std::u16string& ExecutablePath();

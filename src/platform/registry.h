@@ -34,6 +34,9 @@ class RegistryHive {
   RegistryHive(RegistryHive&&) noexcept;
   RegistryHive& operator=(RegistryHive&&) noexcept;
 
+  // The bound on a registry file: what lies beyond it is not read.
+  static constexpr std::size_t kMaxFileBytes = 8u << 20;
+
   // Parses the text of a registry file whose keys lie under `root` ("HKEY_LOCAL_MACHINE" or
   // "HKEY_CURRENT_USER"; keys of other roots are skipped). `origin` names the file in log lines.
   [[nodiscard]] static RegistryHive Parse(std::string_view bytes, std::string_view root,
@@ -61,6 +64,6 @@ class RegistryHive {
 
 // Replaces %NAME% by the value of the environment variable NAME; a variable that is not
 // defined is kept as written, "%%" and an unpaired "%" too.
-[[nodiscard]] std::string ExpandEnvironmentStrings(std::string_view text);
+[[nodiscard]] std::string ExpandEnvironmentVariables(std::string_view text);
 
 }  // namespace vx::platform

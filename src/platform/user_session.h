@@ -11,7 +11,7 @@ namespace vx::platform {
 
 // The process's visible main application window. Processes here have no window a user sees, so
 // this is 0.
-[[nodiscard]] HWND ProcessMainWindow();
+[[nodiscard]] WindowHandle ProcessMainWindow();
 
 // The user's temporary folder: $TMPDIR when set, else /tmp (no trailing slash).
 [[nodiscard]] std::string UserTempFolder();

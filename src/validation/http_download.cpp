@@ -1,8 +1,7 @@
 #include "validation/http_download.h"
 
 #include "platform/process.h"
-
-#include <iconv.h>
+#include "platform/text_codec.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -131,40 +130,6 @@ std::string CharsetOf(std::string_view aContentType) {
     return value;
   }
   return {};
-}
-
-// aBody converted from aCharset to UTF-8; nullopt when iconv does not know the charset.
-std::optional<std::string> ToUtf8(std::string_view aBody, const std::string& aCharset) {
-  iconv_t cd = iconv_open("UTF-8", aCharset.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  struct TClose {
-    iconv_t cd;
-    ~TClose() { iconv_close(cd); }
-  } close{cd};
-
-  std::string out;
-  out.reserve(aBody.size() + aBody.size() / 2);
-  char* src = const_cast<char*>(aBody.data());
-  size_t left = aBody.size();
-  char buffer[4096];
-  while (left > 0) {
-    char* dst = buffer;
-    size_t room = sizeof buffer;
-    const size_t done = iconv(cd, &src, &left, &dst, &room);
-    out.append(buffer, static_cast<size_t>(dst - buffer));
-    if (done == static_cast<size_t>(-1) && errno != E2BIG) {
-      // An undecodable or truncated sequence: one replacement character per bad byte.
-      out += "\xEF\xBF\xBD";
-      ++src;
-      --left;
-      iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-  }
-  char* dst = buffer;
-  size_t room = sizeof buffer;
-  iconv(cd, nullptr, nullptr, &dst, &room);
-  out.append(buffer, static_cast<size_t>(dst - buffer));
-  return out;
 }
 
 }  // namespace
@@ -299,7 +264,7 @@ TLocationAnswer FetchLocation(const std::string& aURL) {
 std::string BodyAsUtf8(std::string aBody, std::string_view aContentType) {
   const std::string charset = CharsetOf(aContentType);
   if (!charset.empty() && charset != "utf-8" && charset != "utf8") {
-    if (std::optional<std::string> utf8 = ToUtf8(aBody, charset)) return std::move(*utf8);
+    if (std::optional<std::string> utf8 = platform::CharsetToUtf8(aBody, charset)) return std::move(*utf8);
   }
   return aBody;
 }

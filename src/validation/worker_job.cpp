@@ -29,7 +29,7 @@ class THostWatch {
       const auto now = std::chrono::steady_clock::now();
       if (now - FLast < std::chrono::milliseconds(20)) return;
       FLast = now;
-      if (aHost != 0 && !platform::IsWindow(aHost)) KillCurrentProces();
+      if (aHost != 0 && !platform::WindowExists(aHost)) KillCurrentProces();
     };
   }
   ~THostWatch() { ValidationProgress = std::move(FSaved); }

@@ -17,7 +17,7 @@ constexpr char16_t kArchiveName[] = u"LIB64BIT.ZIP";
 constexpr char16_t kFailedMarkerName[] = u"LIB64BIT.ZIP.failed";
 
 void DebugLine(UStringView text) {
-  platform::OutputDebugStringW(text);
+  platform::WriteDebugLine(text);
 }
 
 }  // namespace

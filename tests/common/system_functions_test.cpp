@@ -39,8 +39,8 @@ TEST(ExecuteFile, StartWaitAndFailure) {
   EXPECT_EQ(started.result, 0);
   ASSERT_TRUE(started.process);
   EXPECT_TRUE(started.process->Running());
-  kill(started.process->pid(), SIGKILL);
-  EXPECT_EQ(started.process->Wait(), 128 + SIGKILL);
+  kill(static_cast<pid_t>(started.process->Id()), SIGKILL);
+  EXPECT_EQ(started.process->Wait(), (platform::ExitStatus{128 + SIGKILL, true}));
 
   EXPECT_EQ(ExecuteFile(0, Utf8ToU((dir / "missing").string()), u"", {}), -1);
   TExecuteFileResult missing =
@@ -86,7 +86,7 @@ TEST(ResourceText, SeventeenPolishReplacements) {
 class RecordingDialogs final : public platform::UserDialogs {
  public:
   std::vector<std::vector<UString>> shown;
-  int MessageBox(const UString& caption, const UString& text, const std::vector<UString>& buttons) override {
+  int ShowMessage(const UString& caption, const UString& text, const std::vector<UString>& buttons) override {
     std::vector<UString> call{u"MessageBox", caption, text};
     call.insert(call.end(), buttons.begin(), buttons.end());
     shown.push_back(call);

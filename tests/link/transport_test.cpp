@@ -168,18 +168,18 @@ TEST(Transport, DestroyedOwnWindowIsRecreatedAndAnnouncedFirst) {
   Recorder a, b;
   b.SetClientHWND(a.MainHWND());
   const HWND old = b.MainHWND();
-  ASSERT_TRUE(platform::DestroyWindow(old));
+  ASSERT_TRUE(platform::DestroyMessageWindow(old));
   ASSERT_TRUE(b.SendCommand(u"AFTER", nullptr));
   const HWND fresh = b.MainHWND();
   EXPECT_NE(fresh, old);
-  EXPECT_TRUE(platform::IsWindow(fresh));
+  EXPECT_TRUE(platform::WindowExists(fresh));
   ASSERT_EQ(a.received.size(), 2u);
   EXPECT_EQ(a.received[0], u"HANDLE=" + IntToU(fresh) + u",CMD=#CLIENTRECONNECT,CMD_HANDLE=" + IntToU(fresh));
   EXPECT_EQ(a.received[1], u"CMD=#AFTER,CMD_HANDLE=" + IntToU(fresh));
   EXPECT_EQ(a.ClientHWND(), fresh);
 
   // SendString notices the loss itself and names the old handle.
-  ASSERT_TRUE(platform::DestroyWindow(fresh));
+  ASSERT_TRUE(platform::DestroyMessageWindow(fresh));
   log.Clear();
   ASSERT_TRUE(b.SendString(u"raw"));
   EXPECT_EQ(log.Lines()[0],
@@ -211,14 +211,15 @@ TEST(Transport, FramesAreCheckedBeforeUse) {
     const void* data;
   } cases[] = {{0, good}, {3, good}, {4, unterminated}};
   for (const Case& c : cases) {
-    platform::COPYDATASTRUCT cds{0, c.cbData, c.data};
-    platform::SendMessage(b.MainHWND(), platform::WM_COPYDATA, 0, reinterpret_cast<std::intptr_t>(&cds));
+    platform::CopyDataBlock cds{0, c.cbData, c.data};
+    platform::SendWindowMessage(b.MainHWND(), platform::kMsgCopyData, 0,
+                                reinterpret_cast<std::intptr_t>(&cds));
   }
   EXPECT_TRUE(b.received.empty());
   EXPECT_EQ(log.Lines().size(), 3u);
   EXPECT_TRUE(log.Contains("Odrzucam uszkodzoną ramkę"));
-  platform::COPYDATASTRUCT cds{0, sizeof good, good};
-  platform::SendMessage(b.MainHWND(), platform::WM_COPYDATA, 0, reinterpret_cast<std::intptr_t>(&cds));
+  platform::CopyDataBlock cds{0, sizeof good, good};
+  platform::SendWindowMessage(b.MainHWND(), platform::kMsgCopyData, 0, reinterpret_cast<std::intptr_t>(&cds));
   EXPECT_THAT(b.received, ElementsAre(u"ok"));
 }
 

@@ -78,10 +78,11 @@ class WorkerDialogTest : public testing::Test {
     request.SetValue(u"CMD", u"#CMD_RUN_XML_VALIDATION");
     const UString text = request.DelimitedText();
     return std::thread([this, worker, text] {
-      platform::COPYDATASTRUCT cds;
+      platform::CopyDataBlock cds;
       cds.cbData = static_cast<std::uint32_t>((text.size() + 1) * 2);
       cds.lpData = text.c_str();
-      (void)platform::SendMessage(worker, platform::WM_COPYDATA, 0, reinterpret_cast<std::intptr_t>(&cds));
+      (void)platform::SendWindowMessage(worker, platform::kMsgCopyData, 0,
+                                        reinterpret_cast<std::intptr_t>(&cds));
       jobDone = true;
     });
   }

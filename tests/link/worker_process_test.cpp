@@ -66,7 +66,7 @@ TEST(WorkerProcess, AnnouncesAnswersAndClosesOnCommand) {
   ASSERT_EQ(host.ClientStatus(), u"READY");
   EXPECT_EQ(host.Status(), u"READY");
   const HWND worker = host.ClientHWND();
-  EXPECT_TRUE(platform::IsWindow(worker));
+  EXPECT_TRUE(platform::WindowExists(worker));
   EXPECT_NE(worker, host.MainHWND());
 
   // The answer arrives inside the host's own send.
@@ -86,8 +86,8 @@ TEST(WorkerProcess, AnnouncesAnswersAndClosesOnCommand) {
   while (process->Running() && std::chrono::steady_clock::now() - start < 2s)
     std::this_thread::sleep_for(1ms);
   EXPECT_FALSE(process->Running());
-  EXPECT_EQ(process->ExitCode(), 0);
-  EXPECT_FALSE(platform::IsWindow(worker));
+  EXPECT_EQ(process->TryWait(), platform::ExitStatus{0});
+  EXPECT_FALSE(platform::WindowExists(worker));
 }
 
 TEST(WorkerProcess, ALostHostWindowIsRecreatedAndAnnouncedAcrossProcesses) {
@@ -101,7 +101,7 @@ TEST(WorkerProcess, ALostHostWindowIsRecreatedAndAnnouncedAcrossProcesses) {
   }
   ASSERT_EQ(host.ClientStatus(), u"READY");
   const HWND old = host.MainHWND();
-  ASSERT_TRUE(platform::DestroyWindow(old));
+  ASSERT_TRUE(platform::DestroyMessageWindow(old));
   host.SetClientStatus(u"");
   ASSERT_TRUE(host.SendCommand(u"CMD_GET_STATUS", nullptr));
   EXPECT_NE(host.MainHWND(), old);
@@ -111,13 +111,13 @@ TEST(WorkerProcess, ALostHostWindowIsRecreatedAndAnnouncedAcrossProcesses) {
 TEST(WorkerProcess, TwoJobsInARowStartTwoWorkers) {
   InTempDir cwd;
   Tvx64BWorkerCom host;
-  pid_t first = 0;
+  platform::ProcessId first = 0;
   for (int job = 0; job < 2; ++job) {
     TStringList none;
     ASSERT_TRUE(host.RunJob(u"CMD_GET_STATUS", none));
     ASSERT_NE(host.WorkerProcess(), nullptr);
-    EXPECT_NE(host.WorkerProcess()->pid(), first);
-    first = host.WorkerProcess()->pid();
+    EXPECT_NE(host.WorkerProcess()->Id(), first);
+    first = host.WorkerProcess()->Id();
     EXPECT_EQ(host.ClientStatus(), u"UNKONOWN");  // closed again
   }
 }
@@ -141,11 +141,11 @@ TEST(WorkerProcess, EndsWithItsHostWithoutSendingAnything) {
   other.SetClientHWND(host.ClientHWND());
   ASSERT_TRUE(other.SendClientReconnect());  // the worker now answers `other`
 
-  ASSERT_TRUE(platform::DestroyWindow(host.MainHWND()));
+  ASSERT_TRUE(platform::DestroyMessageWindow(host.MainHWND()));
   const auto start = std::chrono::steady_clock::now();
   while (process->Running() && std::chrono::steady_clock::now() - start < 5s) platform::WaitMessageTimeout(5);
   EXPECT_FALSE(process->Running());
-  EXPECT_EQ(process->ExitCode(), 0);
+  EXPECT_EQ(process->TryWait(), platform::ExitStatus{0});
   EXPECT_TRUE(received.empty()) << (received.empty() ? "" : UToUtf8(received.front()));
   EXPECT_FALSE(CloseRequested);
   std::size_t workerLines = 0;
@@ -241,7 +241,7 @@ TEST(WorkerProcess, ASilentWorkerIsWaitedForOnceAndEnded) {
     EXPECT_GE(took, kBound) << body;
     ASSERT_NE(host.WorkerProcess(), nullptr);
     EXPECT_FALSE(host.WorkerProcess()->Running()) << body;
-    EXPECT_EQ(host.WorkerProcess()->ExitCode(), code) << body;
+    EXPECT_EQ(host.WorkerProcess()->TryWait(), (platform::ExitStatus{code, true})) << body;
     // The job's second wait gave up at once, without a bound or a look at the ended worker.
     EXPECT_EQ(CountLines(log, "nie zgłosił się w wyznaczonym czasie"), 1u) << body;
     EXPECT_EQ(CountLines(log, "zakończył się bez odpowiedzi"), 0u) << body;
@@ -265,7 +265,7 @@ TEST(WorkerProcess, AWorkerThatHangsInARequestIsEnded) {
   EXPECT_TRUE(std::filesystem::exists(marker));  // the request did arrive
   ASSERT_NE(host.WorkerProcess(), nullptr);
   EXPECT_FALSE(host.WorkerProcess()->Running());
-  EXPECT_EQ(host.WorkerProcess()->ExitCode(), 128 + SIGTERM);
+  EXPECT_EQ(host.WorkerProcess()->TryWait(), (platform::ExitStatus{128 + SIGTERM, true}));
   EXPECT_EQ(CountLines(log, "nie odpowiedział w wyznaczonym czasie"), 1u);
 }
 

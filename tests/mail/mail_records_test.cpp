@@ -56,7 +56,7 @@ TEST_F(MailRecords, RoundTripThroughTheDocumentAndTheEmailObject) {
   email.Recipients().FAddressesType = "";
   email.SetDirectHtml(true);
   // A handle whose low 32 bits have the top bit set travels as a negative number.
-  email.SetParentWnd(platform::HWND{0x180001234});
+  email.SetParentWnd(platform::WindowHandle{0x180001234});
 
   const UString text = TVX64Mail::FromEmail(email)->AsJSON(false, false);
   EXPECT_THAT(UToUtf8(text), HasSubstr("\"ParentWnd\":-2147478988,"));
@@ -73,9 +73,9 @@ TEST_F(MailRecords, RoundTripThroughTheDocumentAndTheEmailObject) {
   EXPECT_EQ(back->Body(), "<p>Treść</p>\r\n");  // already ended with CR LF: not extended
   EXPECT_EQ(back->BodyTxt(), "Treść\r\n");
   EXPECT_TRUE(back->HtmlBody());
-  EXPECT_TRUE(back->DirectHtml());                            // copied over what the client type gives
-  EXPECT_EQ(back->ParentWnd(), platform::HWND{-2147478988});  // sign-extended
-  EXPECT_EQ(back->Recipients().FAddressesType, "");           // replaces "SMTP", empty included
+  EXPECT_TRUE(back->DirectHtml());  // copied over what the client type gives
+  EXPECT_EQ(back->ParentWnd(), platform::WindowHandle{-2147478988});  // sign-extended
+  EXPECT_EQ(back->Recipients().FAddressesType, "");                   // replaces "SMTP", empty included
   ASSERT_EQ(back->Recipients().Count(), 3);
   EXPECT_EQ(back->Recipients().Items(0).FAddress, "a@b.pl");
   EXPECT_EQ(back->Recipients().Items(0).FName, " Ala  Kot ");

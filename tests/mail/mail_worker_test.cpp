@@ -61,7 +61,7 @@ TEST_F(MailWorker, SentThroughTheWorkerArrivesAsTheHostFilledIt) {
   email.SetBody("Zażółć gęślą jaźń");
   email.Recipients().Add(" a@b.pl ", " Ala ");
   email.Attachments().push_back(Utf8ToU((dir / "faktura ż.pdf").string()));
-  email.SetParentWnd(platform::HWND{0x180001234});
+  email.SetParentWnd(platform::WindowHandle{0x180001234});
   TMailWorkerCom com;
   const TVX64WorkerMailResult result = SendMAPISendMail(com, email, false);
   EXPECT_EQ(result.Error, u"");

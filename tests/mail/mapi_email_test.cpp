@@ -221,18 +221,18 @@ TEST_F(MapiEmail, LibraryCodesFailureReportedAndUserAbortSilent) {
 }
 
 std::atomic<int> g_answered{0};
-std::intptr_t AnsweringProc(platform::HWND h, std::uint32_t msg, std::uintptr_t w, std::intptr_t l) {
-  if (msg == platform::WM_USER + 7) {
+std::intptr_t AnsweringProc(platform::WindowHandle h, std::uint32_t msg, std::uintptr_t w, std::intptr_t l) {
+  if (msg == platform::kMsgUser + 7) {
     ++g_answered;
     return 42;
   }
-  return platform::DefWindowProc(h, msg, w, l);
+  return platform::DefaultWindowProcedure(h, msg, w, l);
 }
 
 TEST_F(MapiEmail, SendThreadWaitsASecondThenPollsWhileTheCallingThreadAnswersMessages) {
   UseRecordingClient(kThread);
-  platform::RegisterClass(u"MailTestWindow", &AnsweringProc);
-  const platform::HWND window = platform::CreateWindow(u"MailTestWindow");
+  platform::RegisterWindowClass(u"MailTestWindow", &AnsweringProc);
+  const platform::WindowHandle window = platform::CreateMessageWindow(u"MailTestWindow");
   ASSERT_NE(window, 0);
   g_answered = 0;
   TMapiEmail mail;
@@ -251,12 +251,12 @@ TEST_F(MapiEmail, SendThreadWaitsASecondThenPollsWhileTheCallingThreadAnswersMes
   std::filesystem::remove(dir / "record.txt");
   std::atomic<std::intptr_t> reply{0};
   std::thread sender([&] {
-    reply = platform::SendMessage(window, platform::WM_USER + 7, 0, 0);
+    reply = platform::SendWindowMessage(window, platform::kMsgUser + 7, 0, 0);
     vx::test::WriteFile(gate, "");
   });
   const bool sent = mail.Send(false);
   const std::intptr_t answer = reply.load();
-  if (answer != 42) platform::DestroyWindow(window);  // a send that never answered: end its wait
+  if (answer != 42) platform::DestroyMessageWindow(window);  // a send that never answered: end its wait
   sender.join();
   unsetenv("VX_TEST_MAPI_GATE");
   EXPECT_TRUE(sent);
@@ -264,7 +264,7 @@ TEST_F(MapiEmail, SendThreadWaitsASecondThenPollsWhileTheCallingThreadAnswersMes
   EXPECT_EQ(g_answered.load(), 1);
   EXPECT_THAT(Record(), ::testing::StartsWith("gate=open\n"));
   EXPECT_NE(Record().find("main_thread=0"), std::string::npos);
-  platform::DestroyWindow(window);
+  platform::DestroyMessageWindow(window);
 }
 
 TEST_F(MapiEmail, LibraryOfAnotherArchitectureIsHandedToTheWorkerWhichDoesNotHandItOn) {

@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     std::printf("FAIL\n");
     return 2;
   }
-  std::printf("WORKER %d\n", static_cast<int>(com.WorkerProcess()->pid()));
+  std::printf("WORKER %d\n", static_cast<int>(com.WorkerProcess()->Id()));
   std::fflush(stdout);
   while (vx::Tvx64BWorkerCom::GetAndProcessMsg()) {
   }

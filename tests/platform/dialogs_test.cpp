@@ -27,14 +27,14 @@ TEST(ScriptDialogs, AnswersInOrderAndLogsEveryDialog) {
   UserDialogs& d = Dialogs();
   EXPECT_TRUE(d.Question(u"Pytanie", u"Czy?", u"&Tak", u"&Nie"));
   EXPECT_FALSE(d.Question(u"Pytanie", u"Linia 1\n\rLinia\t2", u"&Tak", u"&Nie"));
-  EXPECT_EQ(d.MessageBox(u"Błąd", u"x", {u"&Przerwij", u"&Ponów", u"&Ignoruj"}), 1);
-  EXPECT_EQ(d.MessageBox(u"Informacja", u"y", {u"OK"}), -1);
+  EXPECT_EQ(d.ShowMessage(u"Błąd", u"x", {u"&Przerwij", u"&Ponów", u"&Ignoruj"}), 1);
+  EXPECT_EQ(d.ShowMessage(u"Informacja", u"y", {u"OK"}), -1);
   EXPECT_EQ(d.InputBox(u"Adres", u"Podaj", u"stara", u"OK", u"Anuluj"), u"nowa wartość");
   EXPECT_EQ(d.InputBox(u"Adres", u"Podaj", u"stara", u"OK", u"Anuluj"), u"stara");
   EXPECT_EQ(d.InputBox(u"Adres", u"Podaj", u"stara", u"OK", u"Anuluj"), std::nullopt);
   // Out of answers: No / Cancel.
   EXPECT_FALSE(d.Question(u"Pytanie", u"Znowu?", u"&Tak", u"&Nie"));
-  EXPECT_EQ(d.MessageBox(u"Informacja", u"z", {u"OK"}), -1);
+  EXPECT_EQ(d.ShowMessage(u"Informacja", u"z", {u"OK"}), -1);
 
   EXPECT_EQ(test::ReadFile(dir / "answers.log"),
             "Question\tPytanie\tCzy?\t&Tak\t&Nie\n"
@@ -97,18 +97,18 @@ namespace {
 // window from elsewhere while the dialog waits is handled before the dialog ends.
 class ModalDialogTest : public testing::Test {
  protected:
-  static std::intptr_t Proc(HWND, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) {
-    if (message == WM_USER) handledDuringDialog = inDialog && wParam == 7;
+  static std::intptr_t Proc(WindowHandle, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) {
+    if (message == kMsgUser) handledDuringDialog = inDialog && wParam == 7;
     return 42;
   }
   void SetUp() override {
-    (void)RegisterClass(u"ModalDialogTest", &Proc);
-    window = CreateWindow(u"ModalDialogTest");
+    (void)RegisterWindowClass(u"ModalDialogTest", &Proc);
+    window = CreateMessageWindow(u"ModalDialogTest");
     ASSERT_NE(window, 0);
     handledDuringDialog = false;
   }
   void TearDown() override {
-    DestroyWindow(window);
+    DestroyMessageWindow(window);
     SetDialogs(std::move(previous));
     unsetenv("VX64_DIALOGS");
   }
@@ -119,7 +119,7 @@ class ModalDialogTest : public testing::Test {
   // Sends the message from another thread, then lets the dialog end with `release`.
   std::thread SendThenRelease(std::function<void()> release) {
     return std::thread([this, release] {
-      answered = SendMessage(window, WM_USER, 7, 0);
+      answered = SendWindowMessage(window, kMsgUser, 7, 0);
       release();
     });
   }
@@ -134,7 +134,7 @@ class ModalDialogTest : public testing::Test {
     return yes;
   }
 
-  HWND window = 0;
+  WindowHandle window = 0;
   std::unique_ptr<UserDialogs> previous;
   std::atomic<std::intptr_t> answered{0};
   static inline std::atomic<bool> inDialog{false};

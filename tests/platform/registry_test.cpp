@@ -141,11 +141,11 @@ TEST(Registry, FilesComeFromTheOverridesOrTheUsersConfigFolder) {
 TEST(Registry, EnvironmentExpansionKeepsUndefinedVariables) {
   setenv("VX_TEST_DIR", "/srv/mail", 1);
   unsetenv("VX_TEST_UNDEFINED");
-  EXPECT_EQ(ExpandEnvironmentStrings("%VX_TEST_DIR%/lib.so"), "/srv/mail/lib.so");
-  EXPECT_EQ(ExpandEnvironmentStrings("%VX_TEST_UNDEFINED%/x"), "%VX_TEST_UNDEFINED%/x");
-  EXPECT_EQ(ExpandEnvironmentStrings("%VX_TEST_UNDEFINED%%VX_TEST_DIR%"), "%VX_TEST_UNDEFINED%/srv/mail");
-  EXPECT_EQ(ExpandEnvironmentStrings("100% sure"), "100% sure");
-  EXPECT_EQ(ExpandEnvironmentStrings("a%%b"), "a%%b");
+  EXPECT_EQ(ExpandEnvironmentVariables("%VX_TEST_DIR%/lib.so"), "/srv/mail/lib.so");
+  EXPECT_EQ(ExpandEnvironmentVariables("%VX_TEST_UNDEFINED%/x"), "%VX_TEST_UNDEFINED%/x");
+  EXPECT_EQ(ExpandEnvironmentVariables("%VX_TEST_UNDEFINED%%VX_TEST_DIR%"), "%VX_TEST_UNDEFINED%/srv/mail");
+  EXPECT_EQ(ExpandEnvironmentVariables("100% sure"), "100% sure");
+  EXPECT_EQ(ExpandEnvironmentVariables("a%%b"), "a%%b");
 }
 
 }  // namespace

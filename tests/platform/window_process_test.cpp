@@ -49,27 +49,27 @@ class DescriptorLimit {
   rlimit saved_{};
 };
 
-std::deque<HWND> g_announced;
+std::deque<WindowHandle> g_announced;
 
-std::intptr_t JobHostProc(HWND h, std::uint32_t msg, std::uintptr_t w, std::intptr_t l) {
-  if (msg == WM_USER + 1) g_announced.push_back(static_cast<HWND>(w));
-  return DefWindowProc(h, msg, w, l);
+std::intptr_t JobHostProc(WindowHandle h, std::uint32_t msg, std::uintptr_t w, std::intptr_t l) {
+  if (msg == kMsgUser + 1) g_announced.push_back(static_cast<WindowHandle>(w));
+  return DefaultWindowProcedure(h, msg, w, l);
 }
 
-std::intptr_t SendText(HWND to, const std::u16string& text) {
-  COPYDATASTRUCT cds{0, static_cast<std::uint32_t>((text.size() + 1) * 2), text.c_str()};
-  return TrySendMessage(to, WM_COPYDATA, 0, reinterpret_cast<std::intptr_t>(&cds)).value_or(-1);
+std::intptr_t SendText(WindowHandle to, const std::u16string& text) {
+  CopyDataBlock cds{0, static_cast<std::uint32_t>((text.size() + 1) * 2), text.c_str()};
+  return TrySendWindowMessage(to, kMsgCopyData, 0, reinterpret_cast<std::intptr_t>(&cds)).value_or(-1);
 }
 
-HWND StartServingPeer(test::Child& peer) {
+WindowHandle StartServingPeer(test::Child& peer) {
   auto line = peer.ReadLine(20s);
   return line ? std::stoll(*line) : 0;
 }
 
 TEST(WindowProcesses, TwoThousandJobsUnderALowDescriptorLimitLeaveNoConnectionBehind) {
   RuntimeDir runtime;
-  RegisterClass(u"JobHost", &JobHostProc);
-  HWND host = CreateWindow(u"JobHost");
+  RegisterWindowClass(u"JobHost", &JobHostProc);
+  WindowHandle host = CreateMessageWindow(u"JobHost");
   ASSERT_NE(host, 0);
   {
     DescriptorLimit limit(128);
@@ -82,9 +82,9 @@ TEST(WindowProcesses, TwoThousandJobsUnderALowDescriptorLimitLeaveNoConnectionBe
         WaitMessageTimeout(50);
         continue;
       }
-      const HWND job = g_announced.front();
+      const WindowHandle job = g_announced.front();
       g_announced.pop_front();
-      // Neither IsWindow nor ForgetWindow: the cache must not keep what is gone by itself.
+      // Neither WindowExists nor ForgetWindow: the cache must not keep what is gone by itself.
       if (SendText(job, u"zadanie") != 5) break;
       ++done;
     }
@@ -93,13 +93,13 @@ TEST(WindowProcesses, TwoThousandJobsUnderALowDescriptorLimitLeaveNoConnectionBe
     for (int i = 0; i < 20; ++i) WaitMessageTimeout(5);  // the peer's hang-up is seen here
     EXPECT_LE(FdCount(), before + 1);
   }
-  DestroyWindow(host);
+  DestroyMessageWindow(host);
 }
 
 TEST(WindowProcesses, ConnectionsCloseWhenForgottenAndWhenTheProcessIsKilled) {
   RuntimeDir runtime;
   test::Child peer(test::BinPath("vx_window_peer"), {"serve"});
-  const HWND w = StartServingPeer(peer);
+  const WindowHandle w = StartServingPeer(peer);
   ASSERT_NE(w, 0);
   WaitMessageTimeout(0);  // the thread's queue exists before counting
   const int before = FdCount();
@@ -107,12 +107,12 @@ TEST(WindowProcesses, ConnectionsCloseWhenForgottenAndWhenTheProcessIsKilled) {
   EXPECT_EQ(FdCount(), before + 1);  // kept for the next send
   ForgetWindow(w);
   EXPECT_EQ(FdCount(), before);
-  EXPECT_TRUE(IsWindow(w));
+  EXPECT_TRUE(WindowExists(w));
   EXPECT_EQ(SendText(w, u"dwa"), 5);
   peer.Kill(SIGKILL);
   peer.WaitExit(10s);
   EXPECT_TRUE(std::filesystem::exists(wire::SocketPath(w)));  // nobody removed it
-  EXPECT_FALSE(IsWindow(w));
+  EXPECT_FALSE(WindowExists(w));
   EXPECT_FALSE(std::filesystem::exists(wire::SocketPath(w)));
   EXPECT_EQ(FdCount(), before);
   EXPECT_EQ(SendText(w, u"trzy"), -1);
@@ -121,9 +121,9 @@ TEST(WindowProcesses, ConnectionsCloseWhenForgottenAndWhenTheProcessIsKilled) {
 TEST(WindowProcesses, TheNextProcessRemovesTheFilesOfKilledOnes) {
   RuntimeDir runtime;
   test::Child killed(test::BinPath("vx_window_peer"), {"serve"});
-  const HWND gone = StartServingPeer(killed);
+  const WindowHandle gone = StartServingPeer(killed);
   test::Child alive(test::BinPath("vx_window_peer"), {"serve"});
-  const HWND live = StartServingPeer(alive);
+  const WindowHandle live = StartServingPeer(alive);
   ASSERT_NE(gone, 0);
   ASSERT_NE(live, 0);
   killed.Kill(SIGKILL);
@@ -132,7 +132,7 @@ TEST(WindowProcesses, TheNextProcessRemovesTheFilesOfKilledOnes) {
   test::Child next(test::BinPath("vx_window_peer"), {"serve"});
   ASSERT_NE(StartServingPeer(next), 0);
   EXPECT_FALSE(std::filesystem::exists(wire::SocketPath(gone)));
-  EXPECT_TRUE(IsWindow(live));
+  EXPECT_TRUE(WindowExists(live));
 }
 
 TEST(WindowProcesses, RunningOutOfDescriptorsDoesNotReadAsThePeersDeath) {
@@ -142,7 +142,7 @@ TEST(WindowProcesses, RunningOutOfDescriptorsDoesNotReadAsThePeersDeath) {
 #endif
   RuntimeDir runtime;
   test::Child peer(test::BinPath("vx_window_peer"), {"serve"});
-  const HWND w = StartServingPeer(peer);
+  const WindowHandle w = StartServingPeer(peer);
   ASSERT_NE(w, 0);
   auto exhaust = [](std::vector<int>& held) {
     for (int fd; (fd = dup(0)) >= 0;) held.push_back(fd);
@@ -155,14 +155,14 @@ TEST(WindowProcesses, RunningOutOfDescriptorsDoesNotReadAsThePeersDeath) {
   {
     DescriptorLimit limit(64);
     exhaust(held);
-    EXPECT_TRUE(IsWindow(w));  // nothing kept: only the socket file can tell
+    EXPECT_TRUE(WindowExists(w));  // nothing kept: only the socket file can tell
     release(held);
     EXPECT_EQ(SendText(w, u"raz"), 5);
     exhaust(held);
-    EXPECT_TRUE(IsWindow(w));  // the kept connection tells
+    EXPECT_TRUE(WindowExists(w));  // the kept connection tells
     peer.Kill(SIGKILL);
     peer.WaitExit(10s);
-    EXPECT_FALSE(IsWindow(w));  // and its hang-up tells the death
+    EXPECT_FALSE(WindowExists(w));  // and its hang-up tells the death
     release(held);
   }
 }
@@ -201,7 +201,7 @@ class WorkerAndHost : public ::testing::Test {
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     sockaddr_un addr = AddressOf(path);
     bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    wire::Header ping;  // WM_NULL
+    wire::Header ping;  // kMsgNull
     ok = ok && Exchange(fd, ping, "").kind == wire::kReply;
     close(fd);
     return ok;

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/posix/window_wire.h"
+#include "platform/posix/window_socket.h"
 #include "platform/window.h"
 #include "support/temp_dir.h"
 
@@ -33,7 +33,7 @@ inline int ConnectPath(const std::string& path) {
   return fd;
 }
 
-inline int ConnectTo(HWND h) {
+inline int ConnectTo(WindowHandle h) {
   return ConnectPath(wire::SocketPath(h));
 }
 
@@ -61,7 +61,7 @@ inline std::string Utf16Bytes(const std::u16string& s) {
 
 inline wire::Header CopyDataHeader(std::size_t length) {
   wire::Header h;
-  h.message = WM_COPYDATA;
+  h.message = kMsgCopyData;
   h.length = length;
   return h;
 }

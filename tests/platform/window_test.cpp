@@ -21,7 +21,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/posix/window_wire.h"
+#include "platform/posix/window_socket.h"
 #include "platform/window.h"
 #include "platform/window_support.h"
 #include "support/debug_log.h"
@@ -33,15 +33,15 @@ namespace {
 
 std::vector<std::u16string> g_received;
 
-std::intptr_t RecordingProc(HWND h, std::uint32_t msg, std::uintptr_t w, std::intptr_t l) {
-  if (msg == WM_COPYDATA) {
-    const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(l);
+std::intptr_t RecordingProc(WindowHandle h, std::uint32_t msg, std::uintptr_t w, std::intptr_t l) {
+  if (msg == kMsgCopyData) {
+    const auto* cds = reinterpret_cast<const CopyDataBlock*>(l);
     std::u16string text(cds->cbData / 2, u'\0');
     std::memcpy(text.data(), cds->lpData, text.size() * 2);
     g_received.push_back(text);
     return 77;
   }
-  return DefWindowProc(h, msg, w, l);
+  return DefaultWindowProcedure(h, msg, w, l);
 }
 
 // Pumps this thread's windows while `work` runs on another thread.
@@ -59,31 +59,31 @@ void PumpWhile(Work work) {
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    RegisterClass(u"TestRecorder", &RecordingProc);
-    window = CreateWindow(u"TestRecorder");
+    RegisterWindowClass(u"TestRecorder", &RecordingProc);
+    window = CreateMessageWindow(u"TestRecorder");
     ASSERT_NE(window, 0);
     g_received.clear();
   }
-  void TearDown() override { DestroyWindow(window); }
+  void TearDown() override { DestroyMessageWindow(window); }
   RuntimeDir runtime;
-  HWND window = 0;
+  WindowHandle window = 0;
 };
 
 TEST_F(WindowTest, HandlesAreLiveExactlyWhileTheWindowExists) {
-  EXPECT_TRUE(IsWindow(window));
+  EXPECT_TRUE(WindowExists(window));
   EXPECT_GT(window, 0);
   EXPECT_LE(window, 0x7FFFFFFF);
-  EXPECT_FALSE(IsWindow(0));
-  EXPECT_FALSE(IsWindow(-5));
-  EXPECT_FALSE(IsWindow(std::int64_t{1} << 33));
-  HWND other = CreateWindow(u"TestRecorder");
+  EXPECT_FALSE(WindowExists(0));
+  EXPECT_FALSE(WindowExists(-5));
+  EXPECT_FALSE(WindowExists(std::int64_t{1} << 33));
+  WindowHandle other = CreateMessageWindow(u"TestRecorder");
   EXPECT_NE(other, window);
   EXPECT_TRUE(std::filesystem::exists(wire::SocketPath(other)));
-  EXPECT_TRUE(DestroyWindow(other));
-  EXPECT_FALSE(IsWindow(other));
+  EXPECT_TRUE(DestroyMessageWindow(other));
+  EXPECT_FALSE(WindowExists(other));
   EXPECT_FALSE(std::filesystem::exists(wire::SocketPath(other)));
-  EXPECT_FALSE(DestroyWindow(other));
-  EXPECT_EQ(CreateWindow(u"NoSuchClass"), 0);
+  EXPECT_FALSE(DestroyMessageWindow(other));
+  EXPECT_EQ(CreateMessageWindow(u"NoSuchClass"), 0);
 }
 
 TEST_F(WindowTest, WindowsLiveInAPrivateDirectoryOfTheUser) {
@@ -96,13 +96,13 @@ TEST_F(WindowTest, WindowsLiveInAPrivateDirectoryOfTheUser) {
 }
 
 TEST(WindowDirectory, AnUnsafeDirectoryIsRefusedWithAClearMessage) {
-  RegisterClass(u"TestRecorder", &RecordingProc);
+  RegisterWindowClass(u"TestRecorder", &RecordingProc);
   test::DebugLogCapture log;
   {
     RuntimeDir runtime;
     std::filesystem::create_directory(runtime.windows());
     chmod(runtime.windows().c_str(), 0755);
-    EXPECT_EQ(CreateWindow(u"TestRecorder"), 0);
+    EXPECT_EQ(CreateMessageWindow(u"TestRecorder"), 0);
     EXPECT_TRUE(log.Contains("ma uprawnienia 0755 zamiast 0700 - odmawiam pracy"));
   }
   {
@@ -110,7 +110,7 @@ TEST(WindowDirectory, AnUnsafeDirectoryIsRefusedWithAClearMessage) {
     test::TempDir elsewhere;
     chmod(elsewhere.path().c_str(), 0700);
     std::filesystem::create_directory_symlink(elsewhere.path(), runtime.windows());
-    EXPECT_EQ(CreateWindow(u"TestRecorder"), 0);
+    EXPECT_EQ(CreateMessageWindow(u"TestRecorder"), 0);
     EXPECT_TRUE(log.Contains("jest dowiązaniem - odmawiam pracy"));
   }
   if (auto other = test::SecondUser()) {
@@ -118,7 +118,7 @@ TEST(WindowDirectory, AnUnsafeDirectoryIsRefusedWithAClearMessage) {
     std::filesystem::create_directory(runtime.windows());
     chmod(runtime.windows().c_str(), 0700);
     ASSERT_EQ(chown(runtime.windows().c_str(), other->pw_uid, other->pw_gid), 0);
-    EXPECT_EQ(CreateWindow(u"TestRecorder"), 0);
+    EXPECT_EQ(CreateMessageWindow(u"TestRecorder"), 0);
     EXPECT_TRUE(log.Contains("należy do innego użytkownika (uid " + std::to_string(other->pw_uid) +
                              ") - odmawiam pracy"));
   }
@@ -204,26 +204,33 @@ TEST_F(WindowTest, BadFramesAreDroppedAndTheWindowKeepsServing) {
   EXPECT_TRUE(log.Contains("odrzucam zbyt dużą ramkę"));
 }
 
-// Answers WM_USER + 5 only after a pause, with the pause in milliseconds plus one.
-std::intptr_t SlowProc(HWND h, std::uint32_t msg, std::uintptr_t w, std::intptr_t l) {
-  if (msg == WM_USER + 5) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(w));
+// Answers kMsgUser + 5 with wParam + 1, but only once the test lets it: until then the window
+// is busy in its procedure. A guard ends the hold should the test never let go.
+std::atomic<bool> g_slowReleased{true};
+std::atomic<int> g_slowAnswered{0};
+
+std::intptr_t SlowProc(WindowHandle h, std::uint32_t msg, std::uintptr_t w, std::intptr_t l) {
+  if (msg == kMsgUser + 5) {
+    const auto guard = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!g_slowReleased && std::chrono::steady_clock::now() < guard)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ++g_slowAnswered;
     return static_cast<std::intptr_t>(w) + 1;
   }
-  return DefWindowProc(h, msg, w, l);
+  return DefaultWindowProcedure(h, msg, w, l);
 }
 
 // A window of another thread, which is reached through its socket like another process's; the
 // thread pumps its messages until this object goes.
 class WindowOfAnotherThread {
  public:
-  WindowOfAnotherThread(std::u16string_view cls, WNDPROC proc)
+  WindowOfAnotherThread(std::u16string_view cls, WindowProcedure proc)
       : owner_([this, cls, proc] {
-          RegisterClass(cls, proc);
-          const HWND h = CreateWindow(cls);
+          RegisterWindowClass(cls, proc);
+          const WindowHandle h = CreateMessageWindow(cls);
           handle_ = h;
           while (!stop_) WaitMessageTimeout(5);
-          DestroyWindow(h);
+          DestroyMessageWindow(h);
         }) {
     while (handle_ == 0) std::this_thread::yield();
   }
@@ -233,37 +240,42 @@ class WindowOfAnotherThread {
   }
   WindowOfAnotherThread(const WindowOfAnotherThread&) = delete;
   WindowOfAnotherThread& operator=(const WindowOfAnotherThread&) = delete;
-  [[nodiscard]] HWND handle() const { return handle_; }
+  [[nodiscard]] WindowHandle handle() const { return handle_; }
 
  private:
-  std::atomic<HWND> handle_{0};
+  std::atomic<WindowHandle> handle_{0};
   std::atomic<bool> stop_{false};
   std::thread owner_;
 };
 
 TEST_F(WindowTest, ABoundedSendGivesUpOnASlowWindowAndItsLateAnswerReachesNobody) {
   const WindowOfAnotherThread slow(u"TestSlow", &SlowProc);
-  const HWND peer = slow.handle();
+  const WindowHandle peer = slow.handle();
+  g_slowAnswered = 0;
+  g_slowReleased = false;
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(TrySendMessage(peer, WM_USER + 5, 800, 0, 100), std::nullopt);
-  const auto took = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(took, std::chrono::milliseconds(100));
-  EXPECT_LT(took, std::chrono::milliseconds(600));
-  // The next send, unbounded, gets its own answer, not the late one of the first.
-  EXPECT_EQ(TrySendMessage(peer, WM_USER + 5, 10, 0), 11);
+  EXPECT_EQ(TrySendWindowMessage(peer, kMsgUser + 5, 800, 0, 100), std::nullopt);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+  // Given up while the window was still busy with it, not after its answer.
+  EXPECT_EQ(g_slowAnswered, 0);
+  g_slowReleased = true;
+  // The next send, unbounded, gets its own answer, not the late one (801) of the first.
+  EXPECT_EQ(TrySendWindowMessage(peer, kMsgUser + 5, 10, 0), 11);
+  EXPECT_EQ(g_slowAnswered, 2);
   // A send that is answered in time is not affected by its bound.
-  EXPECT_EQ(TrySendMessage(peer, WM_USER + 5, 0, 0, 5000), 1);
+  EXPECT_EQ(TrySendWindowMessage(peer, kMsgUser + 5, 0, 0, 5000), 1);
 }
 
 TEST_F(WindowTest, AnOverSizeSendFailsAtTheSender) {
   const WindowOfAnotherThread recorder(u"TestRecorder", &RecordingProc);
-  const HWND peer = recorder.handle();
+  const WindowHandle peer = recorder.handle();
   char byte = 0;
-  COPYDATASTRUCT big{0, static_cast<std::uint32_t>(wire::kMaxPayload + 1), &byte};  // never read
-  EXPECT_FALSE(TrySendMessage(peer, WM_COPYDATA, 0, reinterpret_cast<std::intptr_t>(&big)).has_value());
+  CopyDataBlock big{0, static_cast<std::uint32_t>(wire::kMaxPayload + 1), &byte};  // never read
+  EXPECT_FALSE(
+      TrySendWindowMessage(peer, kMsgCopyData, 0, reinterpret_cast<std::intptr_t>(&big)).has_value());
   std::u16string text = u"mała";
-  COPYDATASTRUCT small{0, static_cast<std::uint32_t>((text.size() + 1) * 2), text.c_str()};
-  EXPECT_EQ(TrySendMessage(peer, WM_COPYDATA, 0, reinterpret_cast<std::intptr_t>(&small)), 77);
+  CopyDataBlock small{0, static_cast<std::uint32_t>((text.size() + 1) * 2), text.c_str()};
+  EXPECT_EQ(TrySendWindowMessage(peer, kMsgCopyData, 0, reinterpret_cast<std::intptr_t>(&small)), 77);
 }
 
 TEST_F(WindowTest, AFrameCutShortIsDropped) {
@@ -372,7 +384,7 @@ TEST(FrameReader, GrowsWithTheDataNotWithTheClaim) {
 
 TEST(FrameLayout, IsTheSameWhateverThePointerSize) {
   wire::Header h;
-  h.message = WM_COPYDATA;
+  h.message = kMsgCopyData;
   h.wParam = 0x0102030405060708ULL;
   h.value = 0xFFFFFFFFFFFFFFFFULL;
   h.length = 0x1122334455ULL;
@@ -391,19 +403,19 @@ TEST(FrameLayout, IsTheSameWhateverThePointerSize) {
 }
 
 TEST_F(WindowTest, PostedMessagesAndQuit) {
-  EXPECT_TRUE(PostMessage(window, WM_USER + 1, 2, 3));
-  EXPECT_FALSE(PostMessage(0, WM_USER, 0, 0));
-  MSG msg;
-  ASSERT_TRUE(PeekMessage(msg));
-  EXPECT_EQ(msg.message, WM_USER + 1);
+  EXPECT_TRUE(PostWindowMessage(window, kMsgUser + 1, 2, 3));
+  EXPECT_FALSE(PostWindowMessage(0, kMsgUser, 0, 0));
+  WindowMessage msg;
+  ASSERT_TRUE(PeekNextMessage(msg));
+  EXPECT_EQ(msg.message, kMsgUser + 1);
   EXPECT_EQ(msg.wParam, 2u);
-  EXPECT_FALSE(PeekMessage(msg));
-  std::thread other([this] { PostMessage(window, WM_USER + 2, 0, 0); });
+  EXPECT_FALSE(PeekNextMessage(msg));
+  std::thread other([this] { PostWindowMessage(window, kMsgUser + 2, 0, 0); });
   other.join();
-  ASSERT_TRUE(GetMessage(msg));
-  EXPECT_EQ(msg.message, WM_USER + 2);
-  PostQuitMessage(4);
-  EXPECT_FALSE(GetMessage(msg));
+  ASSERT_TRUE(GetNextMessage(msg));
+  EXPECT_EQ(msg.message, kMsgUser + 2);
+  PostQuit(4);
+  EXPECT_FALSE(GetNextMessage(msg));
   EXPECT_EQ(msg.wParam, 4u);
 }
 

@@ -23,8 +23,8 @@ int RecordingLog::Count(const std::string& prefix) const {
   return n;
 }
 
-int ScriptedDialogs::MessageBox(const std::u16string&, const std::u16string& text,
-                                const std::vector<std::u16string>&) {
+int ScriptedDialogs::ShowMessage(const std::u16string&, const std::u16string& text,
+                                 const std::vector<std::u16string>&) {
   shown.push_back("MessageBox:" + UToUtf8(text));
   return 0;
 }

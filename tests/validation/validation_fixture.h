@@ -34,8 +34,8 @@ class ScriptedDialogs : public platform::UserDialogs {
  public:
   std::deque<std::string> answers;
   std::vector<std::string> shown;  // "Question:<text>", "InputBox:<caption>|<value>", "MessageBox:<text>"
-  int MessageBox(const std::u16string& caption, const std::u16string& text,
-                 const std::vector<std::u16string>& buttons) override;
+  int ShowMessage(const std::u16string& caption, const std::u16string& text,
+                  const std::vector<std::u16string>& buttons) override;
   bool Question(const std::u16string& caption, const std::u16string& text, const std::u16string& yes,
                 const std::u16string& no) override;
   std::optional<std::u16string> InputBox(const std::u16string& caption, const std::u16string& prompt,

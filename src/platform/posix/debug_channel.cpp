@@ -1,6 +1,6 @@
 #include "platform/debug_channel.h"
 
-#include "platform/text_codec.h"
+#include "platform/common/utf.h"
 
 #include <syslog.h>
 #include <unistd.h>
@@ -55,11 +55,11 @@ void Write(std::string_view line) {
 
 }  // namespace
 
-void OutputDebugStringA(std::string_view text) {
+void WriteDebugLineAnsi(std::string_view text) {
   Write(text);
 }
 
-void OutputDebugStringW(std::u16string_view text) {
+void WriteDebugLine(std::u16string_view text) {
   Write(Utf16ToUtf8(text));
 }
 

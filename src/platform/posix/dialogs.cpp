@@ -2,23 +2,21 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
 #include <string>
 
+#include "platform/common/ascii.h"
+#include "platform/common/utf.h"
+#include "platform/posix/descriptors.h"
+#include "platform/posix/spawn.h"
 #include "platform/process.h"
-#include "platform/text_codec.h"
 #include "platform/window.h"
-
-extern char** environ;
 
 namespace vx::platform {
 
@@ -44,15 +42,9 @@ std::string Plain(const std::u16string& s) {
   return Utf16ToUtf8(StripAccelerator(s));
 }
 
-void WriteAll(int fd, std::string_view text) {
-  while (!text.empty()) {
-    ssize_t w = write(fd, text.data(), text.size());
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    text.remove_prefix(static_cast<size_t>(w));
-  }
+// Writes a text where nothing can be done when the write fails.
+void WriteText(int fd, std::string_view text) {
+  (void)detail::WriteAll(fd, text);
 }
 
 std::optional<std::string> FindInPath(const std::string& program) {
@@ -85,15 +77,15 @@ constexpr int kModalStepMs = 10;
 // to the thread's windows are handled. True when `fd` is readable or hung up (never for -1,
 // which only waits one step). When the lifeline fails, `dialog` (the dialog's program, if any)
 // is ended and so is the process.
-bool ModalStep(int fd, std::optional<MSG>& quit, Process* dialog) {
-  MSG msg;
-  while (!quit && PeekMessage(msg)) {
-    if (msg.message == WM_QUIT) {
+bool ModalStep(int fd, std::optional<WindowMessage>& quit, Process* dialog) {
+  WindowMessage msg;
+  while (!quit && PeekNextMessage(msg)) {
+    if (msg.message == kMsgQuit) {
       quit = msg;
       break;
     }
-    TranslateMessage(msg);
-    DispatchMessage(msg);
+    TranslateWindowMessage(msg);
+    DispatchWindowMessage(msg);
   }
   if (Lifeline() && !Lifeline()()) {
     if (dialog != nullptr) (void)dialog->End(std::chrono::milliseconds(1000));
@@ -108,8 +100,8 @@ bool ModalStep(int fd, std::optional<MSG>& quit, Process* dialog) {
 }
 
 // Puts a quit message seen during a dialog back for the thread's own loop.
-void RepostQuit(const std::optional<MSG>& quit) {
-  if (quit) PostQuitMessage(static_cast<int>(quit->wParam));
+void RepostQuit(const std::optional<WindowMessage>& quit) {
+  if (quit) PostQuit(static_cast<int>(quit->wParam));
 }
 
 struct ToolResult {
@@ -125,52 +117,35 @@ ToolResult RunTool(const std::string& program, const std::vector<std::string>& a
   if (!path) return result;
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return result;
-  std::vector<std::string> argStore = args;
-  std::vector<char*> argv;
-  argv.push_back(path->data());
-  for (auto& a : argStore) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t none;
-  sigemptyset(&none);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
+  IoHandle output(fds[0]);
+  detail::SpawnRequest request;
+  request.program = *path;
+  request.argv.push_back(*path);
+  request.argv.insert(request.argv.end(), args.begin(), args.end());
+  request.output = detail::ChildStream::From(fds[1]);
   pid_t pid = 0;
-  int rc = posix_spawn(&pid, path->c_str(), &actions, &attr, argv.data(), environ);
-  posix_spawnattr_destroy(&attr);
-  posix_spawn_file_actions_destroy(&actions);
+  const int rc = detail::Spawn(request, pid);
   close(fds[1]);
-  if (rc != 0) {
-    close(fds[0]);
-    return result;
-  }
-  Process dialog(pid);
-  std::optional<MSG> quit;
+  if (rc != 0) return result;
+  Process dialog(pid, request.ownProcessGroup);
+  std::optional<WindowMessage> quit;
   char buffer[4096];
   bool open = true;
   while (open) {
-    if (!ModalStep(fds[0], quit, &dialog)) continue;
-    ssize_t n = read(fds[0], buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
+    if (!ModalStep(detail::Fd(output), quit, &dialog)) continue;
+    const long long n = detail::ReadSome(detail::Fd(output), buffer, sizeof buffer);
     if (n <= 0) {
       open = false;
     } else {
       result.output.append(buffer, static_cast<size_t>(n));
     }
   }
-  close(fds[0]);
+  output.Close();
   // The output is closed; the program is about to end (or has closed it early and goes on).
   while (dialog.Running()) (void)ModalStep(-1, quit, &dialog);
   RepostQuit(quit);
-  std::optional<int> code = dialog.ExitCode();
-  if (!code) code = dialog.Wait();
-  result.exitCode = *code >= 0 && *code < 128 ? *code : -1;
+  const ExitStatus status = dialog.Wait();
+  result.exitCode = status.code >= 0 && status.code < 128 ? status.code : -1;
   while (!result.output.empty() && (result.output.back() == '\n' || result.output.back() == '\r'))
     result.output.pop_back();
   return result;
@@ -178,13 +153,13 @@ ToolResult RunTool(const std::string& program, const std::vector<std::string>& a
 
 // Writes the dialog to standard error; used when nobody can answer it.
 void ReportOnStderr(const std::u16string& caption, const std::u16string& text) {
-  WriteAll(STDERR_FILENO, Plain(caption) + ": " + Utf16ToUtf8(text) + "\n");
+  WriteText(STDERR_FILENO, Plain(caption) + ": " + Utf16ToUtf8(text) + "\n");
 }
 
 class NonInteractiveDialogs final : public UserDialogs {
  public:
-  int MessageBox(const std::u16string& caption, const std::u16string& text,
-                 const std::vector<std::u16string>&) override {
+  int ShowMessage(const std::u16string& caption, const std::u16string& text,
+                  const std::vector<std::u16string>&) override {
     ReportOnStderr(caption, text);
     return -1;
   }
@@ -203,14 +178,14 @@ class NonInteractiveDialogs final : public UserDialogs {
 
 class ZenityDialogs final : public UserDialogs {
  public:
-  int MessageBox(const std::u16string& caption, const std::u16string& text,
-                 const std::vector<std::u16string>& buttons) override {
+  int ShowMessage(const std::u16string& caption, const std::u16string& text,
+                  const std::vector<std::u16string>& buttons) override {
     std::vector<std::string> args{"--title=" + Plain(caption), "--text=" + Utf16ToUtf8(text), "--no-markup"};
     if (buttons.size() <= 1) {
       args.insert(args.begin(), "--info");
       args.push_back("--ok-label=" + (buttons.empty() ? std::string("OK") : Plain(buttons[0])));
       ToolResult r = RunTool("zenity", args);
-      if (r.exitCode < 0) NonInteractive().MessageBox(caption, text, buttons);
+      if (r.exitCode < 0) NonInteractive().ShowMessage(caption, text, buttons);
       return r.exitCode == 0 ? 0 : -1;
     }
     args.insert(args.begin(), "--question");
@@ -218,7 +193,7 @@ class ZenityDialogs final : public UserDialogs {
     args.push_back("--cancel-label=" + Plain(buttons[1]));
     for (size_t i = 2; i < buttons.size(); ++i) args.push_back("--extra-button=" + Plain(buttons[i]));
     ToolResult r = RunTool("zenity", args);
-    if (r.exitCode < 0) return NonInteractive().MessageBox(caption, text, buttons);
+    if (r.exitCode < 0) return NonInteractive().ShowMessage(caption, text, buttons);
     if (r.exitCode == 0) return 0;
     if (r.exitCode != 1) return -1;
     // An extra button prints its label; Cancel prints nothing.
@@ -246,8 +221,8 @@ class ZenityDialogs final : public UserDialogs {
 class KDialogDialogs final : public UserDialogs {
  public:
   // kdialog shows "&" as a keyboard shortcut itself, so labels go through unchanged.
-  int MessageBox(const std::u16string& caption, const std::u16string& text,
-                 const std::vector<std::u16string>& buttons) override {
+  int ShowMessage(const std::u16string& caption, const std::u16string& text,
+                  const std::vector<std::u16string>& buttons) override {
     std::vector<std::string> args{"--title", Plain(caption)};
     std::string body = Utf16ToUtf8(text);
     if (buttons.size() <= 1) {
@@ -265,7 +240,7 @@ class KDialogDialogs final : public UserDialogs {
         args.insert(args.end(), {std::to_string(i), Plain(buttons[i])});
     }
     ToolResult r = RunTool("kdialog", args);
-    if (r.exitCode < 0) return fallback_.MessageBox(caption, text, buttons);
+    if (r.exitCode < 0) return fallback_.ShowMessage(caption, text, buttons);
     if (buttons.size() > 3) {
       if (r.exitCode != 0) return -1;
       try {
@@ -299,24 +274,24 @@ class KDialogDialogs final : public UserDialogs {
 // Prompts on the terminal: the text on standard error, the answer from standard input.
 class TerminalDialogs final : public UserDialogs {
  public:
-  int MessageBox(const std::u16string& caption, const std::u16string& text,
-                 const std::vector<std::u16string>& buttons) override {
+  int ShowMessage(const std::u16string& caption, const std::u16string& text,
+                  const std::vector<std::u16string>& buttons) override {
     std::string prompt = "\n[" + Plain(caption) + "]\n" + Utf16ToUtf8(text) + "\n";
     if (buttons.size() <= 1) {
-      WriteAll(STDERR_FILENO, prompt + "(Enter: " + (buttons.empty() ? "OK" : Plain(buttons[0])) + ") ");
+      WriteText(STDERR_FILENO, prompt + "(Enter: " + (buttons.empty() ? "OK" : Plain(buttons[0])) + ") ");
       std::optional<std::string> line = ReadLine();
       return line ? 0 : -1;
     }
     for (size_t i = 0; i < buttons.size(); ++i)
       prompt += "  " + std::to_string(i + 1) + ") " + Plain(buttons[i]) + "\n";
     for (;;) {
-      WriteAll(STDERR_FILENO, prompt + "> ");
+      WriteText(STDERR_FILENO, prompt + "> ");
       std::optional<std::string> line = ReadLine();
       if (!line) return -1;
       for (size_t i = 0; i < buttons.size(); ++i) {
         std::string label = Plain(buttons[i]);
-        if (*line == std::to_string(i + 1) || SameIgnoringCase(*line, label) ||
-            (line->size() == 1 && !label.empty() && SameIgnoringCase(*line, label.substr(0, 1))))
+        if (*line == std::to_string(i + 1) || EqualNoCase(*line, label) ||
+            (line->size() == 1 && !label.empty() && EqualNoCase(*line, label.substr(0, 1))))
           return static_cast<int>(i);
       }
     }
@@ -325,26 +300,19 @@ class TerminalDialogs final : public UserDialogs {
   std::optional<std::u16string> InputBox(const std::u16string& caption, const std::u16string& prompt,
                                          const std::u16string& value, const std::u16string&,
                                          const std::u16string&) override {
-    WriteAll(STDERR_FILENO, "\n[" + Plain(caption) + "]\n" + Utf16ToUtf8(prompt) + " [" + Utf16ToUtf8(value) +
-                                "] (Enter keeps it, end of input cancels): ");
+    WriteText(STDERR_FILENO, "\n[" + Plain(caption) + "]\n" + Utf16ToUtf8(prompt) + " [" +
+                                 Utf16ToUtf8(value) + "] (Enter keeps it, end of input cancels): ");
     std::optional<std::string> line = ReadLine();
     if (!line) return std::nullopt;
     return line->empty() ? value : Utf8ToUtf16(*line);
   }
 
  private:
-  static bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-      if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-        return false;
-    return true;
-  }
   // Reads one line from standard input byte by byte (nothing is read ahead), keeping the
   // thread's messages flowing while the user types.
   static std::optional<std::string> ReadLine() {
     std::string line;
-    std::optional<MSG> quit;
+    std::optional<WindowMessage> quit;
     for (;;) {
       if (!ModalStep(STDIN_FILENO, quit, nullptr)) continue;
       char c = 0;
@@ -374,8 +342,8 @@ class ScriptDialogs final : public UserDialogs {
  public:
   explicit ScriptDialogs(std::string path) : path_(std::move(path)) {}
 
-  int MessageBox(const std::u16string& caption, const std::u16string& text,
-                 const std::vector<std::u16string>& buttons) override {
+  int ShowMessage(const std::u16string& caption, const std::u16string& text,
+                  const std::vector<std::u16string>& buttons) override {
     std::vector<std::u16string> fields{u"MessageBox", caption, text};
     fields.insert(fields.end(), buttons.begin(), buttons.end());
     Log(fields);
@@ -437,7 +405,7 @@ class ScriptDialogs final : public UserDialogs {
     line.push_back('\n');
     int fd = open((path_ + ".log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) return;
-    WriteAll(fd, line);  // one write per line keeps lines whole between processes
+    WriteText(fd, line);  // one write per line keeps lines whole between processes
     close(fd);
   }
 

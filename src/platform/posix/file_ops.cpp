@@ -1,5 +1,6 @@
 #include "platform/file_ops.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/common/ascii.h"
+#include "platform/posix/descriptors.h"
 #include "platform/text_codec.h"
 
 namespace vx::platform {
@@ -29,12 +32,6 @@ struct TlsPath {
 // Error texts of the system come in the locale's code set; callers get UTF-8.
 std::string Message(const std::error_code& ec) {
   return LocaleToUtf8(ec.message());
-}
-
-bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 TlsPath& TlsPathSlot() {
@@ -94,7 +91,7 @@ std::optional<std::u16string> FindFileIgnoringCase(const std::u16string& path) {
   std::vector<std::string> matches;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
     std::string entry = it->path().filename().string();
-    if (SameIgnoringAsciiCase(entry, name)) matches.push_back(std::move(entry));
+    if (EqualNoCase(entry, name)) matches.push_back(std::move(entry));
   }
   std::sort(matches.begin(), matches.end());
   for (const std::string& m : matches) {
@@ -122,6 +119,60 @@ std::optional<std::string> ReadSmallFile(const std::u16string& path, std::size_t
   in.read(text.data(), size);
   if (in.gcount() != size) return std::nullopt;
   return text;
+}
+
+std::string FileWriter::Write(std::span<const char> bytes) {
+  const int error = detail::WriteAll(detail::Fd(file_), std::string_view(bytes.data(), bytes.size()));
+  return error == 0 ? std::string() : detail::ErrorText(error);
+}
+
+std::optional<ConfinedFolder> ConfinedFolder::Open(const std::u16string& path, std::string& error) {
+  const int fd = ::open(Utf16ToUtf8(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    error = detail::ErrorText(errno);
+    return std::nullopt;
+  }
+  return ConfinedFolder(IoHandle(fd));
+}
+
+std::optional<ConfinedFolder> ConfinedFolder::SubFolder(std::span<const std::string> parts,
+                                                        std::string& error) const {
+  std::optional<ConfinedFolder> sub;
+  int at = detail::Fd(folder_);
+  for (const std::string& part : parts) {
+    if (::mkdirat(at, part.c_str(), 0755) != 0 && errno != EEXIST) {
+      error = part + ": " + detail::ErrorText(errno);
+      return std::nullopt;
+    }
+    // A link where a folder should be is not followed: opening it fails.
+    const int fd = ::openat(at, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+      error = part + ": " + detail::ErrorText(errno);
+      return std::nullopt;
+    }
+    sub = ConfinedFolder(IoHandle(fd));
+    at = fd;
+  }
+  if (!sub) {
+    const int fd = ::fcntl(detail::Fd(folder_), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+      error = detail::ErrorText(errno);
+      return std::nullopt;
+    }
+    sub = ConfinedFolder(IoHandle(fd));
+  }
+  return sub;
+}
+
+std::optional<FileWriter> ConfinedFolder::NewFile(const std::string& name, bool executable,
+                                                  std::string& error) const {
+  const int fd = ::openat(detail::Fd(folder_), name.c_str(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, executable ? 0755 : 0644);
+  if (fd < 0) {
+    error = detail::ErrorText(errno);
+    return std::nullopt;
+  }
+  return FileWriter(IoHandle(fd));
 }
 
 void SetTlsLibraryPath(const std::u16string& path) {

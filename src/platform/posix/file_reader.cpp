@@ -7,7 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/text_codec.h"
+#include "platform/common/utf.h"
+#include "platform/posix/descriptors.h"
 
 namespace vx::platform {
 
@@ -18,32 +19,23 @@ std::string SystemError(int err) {
 }  // namespace
 
 FileReader::FileReader(const std::u16string& path) {
-  fd_ = ::open(Utf16ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) throw EFileError(SystemError(errno));
+  const int fd = ::open(Utf16ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw EFileError(SystemError(errno));
+  file_ = IoHandle(fd);
   struct stat st {};
-  if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd_);
-    fd_ = -1;
-    throw EFileError(SystemError(EISDIR));
-  }
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) throw EFileError(SystemError(EISDIR));
   size_ = static_cast<std::uint64_t>(st.st_size);
-  ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-}
-
-FileReader::~FileReader() {
-  if (fd_ >= 0) ::close(fd_);
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
 std::size_t FileReader::Read(std::span<char> buffer) {
-  for (;;) {
-    ssize_t n = ::read(fd_, buffer.data(), buffer.size());
-    if (n >= 0) return static_cast<std::size_t>(n);
-    if (errno != EINTR) throw EFileError(SystemError(errno));
-  }
+  const long long n = detail::ReadSome(detail::Fd(file_), buffer.data(), buffer.size());
+  if (n < 0) throw EFileError(SystemError(errno));
+  return static_cast<std::size_t>(n);
 }
 
 void FileReader::Rewind() {
-  if (::lseek(fd_, 0, SEEK_SET) < 0) throw EFileError(SystemError(errno));
+  if (::lseek(detail::Fd(file_), 0, SEEK_SET) < 0) throw EFileError(SystemError(errno));
 }
 
 std::string ReplaceFileAtomically(const std::u16string& path, const std::string& content) {
@@ -51,19 +43,7 @@ std::string ReplaceFileAtomically(const std::u16string& path, const std::string&
   std::string tmp = target + ".XXXXXX";
   int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
   if (fd < 0) return SystemError(errno);
-  const char* p = content.data();
-  std::size_t left = content.size();
-  int err = 0;
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      err = errno;
-      break;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
+  int err = detail::WriteAll(fd, content);
   struct stat old {};
   const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
   if (err == 0 && ::fchmod(fd, mode) != 0) err = errno;
@@ -81,10 +61,7 @@ std::string ReadWholeFile(const std::u16string& path, std::uint64_t maxBytes) {
   // Non-blocking, so that opening a FIFO or a terminal returns at once; refused just below.
   const int fd = ::open(Utf16ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) throw EFileError(SystemError(errno));
-  struct TClose {
-    int fd;
-    ~TClose() { ::close(fd); }
-  } close{fd};
+  const IoHandle file(fd);
   struct stat st {};
   if (::fstat(fd, &st) != 0) throw EFileError(SystemError(errno));
   if (!S_ISREG(st.st_mode)) throw EFileError("not a regular file");
@@ -93,8 +70,7 @@ std::string ReadWholeFile(const std::u16string& path, std::uint64_t maxBytes) {
   out.reserve(static_cast<std::size_t>(st.st_size));
   char buf[65536];
   for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
+    const long long n = detail::ReadSome(fd, buf, sizeof buf);
     if (n < 0) throw EFileError(SystemError(errno));
     if (n == 0) break;
     if (out.size() + static_cast<std::size_t>(n) > maxBytes) throw EFileError(SystemError(EFBIG));  // grew

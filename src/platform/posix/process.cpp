@@ -1,9 +1,7 @@
 #include "platform/process.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
@@ -18,9 +16,9 @@
 #include <thread>
 
 #include "platform/common/ascii.h"
-#include "platform/text_codec.h"
-
-extern char** environ;
+#include "platform/common/command_line.h"
+#include "platform/common/utf.h"
+#include "platform/posix/spawn.h"
 
 namespace vx::platform {
 
@@ -29,30 +27,36 @@ namespace {
 // Children whose handles went away before they ended. They are reaped whenever the process
 // layer is used again (every start, every handle release), so ended children never pile up
 // and no extra thread is needed.
-struct Orphans {
-  std::mutex lock;
-  std::vector<pid_t> pids;
+class OrphanList {
+ public:
+  void Add(pid_t pid) {
+    std::lock_guard guard(lock_);
+    pids_.push_back(pid);
+  }
+  void Reap() {
+    std::lock_guard guard(lock_);
+    std::erase_if(pids_, [](pid_t pid) {
+      int status = 0;
+      const pid_t r = waitpid(pid, &status, WNOHANG);
+      return r == pid || (r < 0 && errno == ECHILD);
+    });
+  }
+
+ private:
+  std::mutex lock_;
+  std::vector<pid_t> pids_;
 };
 
-Orphans& OrphanList() {
-  static Orphans orphans;
+OrphanList& Orphans() {
+  static OrphanList orphans;
   return orphans;
 }
 
-std::optional<int> DecodeStatus(int status) {
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+// A process ended by a signal gets the code a POSIX shell reports for it: 128 + the signal.
+std::optional<ExitStatus> DecodeStatus(int status) {
+  if (WIFEXITED(status)) return ExitStatus{WEXITSTATUS(status), false};
+  if (WIFSIGNALED(status)) return ExitStatus{128 + WTERMSIG(status), true};
   return std::nullopt;
-}
-
-void ReapOrphans() {
-  Orphans& o = OrphanList();
-  std::lock_guard guard(o.lock);
-  std::erase_if(o.pids, [](pid_t pid) {
-    int status = 0;
-    pid_t r = waitpid(pid, &status, WNOHANG);
-    return r == pid || (r < 0 && errno == ECHILD);
-  });
 }
 
 bool IsExecutableFile(const std::string& path) {
@@ -89,72 +93,6 @@ std::optional<std::filesystem::path> FindInDirectory(const std::string& dir, con
   return std::nullopt;
 }
 
-// Splits parameters like a Windows command line: blanks separate, double quotes group, and ""
-// inside quotes is one quote character.
-std::vector<std::string> SplitParameters(std::u16string_view params) {
-  std::vector<std::u16string> args;
-  std::u16string current;
-  bool inArg = false;
-  bool quoted = false;
-  for (size_t i = 0; i < params.size(); ++i) {
-    char16_t c = params[i];
-    if (c == u'"') {
-      inArg = true;
-      if (quoted && i + 1 < params.size() && params[i + 1] == u'"') {
-        current.push_back(u'"');
-        ++i;
-      } else {
-        quoted = !quoted;
-      }
-    } else if ((c == u' ' || c == u'\t') && !quoted) {
-      if (inArg) args.push_back(std::move(current));
-      current.clear();
-      inArg = false;
-    } else {
-      current.push_back(c);
-      inArg = true;
-    }
-  }
-  if (inArg) args.push_back(std::move(current));
-  std::vector<std::string> out;
-  out.reserve(args.size());
-  for (const auto& a : args) out.push_back(Utf16ToUtf8(a));
-  return out;
-}
-
-class SpawnAttributes {
- public:
-  SpawnAttributes() {
-    posix_spawnattr_init(&attr_);
-    posix_spawn_file_actions_init(&actions_);
-    // The child starts with no blocked signals and default handlers, whatever the parent set.
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attr_, &none);
-    sigset_t all;
-    sigfillset(&all);
-    sigdelset(&all, SIGKILL);
-    sigdelset(&all, SIGSTOP);
-    posix_spawnattr_setsigdefault(&attr_, &all);
-    posix_spawnattr_setflags(&attr_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    // Only the standard streams are passed on, even if some library left a descriptor open.
-    posix_spawn_file_actions_addclosefrom_np(&actions_, 3);
-  }
-  ~SpawnAttributes() {
-    posix_spawn_file_actions_destroy(&actions_);
-    posix_spawnattr_destroy(&attr_);
-  }
-  SpawnAttributes(const SpawnAttributes&) = delete;
-  SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-
-  posix_spawnattr_t* attr() { return &attr_; }
-  posix_spawn_file_actions_t* actions() { return &actions_; }
-
- private:
-  posix_spawnattr_t attr_;
-  posix_spawn_file_actions_t actions_;
-};
-
 std::string ReadWholeFile(const char* path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -162,18 +100,20 @@ std::string ReadWholeFile(const char* path) {
 
 }  // namespace
 
-Process::Process(Process&& other) noexcept : pid_(other.pid_), exitCode_(other.exitCode_) {
-  other.pid_ = 0;
-  other.exitCode_.reset();
+Process::Process(Process&& other) noexcept
+    : id_(other.id_), ownGroup_(other.ownGroup_), status_(other.status_) {
+  other.id_ = 0;
+  other.status_.reset();
 }
 
 Process& Process::operator=(Process&& other) noexcept {
   if (this != &other) {
     Release();
-    pid_ = other.pid_;
-    exitCode_ = other.exitCode_;
-    other.pid_ = 0;
-    other.exitCode_.reset();
+    id_ = other.id_;
+    ownGroup_ = other.ownGroup_;
+    status_ = other.status_;
+    other.id_ = 0;
+    other.status_.reset();
   }
   return *this;
 }
@@ -183,63 +123,70 @@ Process::~Process() {
 }
 
 void Process::Release() {
-  if (pid_ > 0 && !exitCode_) {
+  const auto pid = static_cast<pid_t>(id_);
+  if (pid > 0 && !status_) {
     int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == 0) {
-      Orphans& o = OrphanList();
-      std::lock_guard guard(o.lock);
-      o.pids.push_back(pid_);
-    }
+    if (waitpid(pid, &status, WNOHANG) == 0) Orphans().Add(pid);
   }
-  pid_ = 0;
-  exitCode_.reset();
-  ReapOrphans();
+  id_ = 0;
+  status_.reset();
+  Orphans().Reap();
 }
 
 bool Process::Running() {
-  return pid_ > 0 && !ExitCode().has_value();
+  return id_ > 0 && !TryWait().has_value();
 }
 
-std::optional<int> Process::ExitCode() {
-  if (exitCode_ || pid_ <= 0) return exitCode_;
+std::optional<ExitStatus> Process::TryWait() {
+  if (status_ || id_ <= 0) return status_;
+  const auto pid = static_cast<pid_t>(id_);
   int status = 0;
-  pid_t r = waitpid(pid_, &status, WNOHANG);
-  if (r == pid_) {
-    exitCode_ = DecodeStatus(status);
+  const pid_t r = waitpid(pid, &status, WNOHANG);
+  if (r == pid) {
+    status_ = DecodeStatus(status);
   } else if (r < 0 && errno == ECHILD) {
     // Reaped elsewhere: the process has ended, its code is unknown.
-    exitCode_ = -1;
+    status_ = ExitStatus{};
   }
-  return exitCode_;
+  return status_;
 }
 
-int Process::Wait() {
-  if (exitCode_) return *exitCode_;
-  if (pid_ <= 0) return -1;
+ExitStatus Process::Wait() {
+  if (status_) return *status_;
+  if (id_ <= 0) return ExitStatus{};
+  const auto pid = static_cast<pid_t>(id_);
   for (;;) {
     int status = 0;
-    pid_t r = waitpid(pid_, &status, 0);
-    if (r == pid_) {
-      if (auto code = DecodeStatus(status)) {
-        exitCode_ = code;
-        return *code;
-      }
+    const pid_t r = waitpid(pid, &status, 0);
+    if (r == pid) {
+      if ((status_ = DecodeStatus(status))) return *status_;
       continue;
     }
     if (r < 0 && errno == EINTR) continue;
-    exitCode_ = -1;
-    return -1;
+    status_ = ExitStatus{};
+    return *status_;
   }
 }
 
-int Process::End(std::chrono::milliseconds grace) {
-  if (!Running()) return exitCode_.value_or(-1);
-  ::kill(pid_, SIGTERM);
+ExitStatus Process::End(std::chrono::milliseconds grace) {
+  if (!Running()) return status_.value_or(ExitStatus{});
+  AskToEnd(false);
   const auto deadline = std::chrono::steady_clock::now() + grace;
   while (Running() && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  if (Running()) ::kill(pid_, SIGKILL);
+  return Kill();
+}
+
+ExitStatus Process::Kill() {
+  if (Running()) AskToEnd(true);
   return Wait();
+}
+
+void Process::AskToEnd(bool atOnce) {
+  const auto pid = static_cast<pid_t>(id_);
+  const int signal = atOnce ? SIGKILL : SIGTERM;
+  // The whole group when the process leads one; the process itself at least.
+  if (!ownGroup_ || ::kill(-pid, signal) != 0) ::kill(pid, signal);
 }
 
 std::optional<std::filesystem::path> FindProgram(const std::u16string& file) {
@@ -259,23 +206,18 @@ std::optional<std::filesystem::path> FindProgram(const std::u16string& file) {
   return std::nullopt;
 }
 
-std::optional<Process> ShellExecute(const std::u16string& file, const std::u16string& parameters,
-                                    ShellOptions /*options*/) {
-  ReapOrphans();
+std::optional<Process> LaunchProgram(const std::u16string& file, const std::u16string& parameters,
+                                     LaunchOptions /*options*/) {
+  Orphans().Reap();
   std::optional<std::filesystem::path> program = FindProgram(file);
   if (!program) return std::nullopt;
-  std::string path = program->string();
-  std::vector<std::string> args = SplitParameters(parameters);
-  std::vector<char*> argv;
-  argv.push_back(path.data());
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  SpawnAttributes spawn;
+  detail::SpawnRequest request;
+  request.program = program->string();
+  request.argv.push_back(request.program);
+  for (std::string& word : SplitWindowsParameters(parameters)) request.argv.push_back(std::move(word));
   pid_t pid = 0;
-  if (posix_spawn(&pid, path.c_str(), spawn.actions(), spawn.attr(), argv.data(), environ) != 0)
-    return std::nullopt;
-  return Process(pid);
+  if (detail::Spawn(request, pid) != 0) return std::nullopt;
+  return Process(pid, request.ownProcessGroup);
 }
 
 const std::u16string& ExecutablePath() {

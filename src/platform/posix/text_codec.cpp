@@ -4,75 +4,100 @@
 #include <langinfo.h>
 
 #include <cerrno>
-#include <cstring>
+#include <memory>
+
+#include "platform/posix/recode.h"
 
 namespace vx::platform {
 
+namespace detail {
+
 namespace {
 
-bool IsUtf8CodeSet(const char* cs) {
-  return std::strcmp(cs, "UTF-8") == 0 || std::strcmp(cs, "utf8") == 0 || std::strcmp(cs, "UTF8") == 0;
+struct IconvClose {
+  void operator()(void* cd) const { iconv_close(static_cast<iconv_t>(cd)); }
+};
+
+// The byte length of the UTF-8 character at the start of `in`: a whole well-formed sequence,
+// else one byte (a broken sequence never swallows the characters after it).
+std::size_t Utf8CharLength(std::string_view in) {
+  const auto lead = static_cast<unsigned char>(in.front());
+  const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  if (length > in.size()) return 1;
+  for (std::size_t i = 1; i < length; ++i)
+    if ((static_cast<unsigned char>(in[i]) & 0xC0) != 0x80) return 1;
+  return length;
 }
 
-// Runs iconv over the whole input; an unconvertible input character is skipped and `replacement`
-// is written in its place. `step` is the byte length of one input character to skip (1 for a
-// single-byte source; for UTF-8 the length of the sequence).
-std::string Convert(const char* to, const char* from, std::string_view in, std::string_view replacement,
-                    bool fromUtf8) {
+}  // namespace
+
+std::optional<std::string> Recode(std::string_view in, const char* from, const char* to, OnBadInput bad,
+                                  std::string_view replacement) {
   iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(in);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  const std::unique_ptr<void, IconvClose> owner(cd);
+
   std::string out;
-  out.resize(in.size() * 4 + 16);
+  out.reserve(in.size() + in.size() / 2);
   char* src = const_cast<char*>(in.data());
-  size_t srcLeft = in.size();
-  char* dst = out.data();
-  size_t dstLeft = out.size();
-  while (srcLeft > 0) {
-    size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    if (r != static_cast<size_t>(-1)) break;
-    if (errno == E2BIG) {
-      size_t used = out.size() - dstLeft;
-      out.resize(out.size() * 2);
-      dst = out.data() + used;
-      dstLeft = out.size() - used;
+  std::size_t left = in.size();
+  char buffer[4096];
+  // One pass per output block; `flush` ends the conversion by writing any final shift sequence.
+  for (bool flush = false;;) {
+    char* dst = buffer;
+    std::size_t room = sizeof buffer;
+    const std::size_t done =
+        flush ? iconv(cd, nullptr, nullptr, &dst, &room) : iconv(cd, &src, &left, &dst, &room);
+    const int error = errno;
+    out.append(buffer, static_cast<std::size_t>(dst - buffer));
+    if (done != static_cast<std::size_t>(-1)) {
+      if (flush) return out;
+      flush = left == 0;
       continue;
     }
-    // EILSEQ or EINVAL: skip one character of the input and write the replacement.
-    size_t skip = 1;
-    if (fromUtf8) {
-      unsigned char b = static_cast<unsigned char>(*src);
-      skip = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
-      if (skip > srcLeft) skip = srcLeft;
-    }
+    if (error == E2BIG) continue;
+    // EILSEQ, or EINVAL for a sequence cut off at the end: skip it, or give up.
+    if (bad == OnBadInput::Fail) return std::string();
+    if (flush) return out;
+    const std::size_t skip =
+        bad == OnBadInput::ReplaceCharacter ? Utf8CharLength(std::string_view(src, left)) : 1;
     src += skip;
-    srcLeft -= skip;
-    if (dstLeft < replacement.size() + 1) {
-      size_t used = out.size() - dstLeft;
-      out.resize(out.size() * 2 + replacement.size());
-      dst = out.data() + used;
-      dstLeft = out.size() - used;
-    }
-    std::memcpy(dst, replacement.data(), replacement.size());
-    dst += replacement.size();
-    dstLeft -= replacement.size();
+    left -= skip;
+    out.append(replacement);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial shift state
   }
-  out.resize(out.size() - dstLeft);
-  iconv_close(cd);
-  return out;
+}
+
+}  // namespace detail
+
+using detail::OnBadInput;
+using detail::Recode;
+
+namespace {
+
+// True when texts of the locale are taken as UTF-8: a UTF-8 code set, or plain ASCII (the C and
+// POSIX locales), which cannot hold the system's Polish texts at all.
+bool TextsAreUtf8(std::string_view codeSet) {
+  return codeSet == "UTF-8" || codeSet == "utf8" || codeSet == "UTF8" || codeSet == "ANSI_X3.4-1968" ||
+         codeSet == "ASCII" || codeSet == "US-ASCII";
 }
 
 }  // namespace
 
 std::string Utf8ToLocale(std::string_view utf8) {
-  const char* cs = nl_langinfo(CODESET);
-  if (IsUtf8CodeSet(cs)) return std::string(utf8);
-  return Convert(cs, "UTF-8", utf8, "?", true);
+  const char* codeSet = nl_langinfo(CODESET);
+  if (TextsAreUtf8(codeSet)) return std::string(utf8);
+  return Recode(utf8, "UTF-8", codeSet, OnBadInput::ReplaceCharacter, "?").value_or(std::string(utf8));
 }
 
 std::string LocaleToUtf8(std::string_view text) {
-  const char* cs = nl_langinfo(CODESET);
-  if (IsUtf8CodeSet(cs)) return std::string(text);
-  return Convert("UTF-8", cs, text, "\xEF\xBF\xBD", false);
+  const char* codeSet = nl_langinfo(CODESET);
+  if (TextsAreUtf8(codeSet)) return std::string(text);
+  return Recode(text, codeSet, "UTF-8", OnBadInput::ReplaceByte, "\xEF\xBF\xBD").value_or(std::string(text));
+}
+
+std::optional<std::string> CharsetToUtf8(std::string_view bytes, const std::string& charset) {
+  return Recode(bytes, charset.c_str(), "UTF-8", OnBadInput::ReplaceByte, "\xEF\xBF\xBD");
 }
 
 }  // namespace vx::platform

@@ -7,11 +7,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/posix/descriptors.h"
 #include "platform/process.h"
 
 namespace vx::platform {
 
-HWND ProcessMainWindow() {
+WindowHandle ProcessMainWindow() {
   return 0;
 }
 
@@ -33,14 +34,8 @@ std::string WriteUserFile(const std::string& path, std::string_view bytes) {
   } else if (::ftruncate(fd, 0) != 0) {
     error = std::strerror(errno);
   }
-  for (std::size_t done = 0; error.empty() && done < bytes.size();) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error = std::strerror(errno);
-      break;
-    }
-    done += static_cast<std::size_t>(n);
+  if (error.empty()) {
+    if (const int written = detail::WriteAll(fd, bytes); written != 0) error = std::strerror(written);
   }
   if (::close(fd) != 0 && error.empty()) error = std::strerror(errno);
   return error;
@@ -56,12 +51,12 @@ std::optional<FileStatus> StatFile(const std::string& path) {
 std::optional<std::string> ReadSmallFile(const std::string& path, std::size_t maxBytes) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return std::nullopt;
+  const IoHandle file(fd);
   std::string out;
   char buffer[4096];
   bool ok = true;
   for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
+    const long long n = detail::ReadSome(fd, buffer, sizeof buffer);
     if (n < 0) ok = false;
     if (n <= 0) break;
     out.append(buffer, static_cast<std::size_t>(n));
@@ -70,7 +65,6 @@ std::optional<std::string> ReadSmallFile(const std::string& path, std::size_t ma
       break;
     }
   }
-  ::close(fd);
   if (!ok) return std::nullopt;
   return out;
 }

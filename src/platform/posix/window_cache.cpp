@@ -29,7 +29,7 @@ bool HungUp(int fd) {
 }
 
 // Opens a connection to a window for sending; null when it is gone or not this user's.
-SocketPtr ConnectNew(HWND h) {
+SocketPtr ConnectNew(WindowHandle h) {
   const std::string path = WindowPath(h);
   int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return nullptr;
@@ -54,7 +54,7 @@ SocketPtr ConnectNew(HWND h) {
   return s;
 }
 
-void Insert(HWND h, SocketPtr s, bool inUse) {
+void Insert(WindowHandle h, SocketPtr s, bool inUse) {
   ThreadState& t = Thread();
   SweepConnections();
   while (t.outgoing.size() >= kMaxCachedConnections) {
@@ -71,7 +71,7 @@ void Insert(HWND h, SocketPtr s, bool inUse) {
 
 }  // namespace
 
-bool ProbeWindow(HWND hwnd, SocketPtr* connected) {
+bool ProbeWindow(WindowHandle hwnd, SocketPtr* connected) {
   const std::string path = WindowPath(hwnd);
   // Without descriptors to spare only the socket file can be looked at: a missing file means
   // gone; a present one may be live, and the peer is not declared dead for our shortage.
@@ -99,7 +99,7 @@ bool ProbeWindow(HWND hwnd, SocketPtr* connected) {
   }
 }
 
-Lease AcquireConnection(HWND h, bool allowReuse) {
+Lease AcquireConnection(WindowHandle h, bool allowReuse) {
   ThreadState& t = Thread();
   if (auto it = t.outgoing.find(h); it != t.outgoing.end()) {
     if (it->second.inUse) return Lease{ConnectNew(h), false, false};  // nested send to the same window
@@ -115,7 +115,7 @@ Lease AcquireConnection(HWND h, bool allowReuse) {
   return Lease{std::move(s), true, false};
 }
 
-void ReleaseConnection(HWND h, const Lease& lease, bool ok) {
+void ReleaseConnection(WindowHandle h, const Lease& lease, bool ok) {
   if (!lease.cached) return;
   ThreadState& t = Thread();
   auto it = t.outgoing.find(h);
@@ -144,13 +144,13 @@ void WatchCachedConnections(std::vector<pollfd>& fds) {
 
 using namespace detail;
 
-void ForgetWindow(HWND hwnd) {
+void ForgetWindow(WindowHandle hwnd) {
   Thread().outgoing.erase(hwnd);
 }
 
-bool IsWindow(HWND hwnd) {
+bool WindowExists(WindowHandle hwnd) {
   if (hwnd <= 0 || hwnd > 0x7FFFFFFF) return false;
-  if (FindWindow(hwnd) != nullptr) return true;
+  if (FindLocalWindow(hwnd) != nullptr) return true;
   ThreadState& t = Thread();
   if (auto it = t.outgoing.find(hwnd); it != t.outgoing.end()) {
     // An open connection answers without a new descriptor: alive until the window hangs up.

@@ -17,7 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/posix/window_wire.h"
+#include "platform/common/window_wire.h"
 #include "platform/window.h"
 
 namespace vx::platform::detail {
@@ -58,14 +58,14 @@ class ThreadQueue {
   ~ThreadQueue();
   ThreadQueue(const ThreadQueue&) = delete;
   ThreadQueue& operator=(const ThreadQueue&) = delete;
-  void Push(const MSG& m);
-  bool Pop(MSG& m);
+  void Push(const WindowMessage& m);
+  bool Pop(WindowMessage& m);
   [[nodiscard]] bool HasPosted();
   [[nodiscard]] int wakeFd() const { return wakeFd_; }
 
  private:
   std::mutex lock_;
-  std::deque<MSG> posted_;
+  std::deque<WindowMessage> posted_;
   int wakeFd_ = -1;
 };
 
@@ -81,8 +81,8 @@ struct Connection {
 using ConnectionPtr = std::shared_ptr<Connection>;
 
 struct Window {
-  HWND handle = 0;
-  WNDPROC proc = nullptr;
+  WindowHandle handle = 0;
+  WindowProcedure proc = nullptr;
   SocketPtr listener;
   std::string path;                        // the socket file
   std::vector<ConnectionPtr> connections;  // accepted from senders
@@ -101,23 +101,23 @@ struct Outgoing {
 
 struct ThreadState {
   std::shared_ptr<ThreadQueue> queue = std::make_shared<ThreadQueue>();
-  std::vector<WindowPtr> windows;               // windows this thread owns
-  std::unordered_map<HWND, Outgoing> outgoing;  // bounded cache of connections
+  std::vector<WindowPtr> windows;                       // windows this thread owns
+  std::unordered_map<WindowHandle, Outgoing> outgoing;  // bounded cache of connections
 };
 
 ThreadState& Thread();
-[[nodiscard]] WindowPtr FindWindow(HWND h);
+[[nodiscard]] WindowPtr FindLocalWindow(WindowHandle h);
 
 // --- the window directory (window_registry.cpp)
 // The socket file of a window.
-[[nodiscard]] std::string WindowPath(HWND h);
+[[nodiscard]] std::string WindowPath(WindowHandle h);
 [[nodiscard]] sockaddr_un SocketAddress(const std::string& path);
 // The error says the process or the system is out of descriptors or memory, not that a peer is gone.
 [[nodiscard]] bool OutOfResources(int error);
 // The peer of a connected socket runs as this user.
 [[nodiscard]] bool PeerIsSameUser(int fd, uid_t* peer = nullptr, pid_t* pid = nullptr);
 // Logs one refused foreign peer, rate-limited to a line per interval.
-void LogForeignPeer(HWND window, uid_t uid);
+void LogForeignPeer(WindowHandle window, uid_t uid);
 
 // --- frame I/O (window_frames.cpp)
 void SetNonBlocking(int fd);
@@ -138,7 +138,7 @@ bool SendAnswer(int fd, std::uint32_t kind, std::uint32_t message, std::uint64_t
 // --- connection cache (window_cache.cpp)
 // Whether another process's window lives, found by connecting to it (a killed process's socket
 // file is removed on the way); the connection is handed out through `connected` when given.
-[[nodiscard]] bool ProbeWindow(HWND hwnd, SocketPtr* connected);
+[[nodiscard]] bool ProbeWindow(WindowHandle hwnd, SocketPtr* connected);
 // A connection to another process's window for one send. `cached`: it belongs to the cache
 // (give it back with ReleaseConnection); otherwise it is a one-off for a send nested inside
 // another send to the same window. `reused`: it was open before this send.
@@ -147,8 +147,8 @@ struct Lease {
   bool cached = false;
   bool reused = false;
 };
-[[nodiscard]] Lease AcquireConnection(HWND h, bool allowReuse);
-void ReleaseConnection(HWND h, const Lease& lease, bool ok);
+[[nodiscard]] Lease AcquireConnection(WindowHandle h, bool allowReuse);
+void ReleaseConnection(WindowHandle h, const Lease& lease, bool ok);
 // Closes cached connections whose window hung up.
 void SweepConnections();
 // Adds the idle cached connections to a poll set (a hang-up shows as readable).

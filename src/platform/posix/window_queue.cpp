@@ -14,7 +14,7 @@ ThreadQueue::~ThreadQueue() {
   if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
-void ThreadQueue::Push(const MSG& m) {
+void ThreadQueue::Push(const WindowMessage& m) {
   {
     std::lock_guard g(lock_);
     posted_.push_back(m);
@@ -23,7 +23,7 @@ void ThreadQueue::Push(const MSG& m) {
   (void)!::write(wakeFd_, &one, sizeof one);
 }
 
-bool ThreadQueue::Pop(MSG& m) {
+bool ThreadQueue::Pop(WindowMessage& m) {
   // Drain the wake-up first: a message posted after this point wakes the next wait again.
   std::uint64_t drain;
   (void)!::read(wakeFd_, &drain, sizeof drain);
@@ -47,24 +47,24 @@ bool ThreadQueue::HasPosted() {
 
 using namespace detail;
 
-bool PostMessage(HWND hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  WindowPtr w = FindWindow(hwnd);
+bool PostWindowMessage(WindowHandle hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  WindowPtr w = FindLocalWindow(hwnd);
   if (w == nullptr) return false;
-  w->queue->Push(MSG{hwnd, msg, wParam, lParam});
+  w->queue->Push(WindowMessage{hwnd, msg, wParam, lParam});
   return true;
 }
 
-void PostQuitMessage(int exitCode) {
-  Thread().queue->Push(MSG{0, WM_QUIT, static_cast<std::uintptr_t>(exitCode), 0});
+void PostQuit(int exitCode) {
+  Thread().queue->Push(WindowMessage{0, kMsgQuit, static_cast<std::uintptr_t>(exitCode), 0});
 }
 
-bool GetMessage(MSG& msg) {
+bool GetNextMessage(WindowMessage& msg) {
   ThreadState& t = Thread();
   while (!t.queue->Pop(msg)) WaitOnce(-1, true, -1, 0);
-  return msg.message != WM_QUIT;
+  return msg.message != kMsgQuit;
 }
 
-bool PeekMessage(MSG& msg) {
+bool PeekNextMessage(WindowMessage& msg) {
   // A bounded number of passes: what keeps arriving (a flood of connections) cannot hold the
   // caller here; the rest is served on the next call.
   constexpr int kPasses = 16;
@@ -73,10 +73,10 @@ bool PeekMessage(MSG& msg) {
   return Thread().queue->Pop(msg);
 }
 
-void TranslateMessage(const MSG&) {}
+void TranslateWindowMessage(const WindowMessage&) {}
 
-std::intptr_t DispatchMessage(const MSG& msg) {
-  WindowPtr w = FindWindow(msg.hwnd);
+std::intptr_t DispatchWindowMessage(const WindowMessage& msg) {
+  WindowPtr w = FindLocalWindow(msg.hwnd);
   if (w == nullptr) return 0;
   return w->proc(msg.hwnd, msg.message, msg.wParam, msg.lParam);
 }
@@ -86,7 +86,7 @@ bool WaitMessageTimeout(int timeoutMs) {
   return WaitOnce(timeoutMs, true, -1, 0) != WaitResult::Nothing;
 }
 
-void Sleep(unsigned milliseconds) {
+void SleepMilliseconds(unsigned milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 

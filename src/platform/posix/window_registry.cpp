@@ -15,6 +15,7 @@
 
 #include "platform/debug_channel.h"
 #include "platform/posix/window_internal.h"
+#include "platform/posix/window_socket.h"
 #include "platform/process.h"
 #include "platform/text_codec.h"
 
@@ -23,7 +24,7 @@ namespace vx::platform {
 namespace detail {
 
 void DebugLine(const std::string& text) {
-  OutputDebugStringA(Utf8ToLocale(Utf16ToUtf8(ExecutablePath()) + " -> " + text));
+  WriteDebugLineAnsi(Utf8ToLocale(Utf16ToUtf8(ExecutablePath()) + " -> " + text));
 }
 
 Socket::~Socket() {
@@ -34,8 +35,8 @@ namespace {
 
 struct Registry {
   std::mutex lock;
-  std::unordered_map<std::u16string, WNDPROC> classes;
-  std::unordered_map<HWND, WindowPtr> windows;
+  std::unordered_map<std::u16string, WindowProcedure> classes;
+  std::unordered_map<WindowHandle, WindowPtr> windows;
 };
 
 Registry& Reg() {
@@ -79,13 +80,13 @@ void Refuse(const std::string& reason) {
   std::fprintf(stderr, "%s\n", Utf8ToLocale(line).c_str());
 }
 
-HWND NewHandle() {
+WindowHandle NewHandle() {
   std::uint32_t r = 0;
   while (r == 0) {
     if (getrandom(&r, sizeof r, 0) != sizeof r) r = static_cast<std::uint32_t>(std::rand());
     r &= 0x7FFFFFFF;
   }
-  return static_cast<HWND>(r);
+  return static_cast<WindowHandle>(r);
 }
 
 bool Bind(int fd, const std::string& path) {
@@ -105,7 +106,7 @@ void SweepDirectory(const std::string& dir) {
       const long long h = std::strtoll(e->d_name, &end, 10);
       if (end == e->d_name || *end != '\0' || h <= 0 || h > 0x7FFFFFFF) continue;
       if (++checked > 256) break;
-      if (FindWindow(h) == nullptr) (void)ProbeWindow(h, nullptr);  // removes a dead window's file
+      if (FindLocalWindow(h) == nullptr) (void)ProbeWindow(h, nullptr);  // removes a dead window's file
     }
     ::closedir(d);
   });
@@ -124,7 +125,7 @@ bool OutOfResources(int error) {
   return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
 }
 
-std::string WindowPath(HWND h) {
+std::string WindowPath(WindowHandle h) {
   return DirectoryName() + "/" + std::to_string(h);
 }
 
@@ -133,7 +134,7 @@ ThreadState& Thread() {
   return state;
 }
 
-WindowPtr FindWindow(HWND h) {
+WindowPtr FindLocalWindow(WindowHandle h) {
   Registry& r = Reg();
   std::lock_guard g(r.lock);
   auto it = r.windows.find(h);
@@ -149,7 +150,7 @@ bool PeerIsSameUser(int fd, uid_t* peer, pid_t* pid) {
   return cred.uid == geteuid();
 }
 
-void LogForeignPeer(HWND window, uid_t uid) {
+void LogForeignPeer(WindowHandle window, uid_t uid) {
   // One line, then at most one per interval with the count of those not logged in between.
   constexpr auto kInterval = std::chrono::seconds(10);
   static std::mutex lock;
@@ -179,14 +180,14 @@ std::string wire::SocketPath(std::int64_t hwnd) {
 
 using namespace detail;
 
-bool RegisterClass(std::u16string_view className, WNDPROC proc) {
+bool RegisterWindowClass(std::u16string_view className, WindowProcedure proc) {
   Registry& r = Reg();
   std::lock_guard g(r.lock);
   return r.classes.emplace(std::u16string(className), proc).second;
 }
 
-HWND CreateWindow(std::u16string_view className) {
-  WNDPROC proc;
+WindowHandle CreateMessageWindow(std::u16string_view className) {
+  WindowProcedure proc;
   {
     Registry& r = Reg();
     std::lock_guard g(r.lock);
@@ -204,7 +205,7 @@ HWND CreateWindow(std::u16string_view className) {
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return 0;
     auto listener = std::make_shared<Socket>(fd);
-    const HWND h = NewHandle();
+    const WindowHandle h = NewHandle();
     const std::string path = dir + "/" + std::to_string(h);
     // Listen under a private name first and give the window its name only then, so no one
     // finds the name before it accepts (a refused connection reads as a dead window).
@@ -236,7 +237,7 @@ HWND CreateWindow(std::u16string_view className) {
   return 0;
 }
 
-bool DestroyWindow(HWND hwnd) {
+bool DestroyMessageWindow(WindowHandle hwnd) {
   WindowPtr w;
   {
     Registry& r = Reg();
@@ -254,7 +255,7 @@ bool DestroyWindow(HWND hwnd) {
   return true;
 }
 
-std::intptr_t DefWindowProc(HWND, std::uint32_t, std::uintptr_t, std::intptr_t) {
+std::intptr_t DefaultWindowProcedure(WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t) {
   return 0;
 }
 

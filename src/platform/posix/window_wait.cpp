@@ -96,9 +96,9 @@ void Serve(const WindowPtr& w, const ConnectionPtr& c) {
   std::vector<unsigned char> payload = c->reader.Take();
   c->serving = true;
   std::intptr_t result = 0;
-  if (h.message == WM_COPYDATA) {
-    COPYDATASTRUCT cds{static_cast<std::uintptr_t>(h.value), static_cast<std::uint32_t>(h.length),
-                       payload.data()};
+  if (h.message == kMsgCopyData) {
+    CopyDataBlock cds{static_cast<std::uintptr_t>(h.value), static_cast<std::uint32_t>(h.length),
+                      payload.data()};
     result = w->proc(w->handle, h.message, static_cast<std::uintptr_t>(h.wParam),
                      reinterpret_cast<std::intptr_t>(&cds));
   } else {
@@ -232,14 +232,14 @@ std::optional<wire::Header> Deliver(int fd, const wire::Header& head, const void
   return ReadAnswer(fd);
 }
 
-std::optional<std::intptr_t> SendToOtherProcess(HWND h, std::uint32_t msg, std::uintptr_t wParam,
+std::optional<std::intptr_t> SendToOtherProcess(WindowHandle h, std::uint32_t msg, std::uintptr_t wParam,
                                                 std::intptr_t lParam, Clock::time_point deadline) {
   wire::Header head;
   head.message = msg;
   head.wParam = wParam;
   const void* payload = nullptr;
-  if (msg == WM_COPYDATA) {
-    const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+  if (msg == kMsgCopyData) {
+    const auto* cds = reinterpret_cast<const CopyDataBlock*>(lParam);
     if (cds->cbData > wire::kMaxPayload) {
       DebugLine("Okno " + std::to_string(h) + ": nie wysyłam zbyt dużej wiadomości (" +
                 std::to_string(cds->cbData) + " bajtów)");
@@ -278,10 +278,10 @@ std::optional<std::intptr_t> SendToOtherProcess(HWND h, std::uint32_t msg, std::
 
 using namespace detail;
 
-std::optional<std::intptr_t> TrySendMessage(HWND hwnd, std::uint32_t msg, std::uintptr_t wParam,
-                                            std::intptr_t lParam, int timeoutMs) {
+std::optional<std::intptr_t> TrySendWindowMessage(WindowHandle hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                                                  std::intptr_t lParam, int timeoutMs) {
   if (hwnd <= 0 || hwnd > 0x7FFFFFFF) return std::nullopt;
-  if (WindowPtr w = FindWindow(hwnd)) {
+  if (WindowPtr w = FindLocalWindow(hwnd)) {
     // A window of this thread runs the procedure directly; one of another thread of this
     // process is reached through its socket like any other window.
     if (w->owner == std::this_thread::get_id()) return w->proc(hwnd, msg, wParam, lParam);
@@ -291,8 +291,9 @@ std::optional<std::intptr_t> TrySendMessage(HWND hwnd, std::uint32_t msg, std::u
   return SendToOtherProcess(hwnd, msg, wParam, lParam, deadline);
 }
 
-std::intptr_t SendMessage(HWND hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  return TrySendMessage(hwnd, msg, wParam, lParam).value_or(0);
+std::intptr_t SendWindowMessage(WindowHandle hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                                std::intptr_t lParam) {
+  return TrySendWindowMessage(hwnd, msg, wParam, lParam).value_or(0);
 }
 
 }  // namespace vx::platform

@@ -1,7 +1,7 @@
 // A process with message windows for the window tests.
 //   vx_window_peer serve          creates a window, prints its handle and serves until killed
-//   vx_window_peer jobs HOST N    N times: creates a window, announces it to HOST (WM_USER+1,
-//                                 wParam = the handle), handles one WM_COPYDATA, destroys it
+//   vx_window_peer jobs HOST N    N times: creates a window, announces it to HOST (kMsgUser+1,
+//                                 wParam = the handle), handles one kMsgCopyData, destroys it
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,37 +14,37 @@ using namespace vx::platform;
 
 bool g_handled = false;
 
-std::intptr_t PeerProc(HWND h, std::uint32_t msg, std::uintptr_t w, std::intptr_t l) {
-  if (msg == WM_COPYDATA) {
+std::intptr_t PeerProc(WindowHandle h, std::uint32_t msg, std::uintptr_t w, std::intptr_t l) {
+  if (msg == kMsgCopyData) {
     g_handled = true;
     return 5;
   }
-  return DefWindowProc(h, msg, w, l);
+  return DefaultWindowProcedure(h, msg, w, l);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  RegisterClass(u"PeerWindow", &PeerProc);
+  RegisterWindowClass(u"PeerWindow", &PeerProc);
   if (argc == 2 && std::strcmp(argv[1], "serve") == 0) {
-    HWND h = CreateWindow(u"PeerWindow");
+    WindowHandle h = CreateMessageWindow(u"PeerWindow");
     std::printf("%lld\n", static_cast<long long>(h));
     std::fflush(stdout);
     if (h == 0) return 1;
     for (;;) WaitMessageTimeout(1000);
   }
   if (argc == 4 && std::strcmp(argv[1], "jobs") == 0) {
-    const HWND host = std::atoll(argv[2]);
+    const WindowHandle host = std::atoll(argv[2]);
     const int jobs = std::atoi(argv[3]);
     for (int i = 0; i < jobs; ++i) {
-      HWND h = CreateWindow(u"PeerWindow");
-      if (h == 0 || !TrySendMessage(host, WM_USER + 1, static_cast<std::uintptr_t>(h), 0)) return 1;
+      WindowHandle h = CreateMessageWindow(u"PeerWindow");
+      if (h == 0 || !TrySendWindowMessage(host, kMsgUser + 1, static_cast<std::uintptr_t>(h), 0)) return 1;
       g_handled = false;
       while (!g_handled) {
-        if (!IsWindow(host)) return 2;
+        if (!WindowExists(host)) return 2;
         WaitMessageTimeout(100);
       }
-      DestroyWindow(h);
+      DestroyMessageWindow(h);
     }
     return 0;
   }

@@ -1,4 +1,4 @@
-#include "platform/text_codec.h"
+#include "platform/common/utf.h"
 
 namespace vx::platform {
 

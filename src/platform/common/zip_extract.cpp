@@ -1,47 +1,21 @@
+// Unpacking of a ZIP archive: the archive is read through libzip and every entry's path is
+// checked here; the files are written through the layer's confined folder, which never follows
+// a link inside the target.
 #include "platform/zip_extract.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <memory>
 #include <optional>
 
+#include "platform/common/utf.h"
+#include "platform/file_ops.h"
 #include "platform/text_codec.h"
 
 namespace vx::platform {
 
 namespace {
-
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd = -1) : fd_(fd) {}
-  UniqueFd(UniqueFd&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
-  UniqueFd& operator=(UniqueFd&& o) noexcept {
-    if (this != &o) {
-      Reset();
-      fd_ = o.fd_;
-      o.fd_ = -1;
-    }
-    return *this;
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  ~UniqueFd() { Reset(); }
-  [[nodiscard]] int get() const { return fd_; }
-  [[nodiscard]] bool valid() const { return fd_ >= 0; }
-
- private:
-  void Reset() {
-    if (fd_ >= 0) close(fd_);
-    fd_ = -1;
-  }
-  int fd_;
-};
 
 struct ZipDiscard {
   void operator()(zip_t* z) const { zip_discard(z); }
@@ -50,11 +24,7 @@ struct ZipFileClose {
   void operator()(zip_file_t* f) const { zip_fclose(f); }
 };
 
-// The system's texts (also inside the library's) come in the locale's code set.
-std::string ErrnoText(int err) {
-  return LocaleToUtf8(std::strerror(err));
-}
-
+// The library's texts (the system's among them) come in the locale's code set.
 std::string ZipText(const char* text) {
   return LocaleToUtf8(text != nullptr ? text : "");
 }
@@ -115,45 +85,43 @@ std::optional<std::vector<std::string>> SafeParts(std::string name, std::string&
   return parts;
 }
 
-// Opens (creating when missing) the sub-folder `name` of `dir` without following links.
-std::optional<UniqueFd> OpenSubFolder(const UniqueFd& dir, const std::string& name, std::string& error) {
-  if (mkdirat(dir.get(), name.c_str(), 0755) != 0 && errno != EEXIST) {
-    error = name + ": " + ErrnoText(errno);
-    return std::nullopt;
-  }
-  UniqueFd fd(openat(dir.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (!fd.valid()) {
-    error = name + ": " + ErrnoText(errno);
-    return std::nullopt;
-  }
-  return fd;
+// The type and permission bits of an entry made on a Unix system (0 for other entries): the
+// file types are the ones of the ZIP format's Unix attributes, the same on every system.
+struct UnixAttributes {
+  static constexpr std::uint32_t kTypeMask = 0170000;
+  static constexpr std::uint32_t kDirectory = 0040000;
+  static constexpr std::uint32_t kRegular = 0100000;
+  static constexpr std::uint32_t kLink = 0120000;
+  static constexpr std::uint32_t kExecutable = 0111;
+
+  std::uint32_t mode = 0;
+  [[nodiscard]] std::uint32_t type() const { return mode & kTypeMask; }
+};
+
+UnixAttributes AttributesOf(zip_t* za, zip_uint64_t index) {
+  zip_uint8_t opsys = 0;
+  zip_uint32_t attributes = 0;
+  if (zip_file_get_external_attributes(za, index, 0, &opsys, &attributes) == 0 && opsys == ZIP_OPSYS_UNIX)
+    return UnixAttributes{attributes >> 16};
+  return {};
 }
 
 // Writes one entry; `budget` is what the archive may still unpack and is used up as data is written.
-std::string WriteEntry(zip_t* za, zip_uint64_t index, const UniqueFd& dir, const std::string& base,
-                       mode_t mode, std::uint64_t& budget) {
+std::string WriteEntry(zip_t* za, zip_uint64_t index, const ConfinedFolder& folder, const std::string& base,
+                       bool executable, std::uint64_t& budget) {
   std::unique_ptr<zip_file_t, ZipFileClose> in(zip_fopen_index(za, index, 0));
   if (!in) return ZipText(zip_strerror(za));
-  UniqueFd out(openat(dir.get(), base.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
-  if (!out.valid()) return ErrnoText(errno);
+  std::string error;
+  std::optional<FileWriter> out = folder.NewFile(base, executable, error);
+  if (!out) return error;
   std::vector<char> buffer(64 * 1024);
   for (;;) {
-    zip_int64_t n = zip_fread(in.get(), buffer.data(), buffer.size());
+    const zip_int64_t n = zip_fread(in.get(), buffer.data(), buffer.size());
     if (n < 0) return ZipText(zip_file_strerror(in.get()));
     if (n == 0) break;
     if (static_cast<std::uint64_t>(n) > budget) return "archive refused: unpacked size over the bound";
     budget -= static_cast<std::uint64_t>(n);
-    const char* p = buffer.data();
-    size_t left = static_cast<size_t>(n);
-    while (left > 0) {
-      ssize_t w = write(out.get(), p, left);
-      if (w < 0) {
-        if (errno == EINTR) continue;
-        return ErrnoText(errno);
-      }
-      p += w;
-      left -= static_cast<size_t>(w);
-    }
+    if (std::string e = out->Write({buffer.data(), static_cast<std::size_t>(n)}); !e.empty()) return e;
   }
   return {};
 }
@@ -168,37 +136,32 @@ ZipExtractResult ExtractZip(const std::u16string& archive, const std::u16string&
     result.error = ZipOpenError(code);
     return result;
   }
-  UniqueFd root(open(Utf16ToUtf8(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!root.valid()) {
-    result.error = Utf16ToUtf8(folder) + ": " + ErrnoText(errno);
+  std::string openError;
+  const std::optional<ConfinedFolder> root = ConfinedFolder::Open(folder, openError);
+  if (!root) {
+    result.error = Utf16ToUtf8(folder) + ": " + openError;
     return result;
   }
 
-  zip_int64_t count = zip_get_num_entries(za.get(), 0);
+  const zip_int64_t count = zip_get_num_entries(za.get(), 0);
   result.error = CheckDeclaredSize(za.get(), count, limits);
   if (!result.error.empty()) return result;
   std::uint64_t budget = limits.maxTotalBytes;
   for (zip_int64_t i = 0; i < count; ++i) {
-    auto index = static_cast<zip_uint64_t>(i);
+    const auto index = static_cast<zip_uint64_t>(i);
     const char* rawName = zip_get_name(za.get(), index, ZIP_FL_ENC_GUESS);
     if (rawName == nullptr) {
       result.error = ZipText(zip_strerror(za.get()));
       return result;
     }
-    std::string name = rawName;
-
-    zip_uint8_t opsys = 0;
-    zip_uint32_t attributes = 0;
-    mode_t unixMode = 0;
-    if (zip_file_get_external_attributes(za.get(), index, 0, &opsys, &attributes) == 0 &&
-        opsys == ZIP_OPSYS_UNIX)
-      unixMode = static_cast<mode_t>(attributes >> 16);
-    mode_t type = unixMode & S_IFMT;
+    const std::string name = rawName;
+    const UnixAttributes attributes = AttributesOf(za.get(), index);
+    const std::uint32_t type = attributes.type();
 
     std::string why;
     std::optional<std::vector<std::string>> parts = SafeParts(name, why);
-    if (parts && type != 0 && type != S_IFREG && type != S_IFDIR) {
-      why = type == S_IFLNK ? "symbolic link" : "special file";
+    if (parts && type != 0 && type != UnixAttributes::kRegular && type != UnixAttributes::kDirectory) {
+      why = type == UnixAttributes::kLink ? "symbolic link" : "special file";
       parts.reset();
     }
     if (!parts) {
@@ -209,22 +172,21 @@ ZipExtractResult ExtractZip(const std::u16string& archive, const std::u16string&
     }
     if (parts->empty()) continue;  // the folder itself
 
-    bool isDirectory = type == S_IFDIR || name.back() == '/' || name.back() == '\\';
-    size_t folderParts = isDirectory ? parts->size() : parts->size() - 1;
-    std::optional<UniqueFd> dir;
-    std::string error;
-    const UniqueFd* current = &root;
-    for (size_t p = 0; p < folderParts; ++p) {
-      dir = OpenSubFolder(*current, (*parts)[p], error);
-      if (!dir) {
+    const bool isDirectory = type == UnixAttributes::kDirectory || name.back() == '/' || name.back() == '\\';
+    const std::size_t folderParts = isDirectory ? parts->size() : parts->size() - 1;
+    std::optional<ConfinedFolder> sub;
+    if (folderParts > 0) {
+      std::string error;
+      sub = root->SubFolder(std::span(*parts).first(folderParts), error);
+      if (!sub) {
         result.error = name + ": " + error;
         return result;
       }
-      current = &*dir;
     }
     if (isDirectory) continue;
-    mode_t mode = (unixMode & 0111) != 0 ? 0755 : 0644;
-    std::string writeError = WriteEntry(za.get(), index, *current, parts->back(), mode, budget);
+    const bool executable = (attributes.mode & UnixAttributes::kExecutable) != 0;
+    std::string writeError =
+        WriteEntry(za.get(), index, sub ? *sub : *root, parts->back(), executable, budget);
     if (!writeError.empty()) {
       result.error = name + ": " + writeError;
       return result;

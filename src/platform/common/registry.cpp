@@ -1,19 +1,11 @@
-#include "platform/registry.h"
-
-#include <sys/stat.h>
-
-#include <cstdlib>
-#include <fstream>
+// The registry export file reader: the text of a ".reg" file parsed into keys and values.
 #include <map>
 #include <utility>
 
 #include "platform/common/ascii.h"
+#include "platform/common/utf.h"
 #include "platform/debug_channel.h"
-#include "platform/text_codec.h"
-
-#ifndef VX_SYSCONFDIR
-#define VX_SYSCONFDIR "/etc"
-#endif
+#include "platform/registry.h"
 
 namespace vx::platform {
 
@@ -23,7 +15,6 @@ namespace {
 constexpr std::string_view kLineBlanks = " \t\r";
 
 // Bounds for a file that any local user or program may have written.
-constexpr std::size_t kMaxFileBytes = 8u << 20;
 constexpr std::size_t kMaxLineBytes = 1u << 20;
 constexpr std::size_t kMaxKeys = 65536;
 constexpr std::size_t kMaxValues = 262144;
@@ -214,7 +205,7 @@ RegistryHive RegistryHive::Parse(std::string_view bytes, std::string_view root, 
   int reported = 0;
   auto report = [&](std::size_t line, const std::string& what) {
     if (reported++ >= kMaxReportedErrors) return;
-    OutputDebugStringW(
+    WriteDebugLine(
         Utf8ToUtf16("registry: " + std::string(origin) + ":" + std::to_string(line) + ": " + what));
   };
   if (bytes.size() > kMaxFileBytes) {
@@ -343,33 +334,6 @@ RegistryHive RegistryHive::Parse(std::string_view bytes, std::string_view root, 
   return hive;
 }
 
-std::string RegistryHive::FilePath(RegRoot root) {
-  if (root == RegRoot::LocalMachine) {
-    if (const char* p = std::getenv("VX64_REGISTRY_HKLM"); p != nullptr && *p != '\0') return p;
-    return std::string(VX_SYSCONFDIR) + "/vx64/registry.reg";
-  }
-  if (const char* p = std::getenv("VX64_REGISTRY_HKCU"); p != nullptr && *p != '\0') return p;
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/vx64/registry.reg";
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr ? home : "") + "/.config/vx64/registry.reg";
-}
-
-RegistryHive RegistryHive::Load(RegRoot root) {
-  const std::string path = FilePath(root);
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return RegistryHive();
-  if (!S_ISREG(st.st_mode)) {
-    OutputDebugStringW(Utf8ToUtf16("registry: " + path + " is not a regular file, not read"));
-    return RegistryHive();
-  }
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes(std::min<std::size_t>(static_cast<std::size_t>(st.st_size), kMaxFileBytes + 1), '\0');
-  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<std::size_t>(in.gcount()));
-  return Parse(bytes, root == RegRoot::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER", path);
-}
-
 const RegistryHive::Key* RegistryHive::Find(std::string_view path) const {
   std::size_t at = 0;
   for (std::string_view part : SplitPath(path)) {
@@ -410,37 +374,6 @@ std::vector<std::string> RegistryHive::SubKeys(std::string_view path) const {
     for (std::size_t i : key->children) names.push_back(keys_[i].name);
   }
   return names;
-}
-
-std::string ExpandEnvironmentStrings(std::string_view text) {
-  constexpr std::size_t kMaxExpanded = 32767;  // the longest environment text Windows expands
-  std::string out;
-  std::size_t i = 0;
-  while (i < text.size() && out.size() < kMaxExpanded) {
-    const std::size_t open = text.find('%', i);
-    if (open == std::string_view::npos) {
-      out.append(text.substr(i));
-      break;
-    }
-    out.append(text.substr(i, open - i));
-    const std::size_t close = text.find('%', open + 1);
-    if (close == std::string_view::npos) {
-      out.append(text.substr(open));
-      break;
-    }
-    const std::string name(text.substr(open + 1, close - open - 1));
-    const char* value = name.empty() ? nullptr : std::getenv(name.c_str());
-    if (value != nullptr) {
-      out.append(value);
-      i = close + 1;
-    } else {
-      // Kept as written; the closing "%" may open the next reference.
-      out.append(text.substr(open, close - open));
-      i = close;
-    }
-  }
-  if (out.size() > kMaxExpanded) out.resize(kMaxExpanded);
-  return out;
 }
 
 }  // namespace vx::platform

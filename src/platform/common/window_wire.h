@@ -1,13 +1,11 @@
 #pragma once
 // Wire layout of window messages between processes (internal to the platform layer; tests and
-// the fuzz target use it to craft frames). Each window listens on a Unix stream socket file in
-// the user's private window directory. A frame is a fixed little-endian header followed by
+// the fuzz target use it to craft frames). A frame is a fixed little-endian header followed by
 // `length` bytes; every field has the same width for 32- and 64-bit peers.
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <string>
 #include <vector>
 
 namespace vx::platform::wire {
@@ -25,15 +23,12 @@ struct Header {
   std::uint32_t message = 0;
   std::uint32_t reserved = 0;
   std::uint64_t wParam = 0;
-  std::uint64_t value = 0;   // lParam, dwData of WM_COPYDATA, or the result of a reply
-  std::uint64_t length = 0;  // payload bytes (cbData of WM_COPYDATA)
+  std::uint64_t value = 0;   // lParam, dwData of kMsgCopyData, or the result of a reply
+  std::uint64_t length = 0;  // payload bytes (cbData of kMsgCopyData)
 };
 
 [[nodiscard]] std::array<unsigned char, kHeaderSize> Encode(const Header& h);
 [[nodiscard]] Header Decode(const unsigned char* bytes);
-
-// The socket file of a window of this user.
-[[nodiscard]] std::string SocketPath(std::int64_t hwnd);
 
 // Assembles one incoming frame from the bytes as they arrive. The payload buffer starts at
 // 64 KiB and doubles only when full, so a header that claims a large payload costs little until
