@@ -43,8 +43,4 @@ VX64_HOST_API void SetMessages(std::shared_ptr<IMessages> messages);
 // True when the process's standard error is a terminal (where a front end may show progress).
 [[nodiscard]] VX64_HOST_API bool StandardErrorIsTerminal();
 
-// The library's version ("MAJOR.MINOR.PATCH"), the same as VX64_VERSION of the headers it was
-// built with.
-[[nodiscard]] VX64_HOST_API const char* Version();
-
 }  // namespace vx64

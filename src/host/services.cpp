@@ -3,7 +3,6 @@
 
 #include "common/global_interface.h"
 #include "platform/process.h"
-#include "vx64/version.h"
 
 namespace vx64 {
 
@@ -71,10 +70,6 @@ std::string ToLocale(const std::u16string& text) {
 
 bool StandardErrorIsTerminal() {
   return vx::platform::StandardErrorIsTerminal();
-}
-
-const char* Version() {
-  return VX64_VERSION;
 }
 
 }  // namespace vx64
