@@ -3,14 +3,18 @@
 # the prefix (DESTDIR honoured).
 include(CMakePackageConfigHelpers)
 
+# vxhost is a user's program; the worker is an internal one (it takes a window handle), kept in
+# <libexecdir>/vx64/, where the programs and the host library look for it relative to their own
+# installed place.
+set(VX_WORKER_INSTALL_DIR ${CMAKE_INSTALL_LIBEXECDIR}/vx64)
+install(TARGETS vxhost RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 if(VX_HOST_ONLY)
-  install(TARGETS vxhost RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
   if(VX_WORKER64)
-    install(PROGRAMS ${VX_WORKER64} DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME vx64BWorker
+    install(PROGRAMS ${VX_WORKER64} DESTINATION ${VX_WORKER_INSTALL_DIR} RENAME vx64BWorker
       COMPONENT runtime)
   endif()
 else()
-  install(TARGETS vxhost vx64BWorker RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+  install(TARGETS vx64BWorker RUNTIME DESTINATION ${VX_WORKER_INSTALL_DIR} COMPONENT runtime)
 endif()
 
 install(TARGETS vx64_host EXPORT vx64Targets
@@ -25,7 +29,7 @@ set(vx64_cmakedir ${CMAKE_INSTALL_LIBDIR}/cmake/vx64)
 install(EXPORT vx64Targets NAMESPACE vx64:: DESTINATION ${vx64_cmakedir} COMPONENT dev)
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/vx64Config.cmake.in
   ${PROJECT_BINARY_DIR}/cmake/vx64Config.cmake INSTALL_DESTINATION ${vx64_cmakedir}
-  PATH_VARS CMAKE_INSTALL_BINDIR)
+  PATH_VARS VX_WORKER_INSTALL_DIR)
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/cmake/vx64ConfigVersion.cmake
   COMPATIBILITY SameMinorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/cmake/vx64Config.cmake ${PROJECT_BINARY_DIR}/cmake/vx64ConfigVersion.cmake

@@ -5,7 +5,9 @@
 //   vx64-example [--in-process] FILE
 //   vx64-example --mail-to ADDRESS
 //
-// The worker is found in the current directory, beside this program, or where VX64_WORKER names it.
+// The worker is found beside this program, in the install of the host library (the shared library
+// this program runs with, or for the static one the install this program lies in), or where
+// VX64_WORKER names it.
 #include <cstring>
 #include <iostream>
 #include <memory>

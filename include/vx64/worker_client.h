@@ -9,10 +9,12 @@
 
 namespace vx64 {
 
-// The worker program the host starts: "vx64BWorker.EXE" looked up in the current directory, then
-// beside the running program (".exe" and letter case ignored), or the program named by the
-// environment variable VX64_WORKER.
+// The worker program the host starts: "vx64BWorker.EXE", looked up beside the running program,
+// then in the installed <libexecdir>/vx64/ of the install this library belongs to (".exe" and
+// letter case ignored; never in the current directory), or the program named by the environment
+// variable VX64_WORKER.
 [[nodiscard]] VX64_HOST_API std::u16string WorkerProgram();
+// True when the worker program can be found, by the same lookup as its start.
 [[nodiscard]] VX64_HOST_API bool WorkerPresent();
 
 class VX64_HOST_API WorkerClient {

@@ -45,8 +45,9 @@ struct TExecuteFileResult {
   std::optional<platform::Process> process;
 };
 
-// Starts a program through the shell: a bare name is looked for in the current directory, then
-// beside the running executable. `window` is the owner window; there is no owner here.
+// Starts a program through the shell: a bare name is looked for beside the running executable,
+// then in the install's program folder, never in the current directory (platform::FindProgram).
+// `window` is the owner window; there is no owner here.
 std::int32_t ExecuteFile(std::int64_t window, const UString& file, const UString& parameters,
                          TExecuteFileOptions options);
 // The same, handing back the started process so the caller can watch it.

@@ -19,11 +19,12 @@ inline constexpr char16_t kStatusUnknown[] = u"UNKONOWN";
 
 inline constexpr char16_t kWorkerExecutable[] = u"vx64BWorker.EXE";
 
-// The worker program the host starts: "vx64BWorker.EXE" (found in the current directory, then
-// beside the host), or the program named by the environment variable VX64_WORKER (hosts that
-// keep the worker elsewhere, and tests).
+// The worker program the host starts: "vx64BWorker.EXE", found beside the host's executable (the
+// build tree), then in <libexecdir>/vx64/ of the install the host's code belongs to (never in the
+// current directory: see platform::FindProgram); or the program named by the environment
+// variable VX64_WORKER (hosts that keep the worker elsewhere, and tests).
 [[nodiscard]] UString WorkerProgram();
-// True when the worker program can be found.
+// True when the worker program can be found, by the same lookup as its start.
 [[nodiscard]] bool WorkerPresent();
 
 // Set by CMD_CLOSE_CLIENT; the worker's loop ends the process when it sees it.

@@ -17,6 +17,8 @@ namespace vx::platform {
 [[nodiscard]] bool DirectoryExists(const std::u16string& path);
 // True when this process may create files in the folder.
 [[nodiscard]] bool DirectoryWritable(const std::u16string& path);
+// True when the folder belongs to the user this process runs as, who may create files in it.
+[[nodiscard]] bool DirectoryIsUsersOwn(const std::u16string& path);
 // Size of the file in bytes (the full 64-bit value); -1 when it cannot be read.
 [[nodiscard]] std::int64_t FileSizeOf(const std::u16string& path);
 // Deletes a folder with all its contents; links inside are removed, never followed.

@@ -65,10 +65,12 @@ struct LaunchOptions {
   bool hidden = false;  // no window here; the child's standard streams are kept
 };
 
-// Finds a program the way the shell does: a name with a directory part is taken relative to
-// that directory; a bare name is looked up in the current directory first, then beside the
-// running executable. A trailing ".exe" (any case) is dropped and case is ignored when
-// matching, so "vx64BWorker.EXE" finds the "vx64BWorker" binary. nullopt when nothing matches.
+// Finds a program: a name with a directory part is taken relative to that directory; a bare name
+// is looked up beside the running executable, then in the internal program folder of the install
+// the running code belongs to (<prefix>/<libexecdir>/vx64, see InstallPrefixes) - never in the
+// current directory, which is wherever the user stands and may hold anything. A trailing ".exe"
+// (any case) is dropped and case is ignored when matching, so "vx64BWorker.EXE" finds the
+// "vx64BWorker" binary. nullopt when nothing matches.
 [[nodiscard]] std::optional<std::filesystem::path> FindProgram(const std::u16string& file);
 
 // Starts a program found by FindProgram with the parameters split like a Windows command line
@@ -80,6 +82,9 @@ struct LaunchOptions {
 // Full path of the running executable, and its directory (without a trailing separator).
 [[nodiscard]] const std::u16string& ExecutablePath();
 [[nodiscard]] const std::u16string& ExecutableDir();
+// The folder of the file that holds the running code: the shared library it was linked into,
+// else the executable (links resolved). Where the code's install lies (InstallPrefixes).
+[[nodiscard]] const std::u16string& RunningCodeFolder();
 
 // The program's command-line arguments, without the program name.
 [[nodiscard]] std::vector<std::u16string> CommandLineArguments();
@@ -88,6 +93,9 @@ struct LaunchOptions {
 [[nodiscard]] std::optional<std::string> EnvironmentVariable(const char* name);
 // The user's folder for settings ($XDG_CONFIG_HOME, else ~/.config); empty when neither is known.
 [[nodiscard]] std::u16string UserConfigDir();
+// The user's folder for data that can be made again ($XDG_CACHE_HOME, else ~/.cache); empty when
+// neither is known.
+[[nodiscard]] std::u16string UserCacheDir();
 
 // True when standard error is a terminal (a person may watch progress there).
 [[nodiscard]] bool StandardErrorIsTerminal();

@@ -1,7 +1,9 @@
 #pragma once
 // The registry, read-only, from registry export files (".reg" text: "Windows Registry Editor
 // Version 5.00" in UTF-16LE with a byte-order mark or UTF-8, or REGEDIT4 in ASCII/UTF-8).
-//   HKEY_LOCAL_MACHINE: <sysconfdir>/vx64/registry.reg, or the file named by VX64_REGISTRY_HKLM;
+//   HKEY_LOCAL_MACHINE: <sysconfdir>/vx64/registry.reg of the install the running code belongs to
+//                       (/etc/vx64/registry.reg for the prefix /usr; see install_layout.h), or the
+//                       file named by VX64_REGISTRY_HKLM;
 //   HKEY_CURRENT_USER:  $XDG_CONFIG_HOME/vx64/registry.reg (default ~/.config/vx64/registry.reg),
 //                       or the file named by VX64_REGISTRY_HKCU.
 // Key and value names compare without regard to letter case; subkeys keep their file order.

@@ -23,7 +23,8 @@ inline constexpr std::string_view kSystemSimpleMapiLibrary = "libvx64mapi.so.1";
 
 // The file a library name stands for. A name with a slash is taken as it is. A bare name is
 // looked up beside the running executable, in ../lib from there, along LD_LIBRARY_PATH, in the
-// install's library folder and in the system's library folders; "mapi32.dll" (any letter case)
+// library folder of the install the running code belongs to (InstallPrefixes) and in the system's
+// library folders; "mapi32.dll" (any letter case)
 // stands for kSystemSimpleMapiLibrary. nullopt when no such file exists.
 [[nodiscard]] std::optional<std::string> FindLibraryFile(std::string_view name);
 

@@ -5,6 +5,7 @@
 
 #include "platform/debug_channel.h"
 #include "platform/file_ops.h"
+#include "platform/install_layout.h"
 #include "platform/process.h"
 #include "platform/zip_extract.h"
 
@@ -76,9 +77,24 @@ void Prepare64bitLibIn(const UString& folder, const UString& archiveName) {
   }
 }
 
-void Prepare64bitLib() {
+UString LibraryFolder() {
   const UString& exeDir = platform::ExecutableDir();
-  Prepare64bitLibIn(exeDir == u"/" ? UString(u"/64bit") : exeDir + u"/64bit", kArchiveName);
+  if (!exeDir.empty() && !platform::IsProgramFolder(UToUtf8(exeDir), platform::ConfiguredLayout()) &&
+      platform::DirectoryIsUsersOwn(exeDir)) {
+    return exeDir == u"/" ? UString(u"/64bit") : exeDir + u"/64bit";
+  }
+  const UString cache = platform::UserCacheDir();
+  return cache.empty() ? UString() : cache + u"/vx64/64bit";
+}
+
+void Prepare64bitLib() {
+  const UString folder = LibraryFolder();
+  if (folder.empty()) {
+    platform::SetTlsLibraryPath(folder);
+    DebugLine(u"Uwaga! - brak katalogu na biblioteki 64bit (nie ustawiono HOME ani XDG_CACHE_HOME) !!!");
+    return;
+  }
+  Prepare64bitLibIn(folder, kArchiveName);
 }
 
 }  // namespace vx

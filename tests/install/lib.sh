@@ -3,8 +3,9 @@
 set -euo pipefail
 work=$(mktemp -d)
 server=
+smtp=
 cleanup() {
-  if [ -n "$server" ]; then kill "$server" 2>/dev/null || true; fi
+  for pid in $server $smtp; do kill "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -23,10 +24,23 @@ serve_samples() {
   export VX64_CONNECT_TO="wzory.vx64.test:80:127.0.0.1:$(head -n1 "$work/port")"
 }
 
+# Starts the SMTP sink of the mail tests on 127.0.0.1 (messages land in $work/spool as <n>.eml
+# and <n>.env) and sets smtp_port.
+start_smtp_sink() {
+  mkdir -p "$work/spool"
+  /usr/bin/python3 "$src/tests/mapi/smtp_server.py" --spool "$work/spool" >"$work/smtp.out" 2>"$work/smtp.err" &
+  smtp=$!
+  for _ in $(seq 500); do grep -q '^READY' "$work/smtp.out" && break; sleep 0.02; done
+  grep -q '^READY' "$work/smtp.out" || fail "the SMTP sink did not start: $(cat "$work/smtp.err")"
+  smtp_port=$(awk '/^READY/ {print $2}' "$work/smtp.out")
+}
+
 export VX64_XSD_MAP="$work/xsd_map.ini"
 export VX64_DIALOGS=none
 export VX64_DEBUG_LOG=none
-unset VX64_WORKER
+# The user's folders are the test's own; the registry is the installed one.
+export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
+unset VX64_WORKER VX64_REGISTRY_HKLM VX64_REGISTRY_HKCU
 
 # expect_run EXPECTED_EXIT EXPECTED_OUTPUT_PATTERN COMMAND...: runs in $work, checks both.
 expect_run() {

@@ -27,7 +27,7 @@ grep -q "vx64 (= $version)" <<<"$(dpkg-deb -f "$dev" Depends)" || fail "vx64-dev
 files() { dpkg-deb -c "$1" | awk '{print $6}' | sed 's|^\./|/|'; }
 files "$deb" >"$work/deb.files"
 files "$dev" >"$work/dev.files"
-for f in /usr/bin/vxhost /usr/bin/vx64BWorker /usr/lib/libvx64-host.so.0 /usr/lib/libvx64-host.so.$version \
+for f in /usr/bin/vxhost /usr/libexec/vx64/vx64BWorker /usr/lib/libvx64-host.so.0 /usr/lib/libvx64-host.so.$version \
   /usr/share/man/man1/vxhost.1.gz /usr/share/man/man1/vx64BWorker.1.gz /usr/share/doc/vx64/copyright /usr/share/doc/vx64/README.md; do
   grep -qx "$f" "$work/deb.files" || fail "vx64 lacks $f"
 done
@@ -60,5 +60,5 @@ expect_run 0 'NAZWA' man -P cat -l "$root/usr/share/man/man1/vxhost.1.gz"
 
 cp -r "$src/examples/validate" "$work/example"
 PKG_CONFIG_PATH="$root/usr/lib/pkgconfig" make -s -C "$work/example" >/dev/null
-VX64_WORKER="$root/usr/bin/vx64BWorker" expect_run 0 '^OK$' "$work/example/vx64-example" "$src/samples/faktura_poprawna.xml"
+expect_run 0 '^OK$' "$work/example/vx64-example" "$src/samples/faktura_poprawna.xml"
 echo "package test passed"

@@ -19,23 +19,37 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Runs the test body with a temporary current directory (where the worker looks for its archive
-// and where a fake worker may be placed), restoring the old one afterwards.
+void WriteScript(const std::filesystem::path& p, const std::string& body) {
+  test::WriteFile(p, "#!/bin/sh\n" + body + "\n");
+  chmod(p.c_str(), 0755);
+}
+
+// Runs the test body with a temporary current directory (where the worker looks for its archive),
+// restoring the old one afterwards, and with the real worker beside the tests unless a fake one
+// is named.
 class InTempDir {
  public:
-  InTempDir() : old_(std::filesystem::current_path()) { std::filesystem::current_path(dir_.path()); }
-  ~InTempDir() { std::filesystem::current_path(old_); }
+  InTempDir() : old_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir_.path());
+    unsetenv("VX64_WORKER");
+  }
+  ~InTempDir() {
+    unsetenv("VX64_WORKER");
+    std::filesystem::current_path(old_);
+  }
   const test::TempDir& dir() const { return dir_; }
+  // A fake worker running `body`, which the host starts in place of the real one.
+  std::filesystem::path FakeWorker(const std::string& body) const {
+    const std::filesystem::path p = dir_ / "fake-worker";
+    WriteScript(p, body);
+    setenv("VX64_WORKER", p.c_str(), 1);
+    return p;
+  }
 
  private:
   test::TempDir dir_;
   std::filesystem::path old_;
 };
-
-void WriteScript(const std::filesystem::path& p, const std::string& body) {
-  test::WriteFile(p, "#!/bin/sh\n" + body + "\n");
-  chmod(p.c_str(), 0755);
-}
 
 TEST(WorkerProcess, WithoutArgumentPreparesAndEnds) {
   InTempDir cwd;
@@ -201,8 +215,7 @@ TEST(WorkerProcess, AWorkerThatDiesOrCannotStartEndsTheWait) {
   InTempDir cwd;
   test::DebugLogCapture log;
   Tvx64BWorkerCom host;
-  // A program of the worker's name in the current directory is found first.
-  WriteScript(cwd.dir() / "vx64BWorker", "exit 0");
+  const std::filesystem::path fake = cwd.FakeWorker("exit 0");
   auto start = std::chrono::steady_clock::now();
   host.Start64BWorker();
   EXPECT_TRUE(host.ClientStarted());
@@ -211,10 +224,10 @@ TEST(WorkerProcess, AWorkerThatDiesOrCannotStartEndsTheWait) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, 15s);
 
   // A worker that cannot be started: no wait at all.
-  test::WriteFile(cwd.dir() / "vx64BWorker", std::string("\x7f"
-                                                         "ELF not really",
-                                                         15));
-  chmod((cwd.dir() / "vx64BWorker").c_str(), 0755);
+  test::WriteFile(fake, std::string("\x7f"
+                                    "ELF not really",
+                                    15));
+  chmod(fake.c_str(), 0755);
   start = std::chrono::steady_clock::now();
   host.Start64BWorker();
   EXPECT_FALSE(host.ClientStarted());
@@ -230,7 +243,7 @@ TEST(WorkerProcess, ASilentWorkerIsWaitedForOnceAndEnded) {
   constexpr auto kBound = 3000ms;
   for (const auto& [body, code] :
        {std::pair{"exec sleep 30", 128 + SIGTERM}, std::pair{"trap '' TERM; exec sleep 30", 128 + SIGKILL}}) {
-    WriteScript(cwd.dir() / "vx64BWorker", body);
+    cwd.FakeWorker(body);
     test::DebugLogCapture log;
     Tvx64BWorkerCom host;
     host.SetClientWaitTimeout(static_cast<int>(kBound.count()));
@@ -253,8 +266,7 @@ TEST(WorkerProcess, ASilentWorkerIsWaitedForOnceAndEnded) {
 TEST(WorkerProcess, AWorkerThatHangsInARequestIsEnded) {
   InTempDir cwd;
   const std::string marker = (cwd.dir() / "stalled").string();
-  WriteScript(cwd.dir() / "vx64BWorker",
-              "exec " + test::BinPath("vx_test_peer") + " stall " + marker + " \"$1\"");
+  cwd.FakeWorker("exec " + test::BinPath("vx_test_peer") + " stall " + marker + " \"$1\"");
   test::DebugLogCapture log;
   Tvx64BWorkerCom host;
   host.SetRequestTimeout(1000);
@@ -269,17 +281,59 @@ TEST(WorkerProcess, AWorkerThatHangsInARequestIsEnded) {
   EXPECT_EQ(CountLines(log, "nie odpowiedział w wyznaczonym czasie"), 1u);
 }
 
-TEST(WorkerProcess, HostCommandStatus) {
+// Programs of the worker's name where the user stands are never run: the worker is the one
+// beside the host (or the installed one), whatever the current directory holds.
+TEST(WorkerProcess, HostCommandStatusIgnoresAWorkerInTheCurrentDirectory) {
   InTempDir cwd;
+  const std::filesystem::path marker = cwd.dir() / "planted-ran";
+  for (const char* name : {"vx64BWorker", "VX64BWORKER.EXE", "vx64BWorker.EXE"})
+    WriteScript(cwd.dir() / name, "touch '" + marker.string() + "'; exit 1");
   {
     test::Child vxhost(test::BinPath("vxhost"), {"status"});
     EXPECT_EQ(vxhost.ReadLine(10s), "READY");
     EXPECT_EQ(vxhost.WaitExit(10s), 0);
   }
-  WriteScript(cwd.dir() / "vx64BWorker", "exit 1");
+  Tvx64BWorkerCom host;
+  host.SetStatus(kStatusWaitForClient);
+  host.Start64BWorker();
+  EXPECT_EQ(host.ClientStatus(), u"READY");
+  host.Close64BWorker();
+  EXPECT_TRUE(WorkerPresent());
+  EXPECT_FALSE(std::filesystem::exists(marker));
+
+  cwd.FakeWorker("exit 1");
   test::Child vxhost(test::BinPath("vxhost"), {"status"});
   EXPECT_EQ(vxhost.ReadLine(10s), std::nullopt);
   EXPECT_EQ(vxhost.WaitExit(10s), 2);
+}
+
+// The worker's own options are answered at once: no library folder is prepared, no host looked for.
+TEST(WorkerProcess, OptionsAreAnsweredWithoutPreparing) {
+  InTempDir cwd;
+  test::DebugLogCapture log;
+  {
+    test::Child worker(test::BinPath("vx64BWorker"), {"--help"});
+    EXPECT_EQ(worker.ReadLine(10s), "Użycie: vx64BWorker UCHWYT");
+    EXPECT_EQ(worker.WaitExit(10s), 0);
+  }
+  {
+    test::Child worker(test::BinPath("vx64BWorker"), {"--version"});
+    const std::optional<std::string> line = worker.ReadLine(10s);
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->rfind("vx64BWorker (vx64) ", 0), 0u) << *line;
+    EXPECT_EQ(worker.WaitExit(10s), 0);
+  }
+  for (const char* option : {"--bogus", "-h", "-1", "--help=x"}) {
+    const std::string err = (cwd.dir() / "stderr").string();
+    test::Child worker("/bin/sh",
+                       {"-c", "exec \"$0\" \"$1\" 2>\"$2\"", test::BinPath("vx64BWorker"), option, err});
+    EXPECT_EQ(worker.ReadLine(10s), std::nullopt) << option;
+    EXPECT_EQ(worker.WaitExit(10s), 2) << option;
+    EXPECT_EQ(test::ReadFile(err), std::string("vx64BWorker: nieznana opcja \"") + option +
+                                       "\" (vx64BWorker --help wypisuje składnię)\n");
+  }
+  EXPECT_FALSE(log.Contains("lib64bit.zip"));
+  EXPECT_FALSE(log.Contains("TvxProcComMsg"));
 }
 
 }  // namespace

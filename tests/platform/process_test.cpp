@@ -46,40 +46,42 @@ TEST(FindProgram, IgnoresCaseAndExeSuffixAndNeedsAnExecutable) {
   test::TempDir dir;
   WriteScript(dir / "VxProbe", "exit 0\n");
   test::WriteFile(dir / "plain", "not executable");
-  ChangeDir cd(dir.path());
 
-  auto found = FindProgram(u"vxprobe.EXE");
+  auto found = FindProgram(U(dir / "vxprobe.EXE"));
   ASSERT_TRUE(found);
   EXPECT_EQ(found->filename(), "VxProbe");
   EXPECT_TRUE(found->is_absolute());
-  EXPECT_TRUE(FindProgram(u"VXPROBE"));
-  EXPECT_FALSE(FindProgram(u"plain"));
-  EXPECT_FALSE(FindProgram(u"missing.exe"));
+  EXPECT_TRUE(FindProgram(U(dir / "VXPROBE")));
+  EXPECT_FALSE(FindProgram(U(dir / "plain")));
+  EXPECT_FALSE(FindProgram(U(dir / "missing.exe")));
 
-  // A name with a directory part is looked for in that directory only.
-  EXPECT_TRUE(FindProgram(U(dir / "vxprobe.exe")));
+  // A relative directory part is taken from the current directory, and only that directory.
+  ChangeDir cd(dir.path());
+  EXPECT_TRUE(FindProgram(u"./vxprobe.exe"));
   EXPECT_FALSE(FindProgram(u"sub/vxprobe"));
 }
 
-TEST(FindProgram, CurrentDirectoryComesBeforeExecutableDirectory) {
+// A bare name is the program's own: looked up beside the executable (and in the install's program
+// folder), never where the user happens to stand, so a program planted there cannot run.
+TEST(FindProgram, NeverLooksInTheCurrentDirectory) {
   test::TempDir dir;
   const std::string name = "vx_find_probe_" + std::to_string(getpid());
+  WriteScript(dir / name, "exit 0\n");
+  WriteScript(dir / (name + ".EXE"), "exit 0\n");
+  ChangeDir cd(dir.path());
+  EXPECT_FALSE(FindProgram(Utf8ToUtf16(name)));
+  EXPECT_FALSE(FindProgram(Utf8ToUtf16(name + ".exe")));
+  EXPECT_FALSE(LaunchProgram(Utf8ToUtf16(name), u""));
+
   const fs::path besideExe = fs::path(Utf16ToUtf8(ExecutableDir())) / name;
   WriteScript(besideExe, "exit 0\n");
   struct Remove {
     fs::path p;
     ~Remove() { fs::remove(p); }
   } cleanup{besideExe};
-  ChangeDir cd(dir.path());
-
   auto found = FindProgram(Utf8ToUtf16(name + ".Exe"));
   ASSERT_TRUE(found);
   EXPECT_EQ(*found, besideExe);
-
-  WriteScript(dir / name, "exit 0\n");
-  found = FindProgram(Utf8ToUtf16(name));
-  ASSERT_TRUE(found);
-  EXPECT_EQ(fs::canonical(*found), fs::canonical(dir / name));
 }
 
 TEST(LaunchProgram, SplitsParametersLikeAWindowsCommandLine) {

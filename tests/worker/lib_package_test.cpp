@@ -14,6 +14,7 @@
 #include "platform/file_ops.h"
 #include "platform/process.h"
 #include "platform/zip_extract.h"
+#include "support/child.h"
 #include "support/temp_dir.h"
 
 namespace vx {
@@ -181,6 +182,39 @@ TEST(LibPackageDefault, UsesTheArchiveInTheCurrentDirectory) {
   fs::current_path(saved);
   EXPECT_EQ(debug.Text(), "Uwaga! - brak pliku lib64bit.zip !!!\n");
   EXPECT_EQ(platform::TlsLibraryPath(), platform::ExecutableDir() + u"/64bit");
+}
+
+// An installed worker (in an install's program folder, here a copy of the built one) keeps its
+// libraries in the user's cache folder: a system install never writes into its own folders.
+TEST(LibPackageDefault, AnInstalledWorkerUnpacksIntoTheUsersCache) {
+  using namespace std::chrono_literals;
+  test::TempDir tree;
+  const fs::path programs = tree / "prefix/libexec/vx64";
+  fs::create_directories(programs);
+  fs::copy_file(test::BinPath("vx64BWorker"), programs / "vx64BWorker");
+  fs::create_directories(tree / "cwd");
+  MakeZip(tree / "cwd/LIB64BIT.ZIP", {{"libssl.so", "x"}});
+  const fs::path cache = tree / "cache";
+  DebugCapture debug;
+  auto run = [&](const std::string& environment) {
+    test::Child worker("/bin/sh", {"-c", "cd \"$1\" && exec env " + environment + " \"$0\"",
+                                   (programs / "vx64BWorker").string(), (tree / "cwd").string()});
+    EXPECT_EQ(worker.WaitExit(20s), 0) << debug.Text();
+  };
+  run("XDG_CACHE_HOME='" + cache.string() + "'");
+  EXPECT_EQ(test::ReadFile(cache / "vx64/64bit/libssl.so"), "x");
+  EXPECT_TRUE(fs::exists(cache / "vx64/64bit/LIB64BIT.ZIP"));
+  run("-u XDG_CACHE_HOME HOME='" + (tree / "home").string() + "'");
+  EXPECT_EQ(test::ReadFile(tree / "home/.cache/vx64/64bit/libssl.so"), "x");
+  EXPECT_FALSE(fs::exists(programs / "64bit"));
+  EXPECT_EQ(debug.Text().find("64bit"), std::string::npos) << debug.Text();
+
+  // Without a cache folder to use, nothing is unpacked anywhere.
+  fs::remove_all(cache);
+  run("-u XDG_CACHE_HOME -u HOME");
+  EXPECT_NE(debug.Text().find("brak katalogu na biblioteki 64bit"), std::string::npos) << debug.Text();
+  EXPECT_FALSE(fs::exists(cache));
+  EXPECT_FALSE(fs::exists(programs / "64bit"));
 }
 
 }  // namespace

@@ -55,6 +55,12 @@ bool DirectoryWritable(const std::u16string& path) {
   return DirectoryExists(path) && access(Utf16ToUtf8(path).c_str(), W_OK | X_OK) == 0;
 }
 
+bool DirectoryIsUsersOwn(const std::u16string& path) {
+  struct stat st {};
+  return stat(Utf16ToUtf8(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
+         DirectoryWritable(path);
+}
+
 std::int64_t FileSizeOf(const std::u16string& path) {
   struct stat st {};
   if (stat(Utf16ToUtf8(path).c_str(), &st) != 0) return -1;

@@ -1,6 +1,8 @@
 #include "platform/process.h"
 
 #include <dirent.h>
+#include <dlfcn.h>
+#include <link.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
@@ -9,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -18,6 +21,7 @@
 #include "platform/common/ascii.h"
 #include "platform/common/command_line.h"
 #include "platform/common/utf.h"
+#include "platform/install_layout.h"
 #include "platform/posix/spawn.h"
 
 namespace vx::platform {
@@ -199,10 +203,12 @@ std::optional<std::filesystem::path> FindProgram(const std::u16string& file) {
     if (base.empty()) return std::nullopt;
     return FindInDirectory(dir, base);
   }
-  if (auto p = FindInDirectory(std::string(), name)) return std::filesystem::absolute(*p);
+  // Never the current directory: a program planted where the user stands must not run.
   const std::u16string& exeDir = ExecutableDir();
   if (!exeDir.empty())
     if (auto p = FindInDirectory(Utf16ToUtf8(exeDir), name)) return p;
+  for (const std::string& prefix : InstallPrefixes())
+    if (auto p = FindInDirectory(ProgramFolder(prefix, ConfiguredLayout()), name)) return p;
   return std::nullopt;
 }
 
@@ -235,6 +241,27 @@ const std::u16string& ExecutableDir() {
     size_t slash = path.rfind(u'/');
     if (slash == std::u16string::npos) return std::u16string();
     return slash == 0 ? std::u16string(u"/") : path.substr(0, slash);
+  }();
+  return dir;
+}
+
+const std::u16string& RunningCodeFolder() {
+  static const std::u16string dir = [] {
+    // The loader's entry of the object holding this function: the main program has no name there.
+    Dl_info info{};
+    link_map* map = nullptr;
+    if (dladdr1(reinterpret_cast<void*>(&RunningCodeFolder), &info, reinterpret_cast<void**>(&map),
+                RTLD_DL_LINKMAP) != 0 &&
+        map != nullptr && map->l_name != nullptr && map->l_name[0] != '\0') {
+      char resolved[PATH_MAX];
+      if (realpath(map->l_name, resolved) != nullptr) {
+        std::string path = resolved;
+        const size_t slash = path.rfind('/');
+        if (slash != std::string::npos)
+          return Utf8ToUtf16(slash == 0 ? std::string("/") : path.substr(0, slash));
+      }
+    }
+    return ExecutableDir();
   }();
   return dir;
 }
@@ -280,6 +307,13 @@ std::u16string UserConfigDir() {
   if (auto dir = EnvironmentVariable("XDG_CONFIG_HOME"); dir && dir->front() == '/') return Utf8ToUtf16(*dir);
   if (auto home = EnvironmentVariable("HOME"); home && home->front() == '/')
     return Utf8ToUtf16(*home + "/.config");
+  return {};
+}
+
+std::u16string UserCacheDir() {
+  if (auto dir = EnvironmentVariable("XDG_CACHE_HOME"); dir && dir->front() == '/') return Utf8ToUtf16(*dir);
+  if (auto home = EnvironmentVariable("HOME"); home && home->front() == '/')
+    return Utf8ToUtf16(*home + "/.cache");
   return {};
 }
 

@@ -8,18 +8,25 @@
 
 #include "platform/common/utf.h"
 #include "platform/debug_channel.h"
+#include "platform/install_layout.h"
 #include "platform/registry.h"
-
-#ifndef VX_SYSCONFDIR
-#define VX_SYSCONFDIR "/etc"
-#endif
 
 namespace vx::platform {
 
 std::string RegistryHive::FilePath(RegRoot root) {
   if (root == RegRoot::LocalMachine) {
     if (const char* p = std::getenv("VX64_REGISTRY_HKLM"); p != nullptr && *p != '\0') return p;
-    return std::string(VX_SYSCONFDIR) + "/vx64/registry.reg";
+    // The machine configuration of the install this code belongs to; of several candidates (code
+    // outside any install) the first that has the file.
+    const std::vector<std::string>& prefixes = InstallPrefixes();
+    std::string first;
+    for (const std::string& prefix : prefixes) {
+      std::string path = MachineConfigFolder(prefix, ConfiguredLayout()) + "/registry.reg";
+      struct stat st {};
+      if (::stat(path.c_str(), &st) == 0) return path;
+      if (first.empty()) first = std::move(path);
+    }
+    return first;
   }
   if (const char* p = std::getenv("VX64_REGISTRY_HKCU"); p != nullptr && *p != '\0') return p;
   const char* xdg = std::getenv("XDG_CONFIG_HOME");

@@ -13,12 +13,10 @@
 #include <vector>
 
 #include "platform/common/ascii.h"
+#include "platform/install_layout.h"
 #include "platform/process.h"
 #include "platform/text_codec.h"
 
-#ifndef VX_LIBDIR
-#define VX_LIBDIR "/usr/local/lib"
-#endif
 #ifndef VX_MULTIARCH
 #define VX_MULTIARCH "x86_64-linux-gnu"
 #endif
@@ -163,8 +161,10 @@ std::optional<std::string> FindLibraryFile(std::string_view name) {
       start = end + 1;
     }
   }
+  for (const std::string& prefix : InstallPrefixes())
+    dirs.push_back(LibraryFolder(prefix, ConfiguredLayout()));
   for (const char* d :
-       {VX_LIBDIR, "/usr/local/lib", "/lib/" VX_MULTIARCH, "/usr/lib/" VX_MULTIARCH, "/lib", "/usr/lib"}) {
+       {"/usr/local/lib", "/lib/" VX_MULTIARCH, "/usr/lib/" VX_MULTIARCH, "/lib", "/usr/lib"}) {
     dirs.emplace_back(d);
   }
   for (const std::string& dir : dirs) {
