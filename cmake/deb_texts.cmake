@@ -3,6 +3,8 @@
 # changelog.gz (the license stands in the copyright file alone), manual pages are compressed, and
 # binaries and static libraries lose what Debian's packages strip: debug information and the
 # .comment and .note sections (cpack strips programs and shared libraries of their symbols only).
+# A library package's symbols file is made from its template in VX_SYMBOLS_DIR by
+# dpkg-gensymbols, which fails when a symbol of the template is no longer exported.
 foreach(entry IN LISTS VX_DEB_PACKAGES)
   string(REGEX MATCH "^([a-z]+)=(.*)$" match "${entry}")
   set(package_of_${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
@@ -43,4 +45,14 @@ foreach(usr IN LISTS trees)
     execute_process(COMMAND strip ${how} --remove-section=.comment --remove-section=.note "${f}"
       COMMAND_ERROR_IS_FATAL ANY)
   endforeach()
+
+  set(template "${VX_SYMBOLS_DIR}/${package}.symbols")
+  if(EXISTS "${template}")
+    file(GLOB libs LIST_DIRECTORIES false "${usr}/lib/*.so.*" "${usr}/lib/*/*.so.*")
+    list(FILTER libs EXCLUDE REGEX "\\.so\\.[0-9]+$")
+    list(TRANSFORM libs PREPEND "-e")
+    execute_process(COMMAND dpkg-gensymbols -p${package} -v${VX_VERSION} -P${component_dir} ${libs}
+        -I${template} -O${VX_CONTROL_DIR}/${component}/symbols -c1
+      COMMAND_ERROR_IS_FATAL ANY)
+  endif()
 endforeach()

@@ -43,6 +43,9 @@ endif()
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME vx64)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "${host_package} (= ${version})")
+# dpkg-shlibdeps finds the host library vxhost needs in that package's staged tree (cpack runs it
+# in the component's tree); the dependency on it is the one above.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ../hostlib/usr/${CMAKE_INSTALL_LIBDIR})
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "${vx_mta}, xdg-utils")
 if(mapi_package)
   string(PREPEND CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "${mapi_package}, ")
@@ -89,7 +92,8 @@ foreach(component hostlib mapi)
     continue()
   endif()
   configure_file(${CMAKE_CURRENT_LIST_DIR}/deb_triggers ${deb}/${component}/triggers COPYONLY)
-  configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/${package}.symbols ${deb}/${component}/symbols COPYONLY)
+  # The symbols file is made from cmake/debian/<package>.symbols and the staged library when
+  # packaging (cmake/deb_texts.cmake).
   set(CPACK_DEBIAN_${c}_PACKAGE_CONTROL_EXTRA ${deb}/${component}/triggers ${deb}/${component}/symbols)
 endforeach()
 
@@ -129,6 +133,9 @@ set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/CPackVx64.cmake)
 file(WRITE ${PROJECT_BINARY_DIR}/CPackVx64.cmake
   "set(VX_LICENSE_FILE \"${PROJECT_SOURCE_DIR}/LICENSE\")\n"
   "set(VX_CHANGELOG_FILE \"${CMAKE_CURRENT_LIST_DIR}/debian/changelog\")\n"
+  "set(VX_SYMBOLS_DIR \"${CMAKE_CURRENT_LIST_DIR}/debian\")\n"
+  "set(VX_CONTROL_DIR \"${deb}\")\n"
+  "set(VX_VERSION \"${version}\")\n"
   "set(VX_DEB_PACKAGES runtime=vx64 hostlib=${host_package} mapi=${mapi_package} dev=vx64-dev)\n"
   # Multi-Arch, which CPack does not write: the libraries can be installed for several
   # architectures at once, and the programs serve a host of any architecture.
