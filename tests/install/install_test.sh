@@ -14,16 +14,17 @@ outside=$(cd "$work/dest" && find . -mindepth 1 -not -path './opt' -not -path '.
 
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for f in bin/vxhost bin/vx64BWorker lib/libvx64-host.so lib/libvx64-host.so.0 lib/libvx64-host.a \
+lib=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' "$build/CMakeCache.txt")
+for f in bin/vxhost bin/vx64BWorker $lib/libvx64-host.so $lib/libvx64-host.so.0 $lib/libvx64-host.a \
   include/vx64/host.h include/vx64/mail.h include/vx64/json.h include/vx64/version.h include/vx64/export.h \
-  lib/pkgconfig/vx64-host.pc \
-  lib/cmake/vx64/vx64Config.cmake lib/cmake/vx64/vx64ConfigVersion.cmake lib/cmake/vx64/vx64Targets.cmake \
+  $lib/pkgconfig/vx64-host.pc \
+  $lib/cmake/vx64/vx64Config.cmake $lib/cmake/vx64/vx64ConfigVersion.cmake $lib/cmake/vx64/vx64Targets.cmake \
   share/doc/vx64/README.md share/doc/vx64/LICENSE share/man/man1/vxhost.1 share/man/man1/vx64BWorker.1; do
   [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
-[ "$(readelf -d "$prefix/lib/libvx64-host.so" | grep -o 'soname: \[[^]]*\]')" = "soname: [libvx64-host.so.0]" ] ||
+[ "$(readelf -d "$prefix/$lib/libvx64-host.so" | grep -o 'soname: \[[^]]*\]')" = "soname: [libvx64-host.so.0]" ] ||
   fail "no SONAME libvx64-host.so.0"
-leaked=$(nm -D --defined-only -C "$prefix/lib/libvx64-host.so" | grep -v ' vx64::' || true)
+leaked=$(nm -D --defined-only -C "$prefix/$lib/libvx64-host.so" | grep -v ' vx64::' || true)
 [ -z "$leaked" ] || fail "the shared library exports more than its API: $leaked"
 [ -z "$(ls "$prefix/include/vx64" | grep -Ev '^[a-z_]+\.h$')" ] || fail "stray files among the headers"
 
@@ -43,7 +44,7 @@ expect_run 0 'NAZWA' man -P cat -l "$prefix/share/man/man1/vxhost.1"
 
 # The example through pkg-config and through find_package.
 cp -r "$src/examples/validate" "$work/example"
-PKG_CONFIG_PATH="$prefix/lib/pkgconfig" make -s -C "$work/example" CXXFLAGS="-O0 -Wall -Wextra -Werror" >/dev/null
+PKG_CONFIG_PATH="$prefix/$lib/pkgconfig" make -s -C "$work/example" CXXFLAGS="-O0 -Wall -Wextra -Werror" >/dev/null
 readelf -d "$work/example/vx64-example" | grep -q 'NEEDED.*libvx64-host.so.0' || fail "pkg-config example not on the shared library"
 cmake -S "$work/example" -B "$work/example/build" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$work/example/build" -j2 >/dev/null
