@@ -44,7 +44,7 @@ if [ ! -s "$tarball" ]; then
     if [ -s "$f" ]; then sources+=("$f"); fi
   done
   [ ${#sources[@]} -gt 0 ] || fail "no apt sources on this machine"
-  mmdebstrap --quiet --variant=apt --include="$tools" "$codename" "$tarball.part" "${sources[@]}" \
+  mmdebstrap --quiet --variant=apt --format=tar --include="$tools" "$codename" "$tarball.part" "${sources[@]}" \
     >"$work/mmdebstrap.log" 2>&1 || fail "mmdebstrap: $(tail -n 30 "$work/mmdebstrap.log")"
   mv "$tarball.part" "$tarball"
   timed "root made"
