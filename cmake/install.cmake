@@ -1,6 +1,7 @@
-# Install rules. Components: "runtime" (the programs, the shared host library, the texts) and
-# "dev" (headers, static library, pkg-config and CMake package files). Nothing is written outside
-# the prefix (DESTDIR honoured).
+# Install rules. Components: "runtime" (the programs, the machine registry, the texts), "hostlib"
+# (the shared host library), "mapi" (the mail client library, src/mapi/) and "dev" (headers,
+# static library, pkg-config and CMake package files); each is a Debian package of its own
+# (cmake/package.cmake). Nothing is written outside the prefix (DESTDIR honoured).
 include(CMakePackageConfigHelpers)
 
 # vxhost is a user's program; the worker is an internal one (it takes a window handle), kept in
@@ -18,7 +19,7 @@ else()
 endif()
 
 install(TARGETS vx64_host EXPORT vx64Targets
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev)
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT hostlib NAMELINK_COMPONENT dev)
 install(TARGETS vx64_host_static EXPORT vx64Targets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/vx64 ${PROJECT_BINARY_DIR}/include/vx64
@@ -35,16 +36,14 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/cmake/vx64ConfigVersion.c
 install(FILES ${PROJECT_BINARY_DIR}/cmake/vx64Config.cmake ${PROJECT_BINARY_DIR}/cmake/vx64ConfigVersion.cmake
   DESTINATION ${vx64_cmakedir} COMPONENT dev)
 
-# pkg-config: vx64-host.pc, relocatable (paths from the file's own place).
-set(pc_rel "")
-set(pc_dir "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
-while(pc_dir AND NOT pc_dir STREQUAL ".")
-  string(APPEND pc_rel "/..")
-  get_filename_component(pc_dir "${pc_dir}" DIRECTORY)
-endwhile()
-get_property(VX_HOST_LIBS_PRIVATE GLOBAL PROPERTY VX_HOST_LIBS_PRIVATE)
-configure_file(${PROJECT_SOURCE_DIR}/cmake/vx64-host.pc.in ${PROJECT_BINARY_DIR}/vx64-host.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/vx64-host.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
+# pkg-config: vx64-host.pc in the library folder. Its paths are those of the prefix the install
+# runs with (`cmake --install --prefix`, CPack's /usr), normalised, so it is written when
+# installing (cmake/install_pc.cmake.in). The static library's system libraries are named by their
+# own pkg-config modules.
+get_property(VX_HOST_REQUIRES_PRIVATE GLOBAL PROPERTY VX_HOST_REQUIRES_PRIVATE)
+list(JOIN VX_HOST_REQUIRES_PRIVATE " " VX_HOST_REQUIRES_PRIVATE)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/install_pc.cmake.in ${PROJECT_BINARY_DIR}/pkgconfig/install_pc.cmake @ONLY)
+install(SCRIPT ${PROJECT_BINARY_DIR}/pkgconfig/install_pc.cmake COMPONENT dev)
 
 # Texts: README and license, and the manual pages.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE

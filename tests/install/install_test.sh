@@ -19,21 +19,22 @@ configured=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
 [ "$prefix" != "$configured" ] || fail "the test prefix is the configured one"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || fail "install: $(cat "$work/install.log")"
 ! grep -q 'Warning' "$work/install.log" || fail "the install warned: $(cat "$work/install.log")"
+lib=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' "$build/CMakeCache.txt")
 worker="$prefix/libexec/vx64/vx64BWorker"
-for f in bin/vxhost libexec/vx64/vx64BWorker lib/libvx64-host.so lib/libvx64-host.so.0 lib/libvx64-host.a \
-  lib/libvx64mapi.so.1 etc/vx64/registry.reg \
+for f in bin/vxhost libexec/vx64/vx64BWorker $lib/libvx64-host.so $lib/libvx64-host.so.0 $lib/libvx64-host.a \
+  $lib/libvx64mapi.so.1 etc/vx64/registry.reg \
   include/vx64/host.h include/vx64/mail.h include/vx64/json.h include/vx64/version.h include/vx64/export.h \
-  lib/pkgconfig/vx64-host.pc \
-  lib/cmake/vx64/vx64Config.cmake lib/cmake/vx64/vx64ConfigVersion.cmake lib/cmake/vx64/vx64Targets.cmake \
+  $lib/pkgconfig/vx64-host.pc \
+  $lib/cmake/vx64/vx64Config.cmake $lib/cmake/vx64/vx64ConfigVersion.cmake $lib/cmake/vx64/vx64Targets.cmake \
   share/doc/vx64/README.md share/doc/vx64/LICENSE share/man/man1/vxhost.1 share/man/man1/vx64BWorker.1; do
   [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
 [ ! -e "$prefix/bin/vx64BWorker" ] || fail "the worker, an internal program, is in bin/"
-[ "$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --variable=worker vx64-host)" -ef "$worker" ] ||
+[ "$(PKG_CONFIG_PATH="$prefix/$lib/pkgconfig" pkg-config --variable=worker vx64-host)" -ef "$worker" ] ||
   fail "the pkg-config file names another worker"
-[ "$(readelf -d "$prefix/lib/libvx64-host.so" | grep -o 'soname: \[[^]]*\]')" = "soname: [libvx64-host.so.0]" ] ||
+[ "$(readelf -d "$prefix/$lib/libvx64-host.so" | grep -o 'soname: \[[^]]*\]')" = "soname: [libvx64-host.so.0]" ] ||
   fail "no SONAME libvx64-host.so.0"
-leaked=$(nm -D --defined-only -C "$prefix/lib/libvx64-host.so" | grep -v ' vx64::' || true)
+leaked=$(nm -D --defined-only -C "$prefix/$lib/libvx64-host.so" | grep -v ' vx64::' || true)
 [ -z "$leaked" ] || fail "the shared library exports more than its API: $leaked"
 [ -z "$(ls "$prefix/include/vx64" | grep -Ev '^[a-z_]+\.h$')" ] || fail "stray files among the headers"
 
@@ -88,7 +89,7 @@ done
 
 # The example through pkg-config and through find_package.
 cp -r "$src/examples/validate" "$work/example"
-PKG_CONFIG_PATH="$prefix/lib/pkgconfig" make -s -C "$work/example" CXXFLAGS="-O0 -Wall -Wextra -Werror" >/dev/null
+PKG_CONFIG_PATH="$prefix/$lib/pkgconfig" make -s -C "$work/example" CXXFLAGS="-O0 -Wall -Wextra -Werror" >/dev/null
 readelf -d "$work/example/vx64-example" | grep -q 'NEEDED.*libvx64-host.so.0' || fail "pkg-config example not on the shared library"
 cmake -S "$work/example" -B "$work/example/build" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$work/example/build" -j2 >/dev/null
@@ -107,7 +108,7 @@ check_example() {
 for program in "$work/example/vx64-example" "$work/example/build/vx64-example" "$prefix/bin/vx64-example-static"; do
   check_example "$program"
 done
-check_example env VX64_WORKER="$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --variable=worker vx64-host)" \
+check_example env VX64_WORKER="$(PKG_CONFIG_PATH="$prefix/$lib/pkgconfig" pkg-config --variable=worker vx64-host)" \
   VX64_REGISTRY_HKLM="$prefix/etc/vx64/registry.reg" "$work/example/build/vx64-example-static"
 expect_run 0 '^OK$' "$work/example/build/vx64-example-static" --in-process "$src/samples/faktura_poprawna.xml"
 

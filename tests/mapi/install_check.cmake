@@ -1,5 +1,5 @@
 # Installs the mail library's part of the build into a staging folder and checks the library and
-# the registry file that makes it the default client. Run with -DBUILD_DIR=... -DSTAGE=...
+# the registry file that makes it the default client. Run with -DBUILD_DIR=... -DSTAGE=... -DLIBDIR=...
 file(REMOVE_RECURSE "${STAGE}")
 set(ENV{DESTDIR} "${STAGE}")
 execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}/src/mapi" --prefix /opt/vx64test
@@ -8,7 +8,7 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "install failed: ${out}${err}")
 endif()
 set(reg "${STAGE}/opt/vx64test/etc/vx64/registry.reg")
-foreach(f "${STAGE}/opt/vx64test/lib/libvx64mapi.so.1" "${reg}")
+foreach(f "${STAGE}/opt/vx64test/${LIBDIR}/libvx64mapi.so.1" "${reg}")
   if(NOT EXISTS "${f}")
     file(GLOB_RECURSE all "${STAGE}/*")
     message(FATAL_ERROR "missing ${f}; installed: ${all}")
@@ -16,7 +16,7 @@ foreach(f "${STAGE}/opt/vx64test/lib/libvx64mapi.so.1" "${reg}")
 endforeach()
 file(READ "${reg}" text)
 string(REPLACE "\r" "" text "${text}")
-string(FIND "${text}" "\"DLLPath\"=\"/opt/vx64test/lib/libvx64mapi.so.1\"" at)
+string(FIND "${text}" "\"DLLPath\"=\"/opt/vx64test/${LIBDIR}/libvx64mapi.so.1\"" at)
 string(FIND "${text}" "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail]\n@=\"vx64\"" def)
 if(at EQUAL -1 OR def EQUAL -1)
   message(FATAL_ERROR "registry file does not register the library:\n${text}")

@@ -1,0 +1,38 @@
+# Run by cpack on the finished .deb files (CPACK_PACKAGE_FILES). CPack gives a package with a
+# shared library in the library path maintainer scripts that only call ldconfig; dpkg's ldconfig
+# trigger (the package's triggers file) does that already, and Debian packages leave it to the
+# trigger, so those scripts are taken out. Multi-Arch, which CPack does not write, is added from
+# VX_DEB_MULTIARCH (package=value).
+set(ldconfig_script "#!/bin/sh\n\nset -e\n\nif [ \"$1\" = \"configure\" ]; then\n\tldconfig\nfi\n")
+set(ldconfig_postrm "#!/bin/sh\n\nset -e\n\nif [ \"$1\" = \"remove\" ]; then\n\tldconfig\nfi\n")
+foreach(entry IN LISTS VX_DEB_MULTIARCH)
+  if(entry MATCHES "^(.+)=(.+)$")
+    set(multiarch_of_${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+  endif()
+endforeach()
+foreach(deb IN LISTS CPACK_PACKAGE_FILES)
+  get_filename_component(name "${deb}" NAME)
+  string(REGEX REPLACE "_.*" "" package "${name}")
+  set(tree "${CPACK_TOPLEVEL_DIRECTORY}/deb_finish/${package}")
+  file(REMOVE_RECURSE "${tree}")
+  file(MAKE_DIRECTORY "${CPACK_TOPLEVEL_DIRECTORY}/deb_finish")
+  execute_process(COMMAND dpkg-deb -R "${deb}" "${tree}" COMMAND_ERROR_IS_FATAL ANY)
+  foreach(script postinst postrm)
+    if(EXISTS "${tree}/DEBIAN/${script}")
+      file(READ "${tree}/DEBIAN/${script}" text)
+      if(text STREQUAL ldconfig_script OR text STREQUAL ldconfig_postrm)
+        file(REMOVE "${tree}/DEBIAN/${script}")
+      else()
+        message(FATAL_ERROR "deb_finish: ${package}'s ${script} is not CPack's ldconfig call:\n${text}")
+      endif()
+    endif()
+  endforeach()
+  if(multiarch_of_${package})
+    file(READ "${tree}/DEBIAN/control" control)
+    string(REGEX REPLACE "\nPriority:" "\nMulti-Arch: ${multiarch_of_${package}}\nPriority:" control "${control}")
+    file(WRITE "${tree}/DEBIAN/control" "${control}")
+  endif()
+  execute_process(COMMAND dpkg-deb --root-owner-group -Zxz --build "${tree}" "${deb}"
+    OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  file(REMOVE_RECURSE "${tree}")
+endforeach()
