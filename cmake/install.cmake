@@ -42,10 +42,7 @@ get_property(VX_HOST_LIBS_PRIVATE GLOBAL PROPERTY VX_HOST_LIBS_PRIVATE)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/vx64-host.pc.in ${PROJECT_BINARY_DIR}/vx64-host.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/vx64-host.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 
-# Texts: README and license, and the manual pages.
+# Texts: README and license, and the manual pages (English, and Polish in pl/).
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
   DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
-foreach(page vxhost.1 vx64BWorker.1)
-  configure_file(${PROJECT_SOURCE_DIR}/doc/${page}.in ${PROJECT_BINARY_DIR}/doc/${page} @ONLY)
-  install(FILES ${PROJECT_BINARY_DIR}/doc/${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
-endforeach()
+include(${PROJECT_SOURCE_DIR}/doc/manpages.cmake)

@@ -28,7 +28,8 @@ files() { dpkg-deb -c "$1" | awk '{print $6}' | sed 's|^\./|/|'; }
 files "$deb" >"$work/deb.files"
 files "$dev" >"$work/dev.files"
 for f in /usr/bin/vxhost /usr/bin/vx64BWorker /usr/lib/libvx64-host.so.0 /usr/lib/libvx64-host.so.$version \
-  /usr/share/man/man1/vxhost.1.gz /usr/share/man/man1/vx64BWorker.1.gz /usr/share/doc/vx64/copyright /usr/share/doc/vx64/README.md; do
+  /usr/share/man/man1/vxhost.1.gz /usr/share/man/man8/vx64BWorker.8.gz /usr/share/man/pl/man1/vxhost.1.gz \
+  /usr/share/man/pl/man8/vx64BWorker.8.gz /usr/share/doc/vx64/copyright /usr/share/doc/vx64/README.md; do
   grep -qx "$f" "$work/deb.files" || fail "vx64 lacks $f"
 done
 for f in /usr/lib/libvx64-host.so /usr/lib/libvx64-host.a /usr/include/vx64/host.h /usr/lib/pkgconfig/vx64-host.pc \
@@ -56,7 +57,8 @@ expect_run 0 "^vxhost \(vx64\) $version$" "$root/usr/bin/vxhost" --version
 expect_run 0 '^READY$' "$root/usr/bin/vxhost" status
 serve_samples
 expect_run 0 '^OK$' "$root/usr/bin/vxhost" validate --worker "$src/samples/faktura_poprawna.xml"
-expect_run 0 'NAZWA' man -P cat -l "$root/usr/share/man/man1/vxhost.1.gz"
+expect_run 0 'NAME' man -P cat -l "$root/usr/share/man/man1/vxhost.1.gz"
+expect_run 0 'NAZWA' man -P cat -l "$root/usr/share/man/pl/man1/vxhost.1.gz"
 
 cp -r "$src/examples/validate" "$work/example"
 PKG_CONFIG_PATH="$root/usr/lib/pkgconfig" make -s -C "$work/example" >/dev/null
