@@ -45,8 +45,8 @@ constexpr const char* kHelp =
     "  --help                 ta pomoc\n"
     "  --version              wypisuje wersję programu\n"
     "\n"
-    "Kody wyjścia: 0 powodzenie, 1 błąd danych, 2 błąd użycia lub brak odpowiedzi procesu vx64BWorker,\n"
-    "3 walidacja niewykonana.\n";
+    "Kody wyjścia: 0 powodzenie, 1 błąd danych lub zapisu na standardowe wyjście, 2 błąd użycia\n"
+    "lub brak odpowiedzi procesu vx64BWorker, 3 walidacja niewykonana.\n";
 
 // Without a mode flag a 32-bit host on a 64-bit system hands every file to the worker; any other
 // host only the large ones.
