@@ -45,10 +45,7 @@ list(JOIN VX_HOST_REQUIRES_PRIVATE " " VX_HOST_REQUIRES_PRIVATE)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/install_pc.cmake.in ${PROJECT_BINARY_DIR}/pkgconfig/install_pc.cmake @ONLY)
 install(SCRIPT ${PROJECT_BINARY_DIR}/pkgconfig/install_pc.cmake COMPONENT dev)
 
-# Texts: README and license, and the manual pages.
+# Texts: README and license, and the manual pages (English, and Polish in pl/).
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
   DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
-foreach(page vxhost.1 vx64BWorker.1)
-  configure_file(${PROJECT_SOURCE_DIR}/doc/${page}.in ${PROJECT_BINARY_DIR}/doc/${page} @ONLY)
-  install(FILES ${PROJECT_BINARY_DIR}/doc/${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
-endforeach()
+include(${PROJECT_SOURCE_DIR}/doc/manpages.cmake)

@@ -11,7 +11,7 @@ namespace vx64 {
 enum class ValidationMode {
   InProcess,  // in the calling process
   Auto,       // in the worker for files of 100000000 bytes and more, when the worker is present
-  Worker,     // always in the worker when it is present
+  Worker,     // always in the worker; never in the calling process (see ValidateXMLFile)
 };
 
 // The result is empty when the file is valid; otherwise the first error, or one of the texts
@@ -21,6 +21,9 @@ enum class ValidationMode {
 [[nodiscard]] VX64_HOST_API std::u16string IsXMLFIle_Valid(const std::u16string& aXMLFile,
                                                            const std::u16string& aDsc,
                                                            const std::u16string& aXSD, bool aAllowWorker);
+// With ValidationMode::Worker and no worker program to start (WorkerPresent() false) the result
+// is ValidationFailedText() + "\n\rNie można znaleźć aplikacji do walidacji w trybie 64-Bit!("
+// + WorkerProgram() + ")": the validation was not done.
 [[nodiscard]] VX64_HOST_API std::u16string ValidateXMLFile(const std::u16string& aXMLFile,
                                                            ValidationMode aMode);
 

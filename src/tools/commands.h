@@ -1,5 +1,6 @@
 #pragma once
-// The host-side commands of vxhost that drive the worker.
+// The host-side commands of vxhost that drive the worker. Each reads its options the GNU way
+// (options.h) and, for -h or --help, writes its usage to `out` and returns 0.
 #include <ostream>
 #include <string>
 #include <vector>
@@ -9,8 +10,9 @@ namespace vx::tools {
 // `vxhost status`: one worker life; prints the status the worker reports.
 int StatusCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-// `vxhost validate [--in-process | --worker] [--log-level N] [-v] FILE`: validates one XML file and prints
-// "OK" or the result text; exit 0 valid, 1 not valid, 3 not done, 2 usage.
+// `vxhost validate [--in-process | --worker] [--log-level=N] [-v] FILE...`: validates each XML file
+// and prints "OK" or the result text (one line per file when there are several); exit 0 valid,
+// 1 not valid, 3 not done, 2 usage (the worst of the files).
 int ValidateCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // `vxhost mail [--worker | --dry-run] [--dialog] [--to A]... [--cc A]... [--bcc A]... [--from A]

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "commands.h"
+#include "options.h"
 #include "stderr_services.h"
 #include "vx64/mail.h"
 #include "vx64/services.h"
@@ -19,6 +20,7 @@ constexpr const char* kUsage =
     "                    [--text-body T] [--attach F]...\n";
 
 struct MailArgs {
+  bool help = false;
   bool dialog = false;
   bool worker = false;  // always hand the message to the worker
   bool dryRun = false;  // print the mail record's JSON text instead of sending
@@ -31,48 +33,120 @@ struct MailArgs {
   std::vector<std::string> attachments;
 };
 
+enum : int {
+  kDialog = kLongOnly,
+  kWorker,
+  kDryRun,
+  kHtml,
+  kTo,
+  kCc,
+  kBcc,
+  kFrom,
+  kSubject,
+  kBody,
+  kBodyFile,
+  kTextBody,
+  kAttach,
+};
+constexpr TOption kOptions[] = {
+    {"dialog", false, kDialog},
+    {"worker", false, kWorker},
+    {"dry-run", false, kDryRun},
+    {"html", false, kHtml},
+    {"to", true, kTo},
+    {"cc", true, kCc},
+    {"bcc", true, kBcc},
+    {"from", true, kFrom},
+    {"subject", true, kSubject},
+    {"body", true, kBody},
+    {"body-file", true, kBodyFile},
+    {"text-body", true, kTextBody},
+    {"attach", true, kAttach},
+    {"help", false, 'h'},
+};
+
+void PrintHelp(std::ostream& out) {
+  out << kUsage
+      << "Wysyła jedną wiadomość przez bibliotekę Simple MAPI domyślnego klienta poczty, tak jak\n"
+         "aplikacja hosta; bibliotekę, której ten proces nie może załadować, przejmuje proces\n"
+         "vx64BWorker.\n"
+         "\n"
+         "  --worker             zawsze przez proces vx64BWorker\n"
+         "  --dry-run            wypisuje tekst JSON wiadomości i niczego nie wysyła\n"
+         "  --dialog             otwiera okno redagowania wiadomości klienta poczty\n"
+         "  --to=A, --cc=A, --bcc=A\n"
+         "                       adresat (każda z tych opcji może wystąpić wiele razy)\n"
+         "  --from=A             nadawca\n"
+         "  --subject=S          temat\n"
+         "  --body=T             treść\n"
+         "  --body-file=F        treść z pliku F (UTF-8)\n"
+         "  --html               treść jest w HTML\n"
+         "  --text-body=T        tekstowa wersja treści HTML\n"
+         "  --attach=F           załącznik (może wystąpić wiele razy)\n"
+         "  -h, --help           wypisuje tę pomoc\n"
+         "\n"
+         "Kody wyjścia: 0 wysłano, 1 nie wysłano lub zgłoszono błąd, 2 błąd użycia.\n";
+}
+
 // Options come as written, in the locale's code set.
 std::optional<MailArgs> Parse(const std::vector<std::string>& args, std::ostream& err) {
+  const std::optional<TCommandLine> line = ParseCommandLine("mail", args, kOptions, err);
+  if (!line) return std::nullopt;
+  if (!line->operands.empty()) {
+    err << "vxhost mail: nieoczekiwany argument \"" << line->operands.front() << "\"\n";
+    return std::nullopt;
+  }
   MailArgs a;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& opt = args[i];
-    auto value = [&]() -> const std::string* {
-      if (i + 1 >= args.size()) {
-        err << "vxhost mail: " << opt << " wymaga wartości\n";
-        return nullptr;
-      }
-      return &args[++i];
-    };
-    if (opt == "--dialog") {
-      a.dialog = true;
-    } else if (opt == "--worker") {
-      a.worker = true;
-    } else if (opt == "--dry-run") {
-      a.dryRun = true;
-    } else if (opt == "--html") {
-      a.html = true;
-    } else if (opt == "--to" || opt == "--cc" || opt == "--bcc" || opt == "--from") {
-      const auto* v = value();
-      if (v == nullptr) return std::nullopt;
-      const auto kind = opt == "--to"    ? vx64::RecipientKind::To
-                        : opt == "--cc"  ? vx64::RecipientKind::Cc
-                        : opt == "--bcc" ? vx64::RecipientKind::Bcc
-                                         : vx64::RecipientKind::Originator;
-      a.recipients.emplace_back(kind, *v);
-    } else if (opt == "--subject" || opt == "--body" || opt == "--body-file" || opt == "--text-body" ||
-               opt == "--attach") {
-      const auto* v = value();
-      if (v == nullptr) return std::nullopt;
-      if (opt == "--subject") a.subject = *v;
-      if (opt == "--body") a.body = *v;
-      if (opt == "--body-file") a.bodyFile = *v;
-      if (opt == "--text-body") a.textBody = *v;
-      if (opt == "--attach") a.attachments.push_back(*v);
-    } else {
-      err << "vxhost mail: nieznana opcja \"" << opt << "\"\n";
-      return std::nullopt;
+  for (const TCommandLine::Given& given : line->options) {
+    const std::string& v = given.value;
+    switch (given.id) {
+      case 'h':
+        a.help = true;
+        break;
+      case kDialog:
+        a.dialog = true;
+        break;
+      case kWorker:
+        a.worker = true;
+        break;
+      case kDryRun:
+        a.dryRun = true;
+        break;
+      case kHtml:
+        a.html = true;
+        break;
+      case kTo:
+        a.recipients.emplace_back(vx64::RecipientKind::To, v);
+        break;
+      case kCc:
+        a.recipients.emplace_back(vx64::RecipientKind::Cc, v);
+        break;
+      case kBcc:
+        a.recipients.emplace_back(vx64::RecipientKind::Bcc, v);
+        break;
+      case kFrom:
+        a.recipients.emplace_back(vx64::RecipientKind::Originator, v);
+        break;
+      case kSubject:
+        a.subject = v;
+        break;
+      case kBody:
+        a.body = v;
+        break;
+      case kBodyFile:
+        a.bodyFile = v;
+        break;
+      case kTextBody:
+        a.textBody = v;
+        break;
+      case kAttach:
+        a.attachments.push_back(v);
+        break;
+      default:
+        break;
     }
   }
+  if (a.help) return a;
   if (a.body && a.bodyFile) {
     err << "vxhost mail: --body i --body-file wykluczają się\n";
     return std::nullopt;
@@ -91,6 +165,10 @@ int MailCommand(const std::vector<std::string>& args, std::ostream& out, std::os
   if (!a) {
     err << kUsage;
     return 2;
+  }
+  if (a->help) {
+    PrintHelp(out);
+    return 0;
   }
   vx64::MailMessage message;
   if (a->bodyFile) {

@@ -1,11 +1,13 @@
 // vxhost: the host side on the command line. Each command runs what a host application does.
 #include <clocale>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "checked_output.h"
 #include "commands.h"
 #include "json_command.h"
 #include "vx64/validation.h"
@@ -24,7 +26,7 @@ constexpr const char* kHelp =
     "Polecenia:\n"
     "  status                 uruchamia proces vx64BWorker, pyta o jego status (CMD_GET_STATUS),\n"
     "                         wypisuje odpowiedź (np. READY) i zamyka proces\n"
-    "  validate [--in-process | --worker] [--log-level N] [-v] PLIK\n"
+    "  validate [--in-process | --worker] [--log-level N] [-v] PLIK...\n"
     "                         waliduje plik XML względem schematów XSD jego przestrzeni nazw;\n"
     "@MODE@"
     "                         wypisuje OK albo opis pierwszego błędu (kod 0 poprawny, 1 niepoprawny,\n"
@@ -39,11 +41,12 @@ constexpr const char* kHelp =
     "                         vx64BWorker; --dry-run wypisuje tekst JSON wiadomości i nic nie wysyła;\n"
     "                         kod 0 wysłano, 1 nie wysłano\n"
     "                         lub zgłoszono błąd, 2 błąd użycia\n"
+    "  POLECENIE --help       opis opcji polecenia\n"
     "  --help                 ta pomoc\n"
     "  --version              wypisuje wersję programu\n"
     "\n"
-    "Kody wyjścia: 0 powodzenie, 1 błąd danych, 2 błąd użycia lub brak odpowiedzi procesu vx64BWorker,\n"
-    "3 walidacja niewykonana.\n";
+    "Kody wyjścia: 0 powodzenie, 1 błąd danych lub zapisu na standardowe wyjście, 2 błąd użycia\n"
+    "lub brak odpowiedzi procesu vx64BWorker, 3 walidacja niewykonana.\n";
 
 // Without a mode flag a 32-bit host on a 64-bit system hands every file to the worker; any other
 // host only the large ones.
@@ -90,11 +93,23 @@ int RunCommand(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  // Output that does not reach standard output (a full disk, a closed descriptor) is a failure
+  // of the command, whatever it found: exit 1 with the reason.
+  vx::tools::TCheckedOutput output(stdout);
+  std::streambuf* const saved = std::cout.rdbuf(&output);
   // No command ends by an uncaught error: the message goes to stderr and the exit code is 2.
+  int code = 2;
   try {
-    return RunCommand(std::vector<std::string>(argv + 1, argv + argc));
+    code = RunCommand(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::exception& e) {  // among them the library's: no message window, no link
     std::cerr << "vxhost: " << e.what() << "\n";
   }
-  return 2;
+  if (!output.Finish()) {
+    std::cerr << "vxhost: błąd zapisu na standardowe wyjście";
+    if (output.Error() != 0) std::cerr << ": " << std::strerror(output.Error());
+    std::cerr << "\n";
+    code = 1;
+  }
+  std::cout.rdbuf(saved);
+  return code;
 }

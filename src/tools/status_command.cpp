@@ -1,11 +1,38 @@
 #include "commands.h"
+#include "options.h"
 #include "vx64/services.h"
 #include "vx64/worker_client.h"
 
 namespace vx::tools {
 
+namespace {
+
+constexpr char kUsage[] = "Użycie: vxhost status\n";
+
+void PrintHelp(std::ostream& out) {
+  out << kUsage
+      << "Uruchamia proces vx64BWorker, czeka na jego zgłoszenie, pyta o status (CMD_GET_STATUS),\n"
+         "wypisuje odpowiedź (np. READY) i zamyka proces.\n"
+         "\n"
+         "  -h, --help           wypisuje tę pomoc\n"
+         "\n"
+         "Kody wyjścia: 0 proces odpowiedział, 2 błąd użycia albo brak odpowiedzi procesu vx64BWorker.\n";
+}
+
+}  // namespace
+
 int StatusCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (!args.empty()) {
+  constexpr TOption kOptions[] = {{"help", false, 'h'}};
+  const std::optional<TCommandLine> line = ParseCommandLine("status", args, kOptions, err);
+  if (!line) {
+    err << kUsage;
+    return 2;
+  }
+  if (!line->options.empty()) {  // --help
+    PrintHelp(out);
+    return 0;
+  }
+  if (!line->operands.empty()) {
     err << "vxhost status: polecenie nie przyjmuje argumentów\n";
     return 2;
   }

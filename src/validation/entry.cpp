@@ -102,6 +102,15 @@ UString ValidateXMLFile(const UString& aXMLFile, const UString& aDsc, const UStr
   }
   const std::uint64_t size = FileSizeInBytes(aXMLFile);
   const bool workerMissing = !WorkerPresent();
+  if (aMode == TValidationMode::Worker && workerMissing) {
+    // A host that asks for the worker wants the file out of its own process: without a worker
+    // the validation is not done.
+    const UString note =
+        u"Nie można znaleźć aplikacji do walidacji w trybie 64-Bit!(" + WorkerProgram() + u")";
+    DoLog(u"Walidacja XML: W trybie 64-bit. " + note, 200);
+    result = UString(kValidationFailed) + u"\n\r" + note;
+    return result;
+  }
   const bool worker =
       (aMode == TValidationMode::Worker || size >= kWorkerFileSize || IsWow64Process()) && !workerMissing;
   if (worker) {

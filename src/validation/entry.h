@@ -17,7 +17,8 @@ namespace vx {
 enum class TValidationMode {
   InProcess,  // never the worker
   Auto,       // the worker when the file's size or the platform calls for it
-  Worker,     // always the worker when it is present (hosts that want isolation)
+  Worker,     // always the worker (hosts that want isolation); without one the failure text
+              // with the note that the worker cannot be found, and no run in this process
 };
 [[nodiscard]] UString ValidateXMLFile(const UString& aXMLFile, const UString& aDsc, const UString& aXSD,
                                       TValidationMode aMode);

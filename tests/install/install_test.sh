@@ -26,7 +26,8 @@ for f in bin/vxhost libexec/vx64/vx64BWorker $lib/libvx64-host.so $lib/libvx64-h
   include/vx64/host.h include/vx64/mail.h include/vx64/json.h include/vx64/version.h include/vx64/export.h \
   $lib/pkgconfig/vx64-host.pc \
   $lib/cmake/vx64/vx64Config.cmake $lib/cmake/vx64/vx64ConfigVersion.cmake $lib/cmake/vx64/vx64Targets.cmake \
-  share/doc/vx64/README.md share/doc/vx64/LICENSE share/man/man1/vxhost.1 share/man/man1/vx64BWorker.1; do
+  share/doc/vx64/README.md share/doc/vx64/LICENSE share/man/man1/vxhost.1 share/man/man8/vx64BWorker.8 \
+  share/man/pl/man1/vxhost.1 share/man/pl/man8/vx64BWorker.8; do
   [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
 [ ! -e "$prefix/bin/vx64BWorker" ] || fail "the worker, an internal program, is in bin/"
@@ -70,7 +71,8 @@ serve_samples
 expect_run 0 '^OK$' "$prefix/bin/vxhost" validate --worker "$src/samples/faktura_poprawna.xml"
 readelf -d "$prefix/bin/vxhost" | grep -q 'NEEDED.*libvx64-host.so.0' || fail "vxhost not on the shared library"
 expect_run 1 "NIP'.*pattern" "$prefix/bin/vxhost" validate --worker "$src/samples/faktura_bledna.xml"
-expect_run 0 'NAZWA' man -P cat -l "$prefix/share/man/man1/vxhost.1"
+expect_run 0 'NAME' man -P cat -l "$prefix/share/man/man1/vxhost.1"
+expect_run 0 'NAZWA' man -P cat -l "$prefix/share/man/pl/man1/vxhost.1"
 
 # Mail through the installed registry (no override) and the installed mail library, in the
 # process and through the worker, to an SMTP sink on 127.0.0.1.

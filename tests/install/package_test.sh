@@ -78,7 +78,8 @@ expect_files() {
   for f in "$@"; do grep -qxF "$f" <<<"$(files "$p")" || problem "$p lacks $f"; done
 }
 expect_files vx64 /usr/bin/vxhost /usr/libexec/vx64/vx64BWorker /etc/vx64/registry.reg \
-  /usr/share/man/man1/vxhost.1.gz /usr/share/doc/vx64/copyright /usr/share/doc/vx64/changelog.gz
+  /usr/share/man/man1/vxhost.1.gz /usr/share/man/man8/vx64BWorker.8.gz /usr/share/man/pl/man1/vxhost.1.gz \
+  /usr/share/man/pl/man8/vx64BWorker.8.gz /usr/share/doc/vx64/copyright /usr/share/doc/vx64/changelog.gz
 expect_files libvx64-host0 $lib/libvx64-host.so.0 $lib/libvx64-host.so.$version \
   /usr/share/doc/libvx64-host0/copyright /usr/share/doc/libvx64-host0/changelog.gz
 expect_files libvx64mapi1 $lib/libvx64mapi.so.1 /usr/share/doc/libvx64mapi1/copyright

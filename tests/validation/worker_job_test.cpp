@@ -180,6 +180,23 @@ TEST_F(WorkerJobTest, AWorkerThatDiedIsNotFollowedByARunInThisProcess) {
   }
 }
 
+// A host that asks for the worker gets it or no validation; the automatic mode still falls back.
+TEST_F(WorkerJobTest, WorkerModeWithoutAWorkerIsNotDone) {
+  const std::string file = XmlFile("ok.xml", "<a/>");
+  const std::string missing = (dir.path() / "no-such-worker").string();
+  test::ScopedEnv env("VX64_WORKER", missing.c_str());
+  const std::string note = "Nie można znaleźć aplikacji do walidacji w trybie 64-Bit!(" + missing + ")";
+  EXPECT_EQ(UToUtf8(ValidateXMLFile(Utf8ToU(file), u"", u"", TValidationMode::Worker)),
+            kFailed + "\n\r" + note);
+  EXPECT_TRUE(log.Has("Walidacja XML: W trybie 64-bit. " + note));
+  EXPECT_FALSE(log.Has("Walidacja XML: W trybie 32-bit."));
+  EXPECT_TRUE(log.Has("Walidacja XML - Koniec."));
+
+  log.lines.clear();
+  EXPECT_EQ(ValidateXMLFile(Utf8ToU(file), u"", u"", TValidationMode::Auto), u"");
+  EXPECT_TRUE(log.Has("Walidacja XML: W trybie 32-bit."));
+}
+
 TEST_F(WorkerJobTest, AWorkerKilledDuringTheRequestEndsTheWaitAtOnce) {
   const std::string marker = (dir.path() / "running").string();
   test::ScopedEnv worker("VX64_WORKER", FakeWorker("stall " + marker).c_str());
