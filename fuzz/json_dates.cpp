@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "json/date_manager.h"
-#include "json/date_time.h"
-#include "json/json_errors.h"
-#include "json/json_value.h"
-#include "json/json_writer.h"
+#include "json/dates/date_time.h"
+#include "json/dates/recognition.h"
+#include "json/model/errors.h"
+#include "json/model/values.h"
+#include "json/write/writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vx::json;

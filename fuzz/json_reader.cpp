@@ -13,9 +13,9 @@
 
 #include "../tests/json/lexer_trace.h"
 #include "../tests/json/reader_trace.h"
-#include "json/json_errors.h"
-#include "json/json_value.h"
-#include "json/json_writer.h"
+#include "json/model/errors.h"
+#include "json/model/values.h"
+#include "json/write/writer.h"
 
 namespace {
 using namespace vx::json;

@@ -19,8 +19,8 @@
 #include <sstream>
 #include <string>
 
-#include "json/json_value.h"
-#include "json/json_writer.h"
+#include "json/model/values.h"
+#include "json/write/writer.h"
 #ifdef VX_BENCH_NLOHMANN
 #include <nlohmann/json.hpp>
 #endif

@@ -4,7 +4,7 @@
 #include <istream>
 #include <ostream>
 
-#include "json/json_reformat.h"
+#include "json/read/reformat.h"
 
 namespace {
 constexpr char kUsage[] = "Użycie: vxhost json [--indent] [--utc] [PLIK]\n";

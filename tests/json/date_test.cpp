@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "json/date_manager.h"
+#include "json/dates/recognition.h"
 #include "json_test_util.h"
 
 namespace vx::json::test {

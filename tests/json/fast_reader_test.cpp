@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "json/json_fast_reader.h"
+#include "json/read/fast_reader.h"
 #include "reader_trace.h"
 
 namespace vx::json::testing {

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "core/ustring.h"
-#include "json/date_time.h"
-#include "json/json_doc.h"
-#include "json/json_value.h"
-#include "json/json_writer.h"
+#include "json/dates/date_time.h"
+#include "json/model/documents.h"
+#include "json/model/values.h"
+#include "json/write/writer.h"
 
 namespace vx::json::test {
 

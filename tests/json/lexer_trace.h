@@ -8,8 +8,8 @@
 #include <string_view>
 #include <typeinfo>
 
-#include "json/json_errors.h"
-#include "json/json_lexer.h"
+#include "json/model/errors.h"
+#include "json/read/scanner.h"
 
 namespace vx::json::testing {
 

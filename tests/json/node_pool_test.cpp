@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "json/node_pool.h"
+#include "json/model/node_pool.h"
 #include "json_test_util.h"
 
 namespace vx::json::test {

@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "json/json_builder.h"
-#include "json/json_errors.h"
+#include "json/model/errors.h"
+#include "json/read/builder.h"
 #include "json_test_util.h"
 
 namespace vx::json::test {

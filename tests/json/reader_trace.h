@@ -7,10 +7,10 @@
 #include <typeinfo>
 #include <vector>
 
-#include "json/json_builder.h"
-#include "json/json_errors.h"
-#include "json/json_value.h"
-#include "json/json_writer.h"
+#include "json/model/errors.h"
+#include "json/model/values.h"
+#include "json/read/builder.h"
+#include "json/write/writer.h"
 
 namespace vx::json::testing {
 

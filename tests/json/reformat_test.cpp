@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "json/json_reformat.h"
+#include "json/read/reformat.h"
 #include "json_test_util.h"
 
 namespace vx::json::test {

@@ -2,7 +2,7 @@
 // stack, a value is never put inside itself, and large objects find members by name quickly.
 #include <gtest/gtest.h>
 
-#include "json/json_errors.h"
+#include "json/model/errors.h"
 #include "json_test_util.h"
 
 namespace vx::json::test {

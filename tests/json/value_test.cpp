@@ -3,7 +3,7 @@
 
 #include <type_traits>
 
-#include "json/json_errors.h"
+#include "json/model/errors.h"
 #include "json_test_util.h"
 
 namespace vx::json::test {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <random>
 
-#include "json/json_errors.h"
+#include "json/model/errors.h"
 #include "json_test_util.h"
 #include "support/temp_dir.h"
 

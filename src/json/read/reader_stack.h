@@ -1,0 +1,116 @@
+#pragma once
+// What the readers keep while a container is read: its members, on a stack shared by the
+// containers being read (innermost on top), which leave it in one list of their exact size when
+// the container closes; and the nesting depth.
+#include <cstddef>
+#include <iterator>
+#include <optional>
+#include <vector>
+
+#include "json/model/name_index.h"
+#include "json/model/values.h"
+
+namespace vx::json {
+
+// The members of one object being read, kept on the builder's pair stack from Base on. Names
+// that compare equal replace each other: the old pair leaves its place and the new one goes to
+// the end. Large objects keep an index of names so that reading stays linear.
+class TMemberList {
+ public:
+  explicit TMemberList(std::vector<IJSONPair>& stack) : FStack(stack), FBase(stack.size()) {}
+  TMemberList(const TMemberList&) = delete;
+  TMemberList& operator=(const TMemberList&) = delete;
+  // Drops what an abandoned object left on the stack.
+  ~TMemberList() {
+    if (FStack.size() > FBase) FStack.resize(FBase);
+  }
+
+  void Add(TJSONName&& name, IJSONAncestor&& value) {
+    const std::optional<size_t> old = Find(name);
+    if (old) {
+      FStack[FBase + *old] = nullptr;  // removed; compacted at the end
+      ++FRemoved;
+    }
+    if (value) {
+      const size_t count = FStack.size() - FBase;
+      if (FIndexed) FIndex.Set(name, count);
+      FStack.push_back(MakeRef<TJSONPair>(std::move(name), std::move(value)));
+      if (!FIndexed && count + 1 > kIndexFrom) BuildIndex();
+    } else if (old && FIndexed) {
+      FIndex.Erase(name);
+    }
+  }
+
+  // The members in order, in a list of their exact size; the stack is back at Base.
+  [[nodiscard]] TJSONPairList Take() {
+    TJSONPairList pairs;
+    pairs.reserve(FStack.size() - FBase - FRemoved);
+    for (size_t i = FBase; i < FStack.size(); ++i) {
+      if (FStack[i]) pairs.push_back(std::move(FStack[i]));
+    }
+    FStack.resize(FBase);
+    return pairs;
+  }
+
+ private:
+  static constexpr size_t kIndexFrom = 16;
+
+  [[nodiscard]] std::optional<size_t> Find(const TJSONName& name) const {
+    if (FIndexed) {
+      return FIndex.Find(name);
+    }
+    for (size_t i = FBase; i < FStack.size(); ++i) {
+      if (FStack[i] && FStack[i]->Name().Size() == name.Size() && SameName(FStack[i]->Name(), name))
+        return i - FBase;
+    }
+    return std::nullopt;
+  }
+
+  void BuildIndex() {
+    FIndexed = true;
+    for (size_t i = FBase; i < FStack.size(); ++i) {
+      if (FStack[i]) FIndex.Set(FStack[i]->Name(), i - FBase);
+    }
+  }
+
+  std::vector<IJSONPair>& FStack;
+  const size_t FBase;
+  size_t FRemoved = 0;
+  bool FIndexed = false;
+  TNameIndex FIndex;
+};
+
+// The values of one array being read, kept on the builder's value stack from Base on.
+class TElementList {
+ public:
+  explicit TElementList(std::vector<IJSONAncestor>& stack) : FStack(stack), FBase(stack.size()) {}
+  TElementList(const TElementList&) = delete;
+  TElementList& operator=(const TElementList&) = delete;
+  ~TElementList() {
+    if (FStack.size() > FBase) FStack.resize(FBase);
+  }
+  void Add(IJSONAncestor&& value) { FStack.push_back(std::move(value)); }
+  [[nodiscard]] TJSONValueList Take() {
+    TJSONValueList values(std::make_move_iterator(FStack.begin() + static_cast<std::ptrdiff_t>(FBase)),
+                          std::make_move_iterator(FStack.end()));
+    FStack.resize(FBase);
+    return values;
+  }
+
+ private:
+  std::vector<IJSONAncestor>& FStack;
+  const size_t FBase;
+};
+
+// Keeps the nesting depth for the duration of one container.
+class TDepthGuard {
+ public:
+  explicit TDepthGuard(int& depth) : FDepth(depth) { ++FDepth; }
+  ~TDepthGuard() { --FDepth; }
+  TDepthGuard(const TDepthGuard&) = delete;
+  TDepthGuard& operator=(const TDepthGuard&) = delete;
+
+ private:
+  int& FDepth;
+};
+}  // namespace vx::json
