@@ -139,12 +139,13 @@ class alignas(Bytes >= 16 ? 8 : 4) TCompactText {
     return !before(p, units) && before(p, units + ByteCount());
   }
   void Clear() noexcept {
-    if (!Inline()) TNodePool::FreeBlock(Block(), kCountInBlock + ByteCount());
+    if (!Inline()) TNodePool::Free(Block(), kCountInBlock + ByteCount());
     FTag = 0;
   }
   void Fill(UStringView text) {
-    bool narrow = true;
-    for (const char16_t c : text) narrow = narrow && c < 0x100;
+    char16_t bits = 0;
+    for (const char16_t c : text) bits |= c;
+    const bool narrow = bits < 0x100;
     char* units = Reserve(text.size(), !narrow);
     if (narrow) {
       for (const char16_t c : text) *units++ = static_cast<char>(c);
@@ -182,7 +183,7 @@ class alignas(Bytes >= 16 ? 8 : 4) TCompactText {
     }
     if (size > kSizeMask) throw std::length_error("text too long for a JSON value");
     const std::uint32_t count = static_cast<std::uint32_t>(size) | (wide ? kWide : 0);
-    char* block = static_cast<char*>(TNodePool::AllocateBlock(kCountInBlock + bytes));
+    char* block = static_cast<char*>(TNodePool::Allocate(kCountInBlock + bytes));
     std::memcpy(kCountInBlock ? block : FRoom + kCountAt, &count, sizeof count);
     std::memcpy(FRoom + kPointerAt, &block, sizeof block);
     FTag = kOutOfLine;

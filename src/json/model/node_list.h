@@ -91,7 +91,7 @@ class TNodeList {
   }
   void Regrow(std::size_t capacity) {
     if (capacity > kMaxItems) throw std::length_error("too many members in one JSON container");
-    T* items = static_cast<T*>(TNodePool::AllocateBlock(capacity * sizeof(T)));
+    T* items = static_cast<T*>(TNodePool::Allocate(capacity * sizeof(T)));
     std::uninitialized_move(begin(), end(), items);
     std::destroy(begin(), end());
     Free();
@@ -99,7 +99,7 @@ class TNodeList {
     FCapacity = static_cast<std::uint32_t>(capacity);
   }
   void Free() noexcept {
-    if (FItems) TNodePool::FreeBlock(FItems, std::size_t{FCapacity} * sizeof(T));
+    if (FItems) TNodePool::Free(FItems, std::size_t{FCapacity} * sizeof(T));
   }
 
   T* FItems = nullptr;

@@ -1,47 +1,23 @@
 #pragma once
-// Memory for the small, fixed-size nodes of the value tree (values and pairs) and for their
-// texts. Nodes come from size classes of 8-byte steps up to 256 bytes and 64-byte steps up to
-// 2 KiB, carved from 64 KiB slabs without a per-node
-// header; each thread keeps its own free lists and trades whole batches with a shared pool, so
-// allocating and freeing a node costs a few instructions and no lock. A node is still freed the
-// moment its last reference goes: its slot returns to the free list of its size class and is
-// reused by the next node of that size. A thread that has freed many nodes looks for slabs whose
-// nodes are all free and gives them back, keeping a few per size class for reuse. Slabs are cut
-// from 1 MiB chunks mapped from the system: the pages of a slab given back return to the system
-// at once, and a chunk whose slabs are all given back is unmapped.
+// Memory for the small nodes of the value tree (values, pairs, member lists and the texts of
+// strings): a tree of many small strings would otherwise pay the heap's header and rounding on
+// every node. Nodes of up to kMaxSize bytes come from free lists by size (8-byte steps) and
+// from slabs carved without a header per node; each thread keeps its own lists, so allocating
+// and freeing take no lock, and a node freed on any thread is reused by that thread's next
+// node of its size. Slabs stay with the process. Larger blocks come from the heap.
 //
-// Sanitizer builds hand every node to the ordinary heap instead, so that the address and leak
-// checkers see each node on its own.
+// Sanitizer builds take every node from the heap, so that the address and leak checkers see
+// each node on its own.
 #include <cstddef>
-#include <cstdint>
-#include <new>
 
 namespace vx::json {
 
 class TNodePool {
  public:
-  // Sizes up to kSmallMax step by kGrain, larger ones (the texts of long strings) by kLargeGrain.
-  static constexpr std::size_t kGrain = 8;
-  static constexpr std::size_t kSmallMax = 256;
-  static constexpr std::size_t kLargeGrain = 64;
-  static constexpr std::size_t kMaxSize = 2048;
-  static constexpr std::size_t kSlabSize = 64 * 1024;
-
-  // Memory for one node of this size (any size; sizes above kMaxSize go to the heap).
+  static constexpr std::size_t kMaxSize = 256;
   [[nodiscard]] static void* Allocate(std::size_t size);
-  // Gives back a node; size must be the size it was allocated with.
+  // size must be the size the block was allocated with.
   static void Free(void* p, std::size_t size) noexcept;
-  // Memory for the text of a node (the same size classes, not counted as a node).
-  [[nodiscard]] static void* AllocateBlock(std::size_t size);
-  static void FreeBlock(void* p, std::size_t size) noexcept;
-
-  // Nodes allocated and not yet freed: those of threads that have ended plus the balance of
-  // the calling thread (the balances of other running threads are not included).
-  [[nodiscard]] static std::int64_t LiveNodes() noexcept;
-  // Memory held in slabs, in use or free.
-  [[nodiscard]] static std::size_t SlabBytes() noexcept;
-  // Whether nodes come from the slabs (false in sanitizer builds).
-  [[nodiscard]] static bool Pooled() noexcept;
 };
 
 // Class-specific allocation for node classes.

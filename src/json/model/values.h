@@ -105,10 +105,6 @@ class TJSONString final : public TJSONValue<TJSONText> {
  public:
   explicit TJSONString(UStringView text) { FData.Assign(text); }
   explicit TJSONString(TJSONText text) noexcept : TJSONValue(std::move(text)) {}
-  // The text written in place by its source (a scanner's lexeme).
-  template <class Source>
-  requires requires(const Source& source, TJSONText& text) { source.TextTo(text); }
-  explicit TJSONString(const Source& source) { source.TextTo(FData); }
   explicit TJSONString(TNullValue) : TJSONValue(kNullValue) {}
   [[nodiscard]] UString GetData() const { return FData.Str(); }
   [[nodiscard]] const TJSONText& Text() const noexcept { return FData; }

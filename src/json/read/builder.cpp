@@ -1,10 +1,7 @@
 #include "json/read/builder.h"
 
-#include <optional>
-
 #include "json/dates/recognition.h"
 #include "json/model/errors.h"
-#include "json/read/fast_reader.h"
 #include "json/read/reader_stack.h"
 
 namespace vx::json {
@@ -14,15 +11,46 @@ constexpr TLexemSet kValueStart =
     LexSet({ltSValue, ltIValue, ltDValue, ltNull, ltCLeft, ltBLeft, ltTrue, ltFalse});
 }  // namespace
 
-IJSONAncestor StringValue(const TLexeme& lex, bool CheckDates) {
-  const std::size_t size = lex.TextSize();
-  if (CheckDates && size >= 5 && size <= 25) {
-    char16_t wide[25];
-    UStringView text = lex.SValue;
-    if (lex.IsNarrow) {
-      for (std::size_t i = 0; i < size; ++i) wide[i] = UnitCode(lex.Narrow[i]);
-      text = UStringView(wide, size);
-    }
+template <class CharT>
+void TJSONBuilder<CharT>::Raise(const UString& message) const {
+  // The start of the pending lexeme; at the end of the text, where the scanner stopped.
+  const TPosition pos = FLex.Pending() ? FLex.Current().Pos : FLex.Position();
+  throw TJSONSyntaxError(message, pos.Line, pos.Col);
+}
+
+template <class CharT>
+IJSONAncestor TJSONBuilder<CharT>::ReadValue() {
+  const TLexemType kind = FLex.Check(kValueStart);
+  switch (kind) {
+    case ltCLeft:
+      return ReadArray();
+    case ltBLeft:
+      return ReadObject();
+    case ltNil:
+      return {};
+    default:
+      break;
+  }
+  FLex.KillLex();
+  const TLexeme& lex = FLex.Current();
+  switch (kind) {
+    case ltSValue:
+      return ReadString();
+    case ltIValue:
+      return MakeRef<TJSONInteger>(lex.IValue);
+    case ltDValue:
+      return MakeRef<TJSONFloat>(lex.DValue);
+    case ltNull:
+      return MakeRef<TJSONNull>();
+    default:
+      return MakeRef<TJSONBoolean>(kind == ltTrue);
+  }
+}
+
+template <class CharT>
+IJSONAncestor TJSONBuilder<CharT>::ReadString() {
+  const UStringView text = FLex.Current().SValue;
+  if (FCheckDates && text.size() >= 5 && text.size() <= 25) {
     TDateTime value = 0;
     TDataType kind = dtNil;
     if (TJSONDateManager::Instance().Check(text, value, kind)) {
@@ -38,44 +66,7 @@ IJSONAncestor StringValue(const TLexeme& lex, bool CheckDates) {
       }
     }
   }
-  return MakeRef<TJSONString>(lex);
-}
-
-template <class CharT>
-void TJSONBuilder<CharT>::Raise(const UString& message) const {
-  // The start of the pending lexeme; at the end of the text, where the scanner stopped.
-  const TPosition pos = FLex.Pending() ? FLex.Current().Pos : FLex.Position();
-  throw TJSONSyntaxError(message, pos.Line, pos.Col);
-}
-
-template <class CharT>
-IJSONAncestor TJSONBuilder<CharT>::ReadValue() {
-  switch (FLex.Check(kValueStart)) {
-    case ltSValue:
-      FLex.KillLex();
-      return StringValue(FLex.Current(), FCheckDates);
-    case ltIValue:
-      FLex.KillLex();
-      return MakeRef<TJSONInteger>(FLex.Current().IValue);
-    case ltDValue:
-      FLex.KillLex();
-      return MakeRef<TJSONFloat>(FLex.Current().DValue);
-    case ltNull:
-      FLex.KillLex();
-      return MakeRef<TJSONNull>();
-    case ltTrue:
-      FLex.KillLex();
-      return MakeRef<TJSONBoolean>(true);
-    case ltFalse:
-      FLex.KillLex();
-      return MakeRef<TJSONBoolean>(false);
-    case ltCLeft:
-      return ReadArray();
-    case ltBLeft:
-      return ReadObject();
-    default:
-      return {};
-  }
+  return MakeRef<TJSONString>(text);
 }
 
 template <class CharT>
@@ -118,8 +109,6 @@ IJSONAncestor TJSONObject::ParseJSONValue(UStringView text, bool CheckDate) {
 }
 
 IJSONAncestor TJSONObject::ParseJSONValueUtf8(std::string_view text, bool CheckDate) {
-  // Most texts are read by the fast reader; the others, and every error, by the builder.
-  if (std::optional<IJSONAncestor> value = TFastReader(text, CheckDate).Read()) return *std::move(value);
   return TJSONBuilder<char>(text, CheckDate).ReadValue();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// Builds the value tree from the scanner's lexemes.
+// The builder: reads values from the scanner's lexemes into the value tree. One builder and one
+// scanner serve every entry point, UTF-16 and UTF-8 text alike.
 #include <string_view>
 #include <vector>
 
@@ -12,10 +13,6 @@ namespace vx::json {
 // Containers nested deeper than this raise TJSONSyntaxError instead of exhausting the stack.
 inline constexpr int kMaxNestingDepth = 1000;
 
-// The value a string lexeme reads as: a date-time, date or time when dates are recognised and
-// the text is one, otherwise a string.
-[[nodiscard]] IJSONAncestor StringValue(const TLexeme& lex, bool CheckDates);
-
 template <class CharT>
 class TJSONBuilder {
  public:
@@ -25,6 +22,8 @@ class TJSONBuilder {
   [[nodiscard]] IJSONAncestor ReadValue();
 
  private:
+  // A string, or the date-time, date or time it holds when dates are recognised.
+  [[nodiscard]] IJSONAncestor ReadString();
   [[nodiscard]] IJSONAncestor ReadArray();
   [[nodiscard]] IJSONAncestor ReadObject();
   [[noreturn]] void Raise(const UString& message) const;
@@ -32,8 +31,7 @@ class TJSONBuilder {
   TLexGenerator<CharT> FLex;
   bool FCheckDates;
   int FDepth = 0;
-  // Values and pairs of the containers being read, innermost on top: each container collects
-  // on the stack and takes its members off it in one exactly sized list when it closes.
+  // The members of the containers being read, innermost on top (see reader_stack.h).
   std::vector<IJSONAncestor> FValues;
   std::vector<IJSONPair> FPairs;
 };

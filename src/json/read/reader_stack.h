@@ -3,6 +3,7 @@
 // containers being read (innermost on top), which leave it in one list of their exact size when
 // the container closes; and the nesting depth.
 #include <cstddef>
+#include <cstdint>
 #include <iterator>
 #include <optional>
 #include <vector>
@@ -26,18 +27,21 @@ class TMemberList {
   }
 
   void Add(TJSONName&& name, IJSONAncestor&& value) {
-    const std::optional<size_t> old = Find(name);
+    // Names whose mark is new cannot be present: most members are added without a search.
+    const std::uint64_t mark = std::uint64_t{1} << (Hash(name) & 63);
+    const std::optional<size_t> old = (FMarks & mark) ? Find(name) : std::nullopt;
+    FMarks |= mark;
     if (old) {
       FStack[FBase + *old] = nullptr;  // removed; compacted at the end
       ++FRemoved;
     }
     if (value) {
       const size_t count = FStack.size() - FBase;
-      if (FIndexed) FIndex.Set(name, count);
+      if (FIndex) FIndex->Set(name, count);
       FStack.push_back(MakeRef<TJSONPair>(std::move(name), std::move(value)));
-      if (!FIndexed && count + 1 > kIndexFrom) BuildIndex();
-    } else if (old && FIndexed) {
-      FIndex.Erase(name);
+      if (!FIndex && count + 1 > kIndexFrom) BuildIndex();
+    } else if (old && FIndex) {
+      FIndex->Erase(name);
     }
   }
 
@@ -55,29 +59,35 @@ class TMemberList {
  private:
   static constexpr size_t kIndexFrom = 16;
 
+  // Names that compare equal hash alike: the size and the first and last units, ASCII case folded.
+  [[nodiscard]] static std::size_t Hash(const TJSONName& name) noexcept {
+    return name.Visit([](auto units) -> std::size_t {
+      if (units.empty()) return 0;
+      return units.size() * 31 + AsciiUpper(UnitCode(units.front())) * 7 + AsciiUpper(UnitCode(units.back()));
+    });
+  }
+
   [[nodiscard]] std::optional<size_t> Find(const TJSONName& name) const {
-    if (FIndexed) {
-      return FIndex.Find(name);
-    }
+    if (FIndex) return FIndex->Find(name);
     for (size_t i = FBase; i < FStack.size(); ++i) {
-      if (FStack[i] && FStack[i]->Name().Size() == name.Size() && SameName(FStack[i]->Name(), name))
-        return i - FBase;
+      if (FStack[i] && SameName(FStack[i]->Name(), name)) return i - FBase;
     }
     return std::nullopt;
   }
 
   void BuildIndex() {
-    FIndexed = true;
+    FIndex.emplace();
     for (size_t i = FBase; i < FStack.size(); ++i) {
-      if (FStack[i]) FIndex.Set(FStack[i]->Name(), i - FBase);
+      if (FStack[i]) FIndex->Set(FStack[i]->Name(), i - FBase);
     }
   }
 
   std::vector<IJSONPair>& FStack;
   const size_t FBase;
   size_t FRemoved = 0;
-  bool FIndexed = false;
-  TNameIndex FIndex;
+  std::uint64_t FMarks = 0;
+  // Large objects keep an index of their names.
+  std::optional<TNameIndex> FIndex;
 };
 
 // The values of one array being read, kept on the builder's value stack from Base on.
