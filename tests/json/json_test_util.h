@@ -51,7 +51,7 @@ inline std::string Fmt(TDateTime v) {
 inline std::string Write(const IJSONAncestor& v, bool ident = false, bool utc = false) {
   TJSONWriter w(ident, utc);
   v->AsJSONString(w);
-  return w.ToUtf8();
+  return std::string(w.Utf8());
 }
 
 inline IJSONAncestor Parse(std::u16string_view text, bool checkDate = true) {

@@ -154,61 +154,9 @@ void TJSONBaseDate<Kind>::SetAsVariant(const TVariant& value) {
   SetData(VariantToDouble(value));
 }
 
-namespace {
-// "00" to "99".
-constexpr std::array<std::array<char, 2>, 100> kTwoDigits = [] {
-  std::array<std::array<char, 2>, 100> pairs{};
-  for (int i = 0; i < 100; ++i) pairs[i] = {static_cast<char>('0' + i / 10), static_cast<char>('0' + i % 10)};
-  return pairs;
-}();
-// Two digits of 0..99.
-char* Two(char* dst, int value) noexcept {
-  std::memcpy(dst, kTwoDigits[static_cast<std::size_t>(value)].data(), 2);
-  return dst + 2;
-}
-
-// The text FormatDateTime gives for the kind's standard format, made without reading the format:
-// yyyy-mm-ddThh:nn:ss.zzz, yyyy-mm-dd or hh:nn:ss.zzz. Only digits and separators: nothing to
-// escape.
-template <TDataType Kind>
-std::string_view StandardDateText(const TDateTimeParts& p, bool universal, char (&buf)[32]) noexcept {
-  char* d = buf;
-  if constexpr (Kind != dtTime) {
-    d = Two(Two(d, p.Year / 100), p.Year % 100);
-    *d++ = '-';
-    d = Two(d, p.Month);
-    *d++ = '-';
-    d = Two(d, p.Day);
-  }
-  if constexpr (Kind == dtDateTime) *d++ = 'T';
-  if constexpr (Kind != dtDate) {
-    d = Two(d, p.Hour);
-    *d++ = ':';
-    d = Two(d, p.Minute);
-    *d++ = ':';
-    d = Two(d, p.Second);
-    *d++ = '.';
-    *d++ = static_cast<char>('0' + p.MSec / 100);
-    d = Two(d, p.MSec % 100);
-  }
-  if (universal) *d++ = 'Z';
-  return {buf, static_cast<std::size_t>(d - buf)};
-}
-}  // namespace
-
 template <TDataType Kind>
 void TJSONBaseDate<Kind>::AsJSONString(TJSONWriter& writer) const {
   if (FNull) return writer.AppendVal(kNull, false);
-  if (!FFormat) {
-    const TDateTime value = writer.UniversalTime() ? LocalToUtc(FData) : FData;
-    if (const std::optional<std::int64_t> ms = DateRangeMSecs(value)) {
-      char buf[32];
-      writer.AppendVal('"');
-      writer.AppendVal(StandardDateText<Kind>(DecodeMSecs(*ms), writer.UniversalTime(), buf), false);
-      writer.AppendVal('"');
-      return;
-    }
-  }
   // The format may hold any character: the text is escaped like every other string.
   if (writer.UniversalTime()) {
     writer.AppendString(FormatDateTime(GetFormat(), LocalToUtc(FData)) + u"Z");
@@ -365,8 +313,7 @@ struct TTreeWalk {
   }
 
   // Writes a container. Objects skip members without a value; arrays write them as null. The
-  // comma goes before every member written but the first, so that no member is looked at before
-  // its turn: the walk waits on memory, the pairs and values of a large tree lying far apart.
+  // comma goes before every member written but the first.
   static void Write(const TJSONAncestor& root, TJSONWriter& w) {
     struct TFrame {
       const TJSONAncestor* Node;
@@ -401,7 +348,8 @@ struct TTreeWalk {
         const TJSONPairList& pairs = Obj(*f.Node).FData;
         while (f.Next < f.Size && !pairs[f.Next]->FValue) ++f.Next;
         if (f.Next < f.Size) {
-          // The pair after next and the value after this one are fetched ahead.
+          // The pair after next and the value after this one are fetched ahead: the walk waits
+          // on memory, the nodes of a large tree lying far apart.
           if (f.Next + 2 < f.Size) __builtin_prefetch(pairs[f.Next + 2].get());
           if (f.Next + 1 < f.Size) __builtin_prefetch(pairs[f.Next + 1]->FValue.get());
           pair = pairs[f.Next].get();
