@@ -30,19 +30,30 @@ class TJSONDateManager {
   std::vector<TJSONDateTimeCheckCallBack> FCheckers;
 };
 
-// One ISO 8601 test of a text.
+// One ISO 8601 test of a text: the match of the date expression
+//   (?=\d{4})((\d{4})-(\d{2})-(\d{2}))?(T(\d{2})\:(\d{2})\:(\d{2})(Z)?(\.(\d{1,3})(Z)?)?
+//   ([+-](\d{2})\:(\d{2}))?)?|(\d{2})\:(\d{2})\:(\d{2})(Z)?(\.(\d{1,3}))?([+-](\d{2})\:(\d{2}))?
+// must be the text's only one and cover the text without its blanks; its groups are then read
+// into a date-time value. The expression is matched by hand: every match must start with a
+// digit, so the only candidate is the expression's first choice at the first non-blank character.
 class TISO8601 {
  public:
-  // With `expressionOnly`, the common forms are matched by the expression too (their direct
-  // reading must give the same answer; checks compare the two).
-  explicit TISO8601(UStringView text, bool expressionOnly = false);
+  explicit TISO8601(UStringView text);
   [[nodiscard]] bool Success() const noexcept { return FSuccess; }
   [[nodiscard]] TDateTime Value() const noexcept { return FValue; }
   [[nodiscard]] TDataType ValueType() const noexcept { return FValueType; }
 
   static constexpr int kGroupCount = 24;
+  // The text of a group (1..24) of the match; empty when it took no part, or the text is none.
+  [[nodiscard]] UStringView GroupText(int group) const noexcept {
+    const TSpan& span = FData[static_cast<std::size_t>(group)];
+    return FText.substr(span.From, span.Size);
+  }
 
  private:
+  // Matches the expression at the start of the trimmed text, which begins at `at` in the text;
+  // answers whether the match covers it.
+  bool Match(UStringView trimmed, std::size_t at);
   // Reads the value from the groups.
   void Walk();
   [[nodiscard]] int Group(int index) const;
@@ -51,19 +62,11 @@ class TISO8601 {
   void ReadMSec();
   void ReadZoneOffset(int sign);
 
-  // Where each group of the match lies in the text (1-based; empty when it took no part).
+  // Where each group of the match lies in the text (empty when it took no part).
   struct TSpan {
     std::uint16_t From = 0;
     std::uint16_t Size = 0;
   };
-  void SetGroup(int group, std::size_t from, std::size_t size) noexcept {
-    FData[static_cast<std::size_t>(group)] = {static_cast<std::uint16_t>(from),
-                                              static_cast<std::uint16_t>(size)};
-  }
-  [[nodiscard]] UStringView GroupText(int group) const noexcept {
-    const TSpan& span = FData[static_cast<std::size_t>(group)];
-    return FText.substr(span.From, span.Size);
-  }
 
   UStringView FText;
   std::array<TSpan, kGroupCount + 1> FData{};
