@@ -1,8 +1,8 @@
 #include "json/dates/date_time.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "json/model/errors.h"
@@ -61,43 +61,23 @@ char16_t Lower(char16_t c) {
   return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
 }
 
-// std::llround (to the nearest, halves away from zero), without the library call for the
-// counts of the years 0001 to 9999 and far beyond: below 2^52 the fraction left by truncation
-// is exact. Where doubles are computed with more precision than they hold (x87), the fraction
-// could see bits the double has not, so the library rounds.
-std::int64_t RoundToInt64(double x) {
-  if (FLT_EVAL_METHOD != 0 || !(std::fabs(x) < 0x1p52)) return std::llround(x);
-  const auto whole = static_cast<std::int64_t>(x);
-  const double fraction = x - static_cast<double>(whole);
-  return whole + (fraction >= 0.5 ? 1 : 0) - (fraction <= -0.5 ? 1 : 0);
-}
 }  // namespace
 
-bool IsValidDate(int year, int month, int day) {
-  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
-         day <= DaysInMonth(year, month);
-}
-
 std::optional<TDateTime> TryEncodeDate(int year, int month, int day) {
-  if (!IsValidDate(year, month, day)) return std::nullopt;
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
+    return std::nullopt;
   return static_cast<TDateTime>(DayNumber(year, month, day) - kDayNumber18991230);
 }
 
-std::optional<std::int64_t> TryTimeMSecs(int hour, int minute, int second, int msec) {
+std::optional<TDateTime> TryEncodeTime(int hour, int minute, int second, int msec) {
   if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 ||
       msec > 999)
     return std::nullopt;
-  return ((hour * 60LL + minute) * 60 + second) * 1000 + msec;
-}
-
-std::optional<TDateTime> TryEncodeTime(int hour, int minute, int second, int msec) {
-  const std::optional<std::int64_t> ms = TryTimeMSecs(hour, minute, second, msec);
-  if (!ms) return std::nullopt;
-  return static_cast<TDateTime>(*ms) / kMSecsPerDay;
+  return static_cast<TDateTime>(((hour * 60LL + minute) * 60 + second) * 1000 + msec) / kMSecsPerDay;
 }
 
 std::int64_t DateTimeToMSecs(TDateTime value) {
-  const std::int64_t total = RoundToInt64(value * kMSecsPerDay);
+  const std::int64_t total = std::llround(value * kMSecsPerDay);
   const std::int64_t days = total / kMSecsPerDay;  // truncates toward zero
   const std::int64_t time = (total < 0 ? -total : total) % kMSecsPerDay;
   return days * kMSecsPerDay + time;
@@ -115,10 +95,7 @@ TDateTime MSecsToDateTime(std::int64_t msecs) {
 }
 
 TDateTimeParts DecodeDateTime(TDateTime value) {
-  return DecodeMSecs(DateTimeToMSecs(value));
-}
-
-TDateTimeParts DecodeMSecs(std::int64_t ms) {
+  const std::int64_t ms = DateTimeToMSecs(value);
   TDateTimeParts p;
   std::int64_t days = ms / kMSecsPerDay;
   std::int64_t signedTime = ms % kMSecsPerDay;
@@ -149,20 +126,11 @@ TDateTimeParts DecodeMSecs(std::int64_t ms) {
   return p;
 }
 
-std::optional<std::int64_t> DateRangeMSecs(TDateTime value) {
-  if (!std::isfinite(value) || std::fabs(value) > 3e6) return std::nullopt;
-  const std::int64_t ms = DateTimeToMSecs(value);
-  if (ms < -kDayNumber18991230 * kMSecsPerDay || ms >= (kDayNumber99991231 + 1) * kMSecsPerDay)
-    return std::nullopt;
-  return ms;
-}
-
-bool InDateRange(TDateTime value) {
-  return DateRangeMSecs(value).has_value();
-}
-
 UString FormatDateTime(UStringView format, TDateTime value) {
-  if (!InDateRange(value)) {
+  // Only the years 0001 to 9999 can be shown with four digits.
+  const std::int64_t ms =
+      std::isfinite(value) && std::fabs(value) <= 3e6 ? DateTimeToMSecs(value) : INT64_MIN;
+  if (ms < -kDayNumber18991230 * kMSecsPerDay || ms >= (kDayNumber99991231 + 1) * kMSecsPerDay) {
     throw EJSONError(u"The date-time value " + UString(Utf8ToU(std::to_string(value))) +
                      u" lies outside the years 0001 to 9999");
   }
@@ -223,12 +191,9 @@ UString FormatDateTime(UStringView format, TDateTime value) {
   return out;
 }
 
-std::int64_t UtcToLocalMSecs(std::int64_t utcMSecs) {
-  return utcMSecs + platform::UtcOffsetAtUtc(UnixSeconds(utcMSecs)) * 1000;
-}
-
 TDateTime UtcToLocal(TDateTime utc) {
-  return MSecsToDateTime(UtcToLocalMSecs(DateTimeToMSecs(utc)));
+  const std::int64_t ms = DateTimeToMSecs(utc);
+  return MSecsToDateTime(ms + platform::UtcOffsetAtUtc(UnixSeconds(ms)) * 1000);
 }
 
 TDateTime LocalToUtc(TDateTime local) {

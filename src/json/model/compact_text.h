@@ -44,16 +44,8 @@ class alignas(Bytes >= 16 ? 8 : 4) TCompactText {
  public:
   TCompactText() noexcept = default;
   explicit TCompactText(UStringView text) { Fill(text); }
-  // A text given as bytes, each the code of a unit below U+0100 (ASCII text of a UTF-8 document
-  // reads so unchanged).
-  [[nodiscard]] static TCompactText Latin1(std::string_view units) {
-    TCompactText text;
-    text.FillLatin1(units);
-    return text;
-  }
-  // The same as assigning TCompactText(text) or Latin1(units), made in place: a text just made
-  // and then moved would be read back before its bytes have settled. (Units of this very text
-  // are copied first.)
+  // The same as assigning TCompactText(text), made in place: a text just made and then moved
+  // would be read back before its bytes have settled. (Units of this very text are copied first.)
   void Assign(UStringView text) {
     if (Holds(text.data())) {
       *this = TCompactText(text);
@@ -62,18 +54,10 @@ class alignas(Bytes >= 16 ? 8 : 4) TCompactText {
     Clear();
     Fill(text);
   }
-  void AssignLatin1(std::string_view units) {
-    if (Holds(units.data())) {
-      *this = Latin1(units);
-      return;
-    }
-    Clear();
-    FillLatin1(units);
+  TCompactText(const TCompactText& other) {
+    char* units = Reserve(other.Size(), other.Wide());
+    if (other.Size() != 0) std::memcpy(units, other.Units(), other.ByteCount());
   }
-  TCompactText(const TCompactText& other) : TCompactText(other, 0) {}
-  // The same units in the other size of text.
-  template <std::size_t Other>
-  explicit TCompactText(const TCompactText<Other>& other) : TCompactText(other, 0) {}
   TCompactText(TCompactText&& other) noexcept : FTag(std::exchange(other.FTag, 0)) {
     std::memcpy(FRoom, other.FRoom, sizeof FRoom);
   }
@@ -103,18 +87,8 @@ class alignas(Bytes >= 16 ? 8 : 4) TCompactText {
   [[nodiscard]] UString Str() const {
     return Visit([](auto units) { return Widen(units); });
   }
-  [[nodiscard]] std::size_t Find(char16_t c) const noexcept {
-    return Visit([c](auto units) {
-      for (std::size_t i = 0; i < units.size(); ++i) {
-        if (UnitCode(units[i]) == c) return i;
-      }
-      return UStringView::npos;
-    });
-  }
 
  private:
-  template <std::size_t>
-  friend class TCompactText;
   static constexpr std::uint8_t kOutOfLine = 0xFF;
   static constexpr std::uint8_t kWideTag = 0x80;
   static constexpr std::uint8_t kCountMask = 0x7F;
@@ -125,12 +99,6 @@ class alignas(Bytes >= 16 ? 8 : 4) TCompactText {
   static constexpr std::size_t kCountInBlock = kPointerAt >= 7 ? 0 : sizeof(std::uint32_t);
   static constexpr std::size_t kCountAt = 3;  // in FRoom, when kept beside the address
   static constexpr std::size_t kWideAt = 1;   // in FRoom: UTF-16 units kept inside start at an even offset
-
-  template <std::size_t Other>
-  TCompactText(const TCompactText<Other>& other, int) {
-    char* units = Reserve(other.Size(), other.Wide());
-    if (other.Size() != 0) std::memcpy(units, other.Units(), other.ByteCount());
-  }
 
   [[nodiscard]] bool Inline() const noexcept { return FTag != kOutOfLine; }
   [[nodiscard]] bool Holds(const void* p) const noexcept {
@@ -153,10 +121,7 @@ class alignas(Bytes >= 16 ? 8 : 4) TCompactText {
       std::memcpy(units, text.data(), text.size() * sizeof(char16_t));
     }
   }
-  void FillLatin1(std::string_view units) {
-    char* data = Reserve(units.size(), false);
-    if (!units.empty()) std::memcpy(data, units.data(), units.size());
-  }
+
   [[nodiscard]] std::size_t ByteCount() const noexcept { return Size() << (Wide() ? 1 : 0); }
   [[nodiscard]] char* Block() const noexcept {
     char* block;

@@ -83,53 +83,25 @@ IDocArray TBaseJSON<T, Key>::AsArray() const {
 template <class T, class Key>
 bool TBaseJSON<T, Key>::GetBoolean(TKey key) const {
   const IJSONAncestor v = Find(key);
-  if (!v || v->GetIsNull()) return false;
-  if (v->GetDataType() != dtBoolean) throw EInvalidCast();
-  return static_cast<const TJSONBoolean&>(*v).GetData();
+  return v && !v->GetIsNull() && BooleanOf(*v);
 }
 
 template <class T, class Key>
 std::int64_t TBaseJSON<T, Key>::GetInteger(TKey key) const {
   const IJSONAncestor v = Find(key);
-  if (!v || v->GetIsNull()) return 0;
-  if (v->GetDataType() != dtInteger) throw EInvalidCast();
-  return static_cast<const TJSONInteger&>(*v).GetData();
+  return v && !v->GetIsNull() ? IntegerOf(*v) : 0;
 }
 
 template <class T, class Key>
 UString TBaseJSON<T, Key>::GetString(TKey key) const {
   const IJSONAncestor v = Find(key);
-  if (!v || v->GetIsNull()) return {};
-  switch (v->GetDataType()) {
-    case dtString:
-      return static_cast<const TJSONString&>(*v).GetData();
-    case dtDateTime:
-      if (FCheckDate) return static_cast<const TJSONDateTime&>(*v).AsText();
-      break;
-    case dtDate:
-      if (FCheckDate) return static_cast<const TJSONDate&>(*v).AsText();
-      break;
-    case dtTime:
-      if (FCheckDate) return static_cast<const TJSONTime&>(*v).AsText();
-      break;
-    default:
-      break;
-  }
-  throw EInvalidCast();
+  return v && !v->GetIsNull() ? StringOf(*v, FCheckDate) : UString();
 }
 
 template <class T, class Key>
 double TBaseJSON<T, Key>::GetDouble(TKey key) const {
   const IJSONAncestor v = Find(key);
-  if (!v || v->GetIsNull()) return 0;
-  switch (v->GetDataType()) {
-    case dtInteger:
-      return static_cast<double>(static_cast<const TJSONInteger&>(*v).GetData());
-    case dtFloat:
-      return static_cast<const TJSONFloat&>(*v).GetData();
-    default:
-      throw EInvalidCast();
-  }
+  return v && !v->GetIsNull() ? DoubleOf(*v) : 0;
 }
 
 template <class T, class Key>
@@ -430,32 +402,22 @@ bool TCast::GetIsNull() const {
 
 UString TCast::GetString() const {
   const IJSONAncestor v = GetValue();
-  if (!v || v->GetIsNull()) return {};
-  if (v->GetDataType() != dtString) throw EInvalidCast();
-  return static_cast<const TJSONString&>(*v).GetData();
+  return v && !v->GetIsNull() ? StringOf(*v, false) : UString();
 }
 
 std::int64_t TCast::GetInteger() const {
   const IJSONAncestor v = GetValue();
-  if (!v || v->GetIsNull()) return 0;
-  if (v->GetDataType() != dtInteger) throw EInvalidCast();
-  return static_cast<const TJSONInteger&>(*v).GetData();
+  return v && !v->GetIsNull() ? IntegerOf(*v) : 0;
 }
 
 double TCast::GetDouble() const {
   const IJSONAncestor v = GetValue();
-  if (!v || v->GetIsNull()) return 0;
-  if (v->GetDataType() == dtInteger)
-    return static_cast<double>(static_cast<const TJSONInteger&>(*v).GetData());
-  if (v->GetDataType() != dtFloat) throw EInvalidCast();
-  return static_cast<const TJSONFloat&>(*v).GetData();
+  return v && !v->GetIsNull() ? DoubleOf(*v) : 0;
 }
 
 bool TCast::GetBoolean() const {
   const IJSONAncestor v = GetValue();
-  if (!v || v->GetIsNull()) return false;
-  if (v->GetDataType() != dtBoolean) throw EInvalidCast();
-  return static_cast<const TJSONBoolean&>(*v).GetData();
+  return v && !v->GetIsNull() && BooleanOf(*v);
 }
 
 TDateTime TCast::GetDateTime() const {

@@ -20,6 +20,18 @@ class TNodePool {
   static void Free(void* p, std::size_t size) noexcept;
 };
 
+// The pool as the allocator of the member lists of objects and arrays.
+template <class T>
+struct TPoolAllocator {
+  using value_type = T;
+  TPoolAllocator() noexcept = default;
+  template <class U>
+  TPoolAllocator(const TPoolAllocator<U>&) noexcept {}  // NOLINT: converts like std::allocator
+  [[nodiscard]] T* allocate(std::size_t n) { return static_cast<T*>(TNodePool::Allocate(n * sizeof(T))); }
+  void deallocate(T* p, std::size_t n) noexcept { TNodePool::Free(p, n * sizeof(T)); }
+  friend bool operator==(const TPoolAllocator&, const TPoolAllocator&) noexcept { return true; }
+};
+
 // Class-specific allocation for node classes.
 #define VX_JSON_POOLED_NODE                                         \
   static void* operator new(std::size_t size) {                     \

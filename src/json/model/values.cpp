@@ -183,6 +183,48 @@ template class TJSONBaseDate<dtDateTime>;
 template class TJSONBaseDate<dtDate>;
 template class TJSONBaseDate<dtTime>;
 
+// ---- the getters' type rules ----
+
+std::int64_t IntegerOf(const TJSONAncestor& j) {
+  if (j.GetDataType() != dtInteger) throw EInvalidCast();
+  return static_cast<const TJSONInteger&>(j).GetData();
+}
+
+double DoubleOf(const TJSONAncestor& j) {
+  switch (j.GetDataType()) {
+    case dtInteger:
+      return static_cast<double>(static_cast<const TJSONInteger&>(j).GetData());
+    case dtFloat:
+      return static_cast<const TJSONFloat&>(j).GetData();
+    default:
+      throw EInvalidCast();
+  }
+}
+
+bool BooleanOf(const TJSONAncestor& j) {
+  if (j.GetDataType() != dtBoolean) throw EInvalidCast();
+  return static_cast<const TJSONBoolean&>(j).GetData();
+}
+
+UString StringOf(const TJSONAncestor& j, bool checkDate) {
+  switch (j.GetDataType()) {
+    case dtString:
+      return static_cast<const TJSONString&>(j).GetData();
+    case dtDateTime:
+      if (checkDate) return static_cast<const TJSONDateTime&>(j).AsText();
+      break;
+    case dtDate:
+      if (checkDate) return static_cast<const TJSONDate&>(j).AsText();
+      break;
+    case dtTime:
+      if (checkDate) return static_cast<const TJSONTime&>(j).AsText();
+      break;
+    default:
+      break;
+  }
+  throw EInvalidCast();
+}
+
 // ---- tree walks ----
 
 // The walks over whole trees. Each keeps an explicit work list, so that no tree depth can

@@ -9,7 +9,6 @@
 
 #include "core/ustring.h"
 #include "json/model/compact_text.h"
-#include "json/model/node_list.h"
 #include "json/model/node_pool.h"
 #include "json/model/ref.h"
 #include "json/model/variant.h"
@@ -236,8 +235,8 @@ class TJSONPair final {
 };
 static_assert(sizeof(TJSONPair) <= 24 || sizeof(void*) < 8);
 
-using TJSONPairList = TNodeList<IJSONPair>;
-using TJSONValueList = TNodeList<IJSONAncestor>;
+using TJSONPairList = std::vector<IJSONPair, TPoolAllocator<IJSONPair>>;
+using TJSONValueList = std::vector<IJSONAncestor, TPoolAllocator<IJSONAncestor>>;
 
 // Adding a member that holds the container it is added to raises EJSONError, in every
 // operation that adds or replaces one: a tree never contains itself. (Only containers that some
@@ -326,6 +325,14 @@ using IJSONNull = TRef<TJSONNull>;
 using IJSONDateTime = TRef<TJSONDateTime>;
 using IJSONDate = TRef<TJSONDate>;
 using IJSONTime = TRef<TJSONTime>;
+
+// The getters' type rules on a present, non-null value: each accepts only its own kind (the
+// double getter also an integer, the string getter also the date kinds when dates are checked)
+// and raises EInvalidCast on any other.
+[[nodiscard]] std::int64_t IntegerOf(const TJSONAncestor& j);
+[[nodiscard]] double DoubleOf(const TJSONAncestor& j);
+[[nodiscard]] bool BooleanOf(const TJSONAncestor& j);
+[[nodiscard]] UString StringOf(const TJSONAncestor& j, bool checkDate);
 
 // The text parser entry under its second name.
 struct TJSONTextParser {

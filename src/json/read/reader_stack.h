@@ -3,7 +3,6 @@
 // containers being read (innermost on top), which leave it in one list of their exact size when
 // the container closes; and the nesting depth.
 #include <cstddef>
-#include <cstdint>
 #include <iterator>
 #include <optional>
 #include <vector>
@@ -27,10 +26,7 @@ class TMemberList {
   }
 
   void Add(TJSONName&& name, IJSONAncestor&& value) {
-    // Names whose mark is new cannot be present: most members are added without a search.
-    const std::uint64_t mark = std::uint64_t{1} << (Hash(name) & 63);
-    const std::optional<size_t> old = (FMarks & mark) ? Find(name) : std::nullopt;
-    FMarks |= mark;
+    const std::optional<size_t> old = Find(name);
     if (old) {
       FStack[FBase + *old] = nullptr;  // removed; compacted at the end
       ++FRemoved;
@@ -59,14 +55,6 @@ class TMemberList {
  private:
   static constexpr size_t kIndexFrom = 16;
 
-  // Names that compare equal hash alike: the size and the first and last units, ASCII case folded.
-  [[nodiscard]] static std::size_t Hash(const TJSONName& name) noexcept {
-    return name.Visit([](auto units) -> std::size_t {
-      if (units.empty()) return 0;
-      return units.size() * 31 + AsciiUpper(UnitCode(units.front())) * 7 + AsciiUpper(UnitCode(units.back()));
-    });
-  }
-
   [[nodiscard]] std::optional<size_t> Find(const TJSONName& name) const {
     if (FIndex) return FIndex->Find(name);
     for (size_t i = FBase; i < FStack.size(); ++i) {
@@ -85,7 +73,6 @@ class TMemberList {
   std::vector<IJSONPair>& FStack;
   const size_t FBase;
   size_t FRemoved = 0;
-  std::uint64_t FMarks = 0;
   // Large objects keep an index of their names.
   std::optional<TNameIndex> FIndex;
 };

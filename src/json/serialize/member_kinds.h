@@ -61,7 +61,7 @@ struct TKind<M> : TKindBase {
   }
   // Cut to the member's width, no range check.
   static void FromJSON(M& v, const TJSONAncestor& j, bool) {
-    v = static_cast<M>(static_cast<std::uint64_t>(JInteger(j)));
+    v = static_cast<M>(static_cast<std::uint64_t>(IntegerOf(j)));
   }
   static bool FromNull(M& v) {
     v = 0;
@@ -84,7 +84,7 @@ struct TKind<M> : TKindBase {
     return MakeRef<TJSONInteger>(static_cast<std::int64_t>(static_cast<U>(v)));
   }
   static void FromJSON(M& v, const TJSONAncestor& j, bool) {
-    v = static_cast<M>(static_cast<U>(JInteger(j)));
+    v = static_cast<M>(static_cast<U>(IntegerOf(j)));
   }
   static bool FromNull(M& v) {
     v = M{};
@@ -102,7 +102,7 @@ struct TKind<M> : TKindBase {
 template <>
 struct TKind<bool> : TKindBase {
   static IJSONAncestor ToJSON(bool v) { return MakeRef<TJSONBoolean>(v); }
-  static void FromJSON(bool& v, const TJSONAncestor& j, bool) { v = JBoolean(j); }
+  static void FromJSON(bool& v, const TJSONAncestor& j, bool) { v = BooleanOf(j); }
   static bool FromNull(bool& v) {
     v = false;
     return true;
@@ -120,7 +120,7 @@ template <class M>
 requires std::is_floating_point_v<M>
 struct TKind<M> : TKindBase {
   static IJSONAncestor ToJSON(M v) { return MakeRef<TJSONFloat>(static_cast<double>(v)); }
-  static void FromJSON(M& v, const TJSONAncestor& j, bool) { v = static_cast<M>(JDouble(j)); }
+  static void FromJSON(M& v, const TJSONAncestor& j, bool) { v = static_cast<M>(DoubleOf(j)); }
   static bool FromNull(M& v) {
     v = 0;
     return true;
@@ -164,7 +164,7 @@ struct TKind<TDateKindField<Kind>> : TKindBase {
 template <>
 struct TKind<UString> : TKindBase {
   static IJSONAncestor ToJSON(const UString& v) { return MakeRef<TJSONString>(v); }
-  static void FromJSON(UString& v, const TJSONAncestor& j, bool checkDate) { v = JString(j, checkDate); }
+  static void FromJSON(UString& v, const TJSONAncestor& j, bool checkDate) { v = StringOf(j, checkDate); }
   static bool FromNull(UString& v) {
     v.clear();
     return true;
@@ -182,7 +182,7 @@ template <>
 struct TKind<std::string> : TKindBase {
   static IJSONAncestor ToJSON(const std::string& v) { return MakeRef<TJSONString>(AnsiToU(v)); }
   static void FromJSON(std::string& v, const TJSONAncestor& j, bool checkDate) {
-    v = UToAnsi(JString(j, checkDate));
+    v = UToAnsi(StringOf(j, checkDate));
   }
   static bool FromNull(std::string& v) {
     v.clear();
@@ -202,7 +202,7 @@ struct TKind<char16_t> : TKindBase {
   static IJSONAncestor ToJSON(char16_t v) { return MakeRef<TJSONString>(UString(1, v)); }
   // The first character; an empty text leaves the member unchanged.
   static void FromJSON(char16_t& v, const TJSONAncestor& j, bool checkDate) {
-    const UString s = JString(j, checkDate);
+    const UString s = StringOf(j, checkDate);
     if (!s.empty()) v = s.front();
   }
   static TVariant ToVariant(char16_t v) { return TVariant::String(UString(1, v)); }
@@ -217,7 +217,7 @@ template <>
 struct TKind<char> : TKindBase {
   static IJSONAncestor ToJSON(char v) { return MakeRef<TJSONString>(AnsiToU(std::string(1, v))); }
   static void FromJSON(char& v, const TJSONAncestor& j, bool checkDate) {
-    const std::string s = UToAnsi(JString(j, checkDate));
+    const std::string s = UToAnsi(StringOf(j, checkDate));
     if (!s.empty()) v = s.front();
   }
   static TVariant ToVariant(char v) { return TVariant::String(AnsiToU(std::string(1, v)), varString); }
@@ -321,7 +321,7 @@ struct TKind<TMemoryStream> : TKindBase {
   }
   // Appended at the current position.
   static void FromJSON(TMemoryStream& v, const TJSONAncestor& j, bool checkDate) {
-    v.Write(BytesOfBase64(JString(j, checkDate)));
+    v.Write(BytesOfBase64(StringOf(j, checkDate)));
   }
 };
 

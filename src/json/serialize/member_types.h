@@ -84,23 +84,21 @@ class TList {
   std::vector<T> FItems;
 };
 
-// Generic list that owns its objects (whatever the flag says: the items are unique_ptrs; the flag
-// is the construction argument the serializer passes).
+// Generic list that owns its objects (the flag, the construction argument the serializer
+// passes, is taken for that: the items are unique_ptrs).
 template <class T>
 class TObjectList {
  public:
-  explicit TObjectList(bool AOwnsObjects = true) : FOwnsObjects(AOwnsObjects) {}
+  explicit TObjectList(bool /*AOwnsObjects*/ = true) {}
   TObjectList(const TObjectList&) = delete;
   TObjectList& operator=(const TObjectList&) = delete;
   void Add(std::unique_ptr<T> item) { FItems.push_back(std::move(item)); }
   [[nodiscard]] int Count() const noexcept { return static_cast<int>(FItems.size()); }
   [[nodiscard]] T& Items(int i) const { return *FItems.at(static_cast<std::size_t>(i)); }
-  [[nodiscard]] bool OwnsObjects() const noexcept { return FOwnsObjects; }
   void Clear() noexcept { FItems.clear(); }
 
  private:
   std::vector<std::unique_ptr<T>> FItems;
-  bool FOwnsObjects;
 };
 
 }  // namespace vx::json

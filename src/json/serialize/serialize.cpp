@@ -363,46 +363,6 @@ IJSONAncestor VariantValue(const TVariant& v) {
   return one.GetSelf()->Get(0);
 }
 
-std::int64_t JInteger(const TJSONAncestor& j) {
-  if (j.GetDataType() != dtInteger) throw EInvalidCast();
-  return static_cast<const TJSONInteger&>(j).GetData();
-}
-
-double JDouble(const TJSONAncestor& j) {
-  switch (j.GetDataType()) {
-    case dtInteger:
-      return static_cast<double>(static_cast<const TJSONInteger&>(j).GetData());
-    case dtFloat:
-      return static_cast<const TJSONFloat&>(j).GetData();
-    default:
-      throw EInvalidCast();
-  }
-}
-
-bool JBoolean(const TJSONAncestor& j) {
-  if (j.GetDataType() != dtBoolean) throw EInvalidCast();
-  return static_cast<const TJSONBoolean&>(j).GetData();
-}
-
-UString JString(const TJSONAncestor& j, bool checkDate) {
-  switch (j.GetDataType()) {
-    case dtString:
-      return static_cast<const TJSONString&>(j).GetData();
-    case dtDateTime:
-      if (checkDate) return static_cast<const TJSONDateTime&>(j).AsText();
-      break;
-    case dtDate:
-      if (checkDate) return static_cast<const TJSONDate&>(j).AsText();
-      break;
-    case dtTime:
-      if (checkDate) return static_cast<const TJSONTime&>(j).AsText();
-      break;
-    default:
-      break;
-  }
-  throw EInvalidCast();
-}
-
 const TJSONArray& JArray(const TJSONAncestor& j) {
   if (j.GetDataType() != dtArray) throw EInvalidCast();
   return static_cast<const TJSONArray&>(j);

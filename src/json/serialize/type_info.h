@@ -159,11 +159,7 @@ void WriteNested(const TTypeInfo& type, void* instance, const TJSONAncestor& jso
 // The JSON value TDocObject::SetData stores for a variant (nil: stores nothing).
 [[nodiscard]] IJSONAncestor VariantValue(const TVariant& v);
 
-// The getters' type rules on a present, non-null value.
-[[nodiscard]] std::int64_t JInteger(const TJSONAncestor& j);
-[[nodiscard]] double JDouble(const TJSONAncestor& j);
-[[nodiscard]] bool JBoolean(const TJSONAncestor& j);
-[[nodiscard]] UString JString(const TJSONAncestor& j, bool checkDate);
+// An array and a date-time of a present, non-null value, by the getters' rules.
 [[nodiscard]] const TJSONArray& JArray(const TJSONAncestor& j);
 [[nodiscard]] TDateTime JDate(const TJSONAncestor& j);
 [[nodiscard]] std::optional<double> VarNumber(const TVariant& v) noexcept;
