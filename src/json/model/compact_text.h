@@ -34,9 +34,8 @@ template <class Units>
 
 // Bytes: the object's size. The first byte tells how the units are kept: their count and kind
 // when they sit in the other bytes (UTF-16 units from the second of them, at an even offset), or
-// kOutOfLine when a block holds them. The block's address
-// is kept in the last eight bytes, and the units' count and kind beside it if there is room,
-// otherwise at the start of the block.
+// kOutOfLine when a block holds them: the block's address is kept in the last bytes, and the
+// block starts with the units' count and kind.
 template <std::size_t Bytes>
 class alignas(Bytes >= 16 ? 8 : 4) TCompactText {
   static_assert(Bytes == 12 || Bytes == 16);
@@ -95,10 +94,8 @@ class alignas(Bytes >= 16 ? 8 : 4) TCompactText {
   static constexpr std::uint32_t kWide = 0x80000000u;
   static constexpr std::uint32_t kSizeMask = ~kWide;
   static constexpr std::size_t kPointerAt = Bytes - 8 - 1;  // in FRoom
-  // Where the count of a block's units is kept: beside the address, or at the block's start.
-  static constexpr std::size_t kCountInBlock = kPointerAt >= 7 ? 0 : sizeof(std::uint32_t);
-  static constexpr std::size_t kCountAt = 3;  // in FRoom, when kept beside the address
-  static constexpr std::size_t kWideAt = 1;   // in FRoom: UTF-16 units kept inside start at an even offset
+  static constexpr std::size_t kCountSize = sizeof(std::uint32_t);
+  static constexpr std::size_t kWideAt = 1;  // in FRoom: UTF-16 units kept inside start at an even offset
 
   [[nodiscard]] bool Inline() const noexcept { return FTag != kOutOfLine; }
   [[nodiscard]] bool Holds(const void* p) const noexcept {
@@ -107,7 +104,7 @@ class alignas(Bytes >= 16 ? 8 : 4) TCompactText {
     return !before(p, units) && before(p, units + ByteCount());
   }
   void Clear() noexcept {
-    if (!Inline()) TNodePool::Free(Block(), kCountInBlock + ByteCount());
+    if (!Inline()) TNodePool::Free(Block(), kCountSize + ByteCount());
     FTag = 0;
   }
   void Fill(UStringView text) {
@@ -131,12 +128,12 @@ class alignas(Bytes >= 16 ? 8 : 4) TCompactText {
   // The count and kind of a block's units.
   [[nodiscard]] std::uint32_t Count() const noexcept {
     std::uint32_t count;
-    std::memcpy(&count, kCountInBlock ? Block() : FRoom + kCountAt, sizeof count);
+    std::memcpy(&count, Block(), sizeof count);
     return count;
   }
   [[nodiscard]] const char* Units() const noexcept {
     if (Inline()) return FRoom + ((FTag & kWideTag) != 0 ? kWideAt : 0);
-    return Block() + kCountInBlock;
+    return Block() + kCountSize;
   }
   // Sets the size and kind of a cleared text and answers where its units go.
   char* Reserve(std::size_t size, bool wide) {
@@ -148,11 +145,11 @@ class alignas(Bytes >= 16 ? 8 : 4) TCompactText {
     }
     if (size > kSizeMask) throw std::length_error("text too long for a JSON value");
     const std::uint32_t count = static_cast<std::uint32_t>(size) | (wide ? kWide : 0);
-    char* block = static_cast<char*>(TNodePool::Allocate(kCountInBlock + bytes));
-    std::memcpy(kCountInBlock ? block : FRoom + kCountAt, &count, sizeof count);
+    char* block = static_cast<char*>(TNodePool::Allocate(kCountSize + bytes));
+    std::memcpy(block, &count, sizeof count);
     std::memcpy(FRoom + kPointerAt, &block, sizeof block);
     FTag = kOutOfLine;
-    return block + kCountInBlock;
+    return block + kCountSize;
   }
 
   std::uint8_t FTag = 0;

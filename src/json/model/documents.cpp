@@ -15,18 +15,22 @@ bool IsDateKind(TDataType k) {
   return k == dtDateTime || k == dtDate || k == dtTime;
 }
 
-IJSONAncestor MakeDate(TDataType kind, TDateTime value) {
-  switch (kind) {
-    case dtDateTime:
-      return MakeRef<TJSONDateTime>(value);
-    case dtDate:
-      return MakeRef<TJSONDate>(value);
-    default:
-      return MakeRef<TJSONTime>(value);
-  }
+// Wrapped value and cast value of a wrapper built from text.
+template <class T>
+std::pair<TRef<T>, IJSONAncestor> ParseFor(UStringView text, bool checkDate) {
+  IJSONAncestor parsed = TJSONObject::ParseJSONValue(text, checkDate);
+  if (auto own = RefCast<T>(parsed)) return {own, {}};
+  return {MakeRef<T>(), parsed};
 }
 
-// The value a variant is stored as; nil for the types that store nothing.
+template <TDataType Kind, class V>
+TDateTime DateOf(const IJSONAncestor& v) {
+  if (!v) return 0;
+  if (v->GetDataType() != Kind) throw EInvalidCast();
+  return static_cast<const V&>(*v).GetData();
+}
+}  // namespace
+
 IJSONAncestor ValueOfVariant(const TVariant& v) {
   switch (v.VarType()) {
     case varNull:
@@ -47,22 +51,6 @@ IJSONAncestor ValueOfVariant(const TVariant& v) {
       return {};
   }
 }
-
-// Wrapped value and cast value of a wrapper built from text.
-template <class T>
-std::pair<TRef<T>, IJSONAncestor> ParseFor(UStringView text, bool checkDate) {
-  IJSONAncestor parsed = TJSONObject::ParseJSONValue(text, checkDate);
-  if (auto own = RefCast<T>(parsed)) return {own, {}};
-  return {MakeRef<T>(), parsed};
-}
-
-template <TDataType Kind, class V>
-TDateTime DateOf(const IJSONAncestor& v) {
-  if (!v) return 0;
-  if (v->GetDataType() != Kind) throw EInvalidCast();
-  return static_cast<const V&>(*v).GetData();
-}
-}  // namespace
 
 // ---- TBaseJSON ----
 
@@ -144,7 +132,7 @@ void TBaseJSON<T, Key>::SetString(TKey key, UStringView value) {
     if (!TJSONDateManager::Instance().Check(value, date, kind) || !IsDateKind(kind)) {
       throw EJSONInvalidDate(u"Invalid date format.");
     }
-    Put(key, [&] { return MakeDate(kind, date); });
+    Put(key, [&] { return NewDate(kind, date); });
     return;
   }
   Put(key, [&] { return IJSONAncestor(MakeRef<TJSONString>(UString(value))); });
@@ -163,17 +151,17 @@ void TBaseJSON<T, Key>::SetVariant(TKey key, const TVariant& value) {
 
 template <class T, class Key>
 void TBaseJSON<T, Key>::SetDateTime(TKey key, TDateTime value) {
-  Put(key, [&] { return MakeDate(dtDateTime, value); });
+  Put(key, [&] { return NewDate(dtDateTime, value); });
 }
 
 template <class T, class Key>
 void TBaseJSON<T, Key>::SetDate(TKey key, TDateTime value) {
-  Put(key, [&] { return MakeDate(dtDate, value); });
+  Put(key, [&] { return NewDate(dtDate, value); });
 }
 
 template <class T, class Key>
 void TBaseJSON<T, Key>::SetTime(TKey key, TDateTime value) {
-  Put(key, [&] { return MakeDate(dtTime, value); });
+  Put(key, [&] { return NewDate(dtTime, value); });
 }
 
 template <class T, class Key>
@@ -260,9 +248,8 @@ std::string TBaseJSON<T, Key>::AsJSONUtf8(bool Ident, bool UniversalTime) const 
 
 template <class T, class Key>
 UString TBaseJSON<T, Key>::AsJSON(bool Ident, bool UniversalTime) const {
-  TJSONWriter writer(Ident, UniversalTime);
-  (FCastValue ? *FCastValue : static_cast<const TJSONAncestor&>(*FJSON)).AsJSONString(writer);
-  return writer.ToString();
+  const std::string text = AsJSONUtf8(Ident, UniversalTime);  // ASCII: every unit is a byte
+  return UString(text.begin(), text.end());
 }
 
 template <class T, class Key>

@@ -183,6 +183,10 @@ class TCast final : public TBase {
   IJSONPair FPair;
 };
 
+// The value SetData stores for a variant: null, integers, double, boolean, strings, and dates as
+// text; nil for the other types, which store nothing.
+[[nodiscard]] IJSONAncestor ValueOfVariant(const TVariant& v);
+
 // Parse with date checking on; an empty text counts as "{}" for JO; "{}" counts as "[]" for JA.
 [[nodiscard]] IDocObject JO(UStringView text = u"{}");
 [[nodiscard]] IDocArray JA(UStringView text = u"[]");

@@ -41,15 +41,7 @@ class EJSONInvalidDate : public EJSONError {
 class TJSONSyntaxError : public EJSONError {
  public:
   TJSONSyntaxError(const UString& text, std::int32_t line, std::int32_t col)
-      : EJSONError(text + u". (Line: " + IntToU(line) + u" Col: " + IntToU(col) + u")"),
-        FLine(line),
-        FCol(col) {}
-  [[nodiscard]] std::int32_t Line() const noexcept { return FLine; }
-  [[nodiscard]] std::int32_t Col() const noexcept { return FCol; }
-
- private:
-  std::int32_t FLine;
-  std::int32_t FCol;
+      : EJSONError(text + u". (Line: " + IntToU(line) + u" Col: " + IntToU(col) + u")") {}
 };
 
 // A value was asked for as a kind it is not.

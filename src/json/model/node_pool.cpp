@@ -110,9 +110,6 @@ void Retire() noexcept {
 }
 
 struct TRetireAtExit {
-  TRetireAtExit() = default;
-  TRetireAtExit(const TRetireAtExit&) = delete;
-  TRetireAtExit& operator=(const TRetireAtExit&) = delete;
   ~TRetireAtExit() { Retire(); }
 };
 

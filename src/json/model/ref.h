@@ -21,26 +21,31 @@ class TFirstRef {
   friend TRef<T> MakeRef(Args&&... args);
 };
 
-class TRefCounted {
+// The count of a counted object; the last Release deletes it as a Self.
+template <class Self>
+class TCounted {
  public:
-  TRefCounted() = default;
-  TRefCounted(const TRefCounted&) = delete;
-  TRefCounted& operator=(const TRefCounted&) = delete;
+  TCounted() = default;
+  TCounted(const TCounted&) = delete;
+  TCounted& operator=(const TCounted&) = delete;
 
   void AddRef() const noexcept { FRefCount.fetch_add(1, std::memory_order_relaxed); }
   // The first reference to an object no other thread can see yet: a plain store, where AddRef
   // is a locked add (a tree being read takes one per node).
   void AddFirstRef(TFirstRef) const noexcept { FRefCount.store(1, std::memory_order_relaxed); }
   void Release() const noexcept {
-    if (FRefCount.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+    if (FRefCount.fetch_sub(1, std::memory_order_acq_rel) == 1) delete static_cast<const Self*>(this);
   }
   [[nodiscard]] std::int32_t RefCount() const noexcept { return FRefCount.load(std::memory_order_relaxed); }
 
- protected:
-  virtual ~TRefCounted() = default;
-
  private:
   mutable std::atomic<std::int32_t> FRefCount{0};
+};
+
+// The base of counted classes that others derive from.
+class TRefCounted : public TCounted<TRefCounted> {
+ public:
+  virtual ~TRefCounted() = default;
 };
 
 template <class T>

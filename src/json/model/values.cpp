@@ -130,19 +130,6 @@ IJSONAncestor TJSONNull::Clone() const {
 // ---- dates ----
 
 template <TDataType Kind>
-const UString& TJSONBaseDate<Kind>::StandardFormat() {
-  static const UString format(Kind == dtDateTime ? kDateTimeFormat
-                              : Kind == dtDate   ? kDateFormat
-                                                 : kTimeFormat);
-  return format;
-}
-
-template <TDataType Kind>
-UString TJSONBaseDate<Kind>::AsText() const {
-  return FormatDateTime(GetFormat(), FData);
-}
-
-template <TDataType Kind>
 TVariant TJSONBaseDate<Kind>::GetAsVariant() const {
   if (FNull) return TVariant::Null();
   return Kind == dtDateTime ? TVariant::Date(FData) : TVariant::Double(FData);
@@ -167,21 +154,22 @@ void TJSONBaseDate<Kind>::AsJSONString(TJSONWriter& writer) const {
 
 template <TDataType Kind>
 IJSONAncestor TJSONBaseDate<Kind>::Clone() const {
-  IJSONAncestor copy;
-  if constexpr (Kind == dtDateTime) {
-    copy = MakeRef<TJSONDateTime>(FData, GetFormat());
-  } else if constexpr (Kind == dtDate) {
-    copy = MakeRef<TJSONDate>(FData, GetFormat());
-  } else {
-    copy = MakeRef<TJSONTime>(FData, GetFormat());
-  }
-  if (FNull) static_cast<TJSONBaseDate*>(copy.get())->SetNull();
+  using TKind = std::conditional_t<Kind == dtDateTime, TJSONDateTime,
+                                   std::conditional_t<Kind == dtDate, TJSONDate, TJSONTime>>;
+  auto copy = MakeRef<TKind>(FData);
+  if (FNull) copy->SetNull();
   return copy;
 }
 
 template class TJSONBaseDate<dtDateTime>;
 template class TJSONBaseDate<dtDate>;
 template class TJSONBaseDate<dtTime>;
+
+IJSONAncestor NewDate(TDataType kind, TDateTime value) {
+  if (kind == dtDateTime) return MakeRef<TJSONDateTime>(value);
+  if (kind == dtDate) return MakeRef<TJSONDate>(value);
+  return MakeRef<TJSONTime>(value);
+}
 
 // ---- the getters' type rules ----
 
@@ -207,22 +195,10 @@ bool BooleanOf(const TJSONAncestor& j) {
 }
 
 UString StringOf(const TJSONAncestor& j, bool checkDate) {
-  switch (j.GetDataType()) {
-    case dtString:
-      return static_cast<const TJSONString&>(j).GetData();
-    case dtDateTime:
-      if (checkDate) return static_cast<const TJSONDateTime&>(j).AsText();
-      break;
-    case dtDate:
-      if (checkDate) return static_cast<const TJSONDate&>(j).AsText();
-      break;
-    case dtTime:
-      if (checkDate) return static_cast<const TJSONTime&>(j).AsText();
-      break;
-    default:
-      break;
-  }
-  throw EInvalidCast();
+  const TDataType kind = j.GetDataType();
+  if (kind == dtString) return static_cast<const TJSONString&>(j).GetData();
+  if (!checkDate || (kind != dtDateTime && kind != dtDate && kind != dtTime)) throw EInvalidCast();
+  return FormatDateTime(DateFormat(kind), static_cast<const TJSONValue<TDateTime>&>(j).GetData());
 }
 
 // ---- tree walks ----

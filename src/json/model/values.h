@@ -52,10 +52,13 @@ enum class TNodeShape : std::uint8_t { Leaf, Object, Array };
 struct TNullValue {};
 inline constexpr TNullValue kNullValue{};
 
-// Formats given to date values made by the reader and the setters.
+// The formats date-time, date and time values are written with.
 inline constexpr char16_t kDateTimeFormat[] = u"yyyy-mm-dd\"T\"hh\":\"mm\":\"ss.zzz";
 inline constexpr char16_t kDateFormat[] = u"yyyy-mm-dd";
 inline constexpr char16_t kTimeFormat[] = u"hh\":\"mm\":\"ss.zzz";
+[[nodiscard]] constexpr UStringView DateFormat(TDataType kind) {
+  return kind == dtDateTime ? kDateTimeFormat : kind == dtDate ? kDateFormat : kTimeFormat;
+}
 
 class TJSONAncestor : public TRefCounted {
  public:
@@ -157,68 +160,45 @@ class TJSONNull final : public TJSONValue<bool> {
   [[nodiscard]] IJSONAncestor Clone() const override;
 };
 
-// Date-time, date and time values: a date-time payload and the format they are written with.
-// The kind's standard format is shared by all values that use it; another one is held apart.
+// Date-time, date and time values: a date-time payload, written with the kind's format.
 template <TDataType Kind>
 class TJSONBaseDate : public TJSONValue<TDateTime> {
  public:
-  // In the kind's standard format.
   explicit TJSONBaseDate(TDateTime value) : TJSONValue(value) {}
-  TJSONBaseDate(TDateTime value, UStringView format) : TJSONValue(value) { SetFormat(format); }
-  TJSONBaseDate(TNullValue, UStringView format) : TJSONValue(kNullValue) { SetFormat(format); }
 
-  [[nodiscard]] const UString& GetFormat() const { return FFormat ? *FFormat : StandardFormat(); }
-  void SetFormat(UStringView format) {
-    FFormat = format == UStringView(StandardFormat()) ? nullptr : std::make_unique<UString>(format);
-  }
-  // The value as text in its own format (local time).
-  [[nodiscard]] UString AsText() const;
+  // The format the value is written with: the kind's.
+  [[nodiscard]] static UStringView GetFormat() { return DateFormat(Kind); }
 
   [[nodiscard]] TVariant GetAsVariant() const override;
   void SetAsVariant(const TVariant& value) override;
   [[nodiscard]] TDataType GetDataType() const override { return Kind; }
   void AsJSONString(TJSONWriter& writer) const override;
   [[nodiscard]] IJSONAncestor Clone() const override;
-
- private:
-  [[nodiscard]] static const UString& StandardFormat();
-  std::unique_ptr<UString> FFormat;  // nil: the standard format
 };
 
 class TJSONDateTime final : public TJSONBaseDate<dtDateTime> {
  public:
-  explicit TJSONDateTime(TDateTime value) : TJSONBaseDate(value) {}
-  TJSONDateTime(TDateTime value, UStringView format) : TJSONBaseDate(value, format) {}
+  using TJSONBaseDate::TJSONBaseDate;
 };
 class TJSONDate final : public TJSONBaseDate<dtDate> {
  public:
-  explicit TJSONDate(TDateTime value) : TJSONBaseDate(value) {}
-  TJSONDate(TDateTime value, UStringView format) : TJSONBaseDate(value, format) {}
+  using TJSONBaseDate::TJSONBaseDate;
 };
 class TJSONTime final : public TJSONBaseDate<dtTime> {
  public:
-  explicit TJSONTime(TDateTime value) : TJSONBaseDate(value) {}
-  TJSONTime(TDateTime value, UStringView format) : TJSONBaseDate(value, format) {}
+  using TJSONBaseDate::TJSONBaseDate;
 };
 
 // A member of an object: a name and a value reference (the value may be nil: such a member
 // counts as absent when written or read through the wrappers).
 // Pairs are counted like values but carry no virtual table: nothing derives from them.
-class TJSONPair final {
+class TJSONPair final : public TCounted<TJSONPair> {
  public:
   VX_JSON_POOLED_NODE
   TJSONPair(UStringView name, IJSONAncestor value) : FName(name), FValue(std::move(value)) {}
   TJSONPair(TJSONName name, IJSONAncestor value) noexcept
       : FName(std::move(name)), FValue(std::move(value)) {}
-  TJSONPair(const TJSONPair&) = delete;
-  TJSONPair& operator=(const TJSONPair&) = delete;
 
-  void AddRef() const noexcept { FRefCount.fetch_add(1, std::memory_order_relaxed); }
-  void AddFirstRef(TFirstRef) const noexcept { FRefCount.store(1, std::memory_order_relaxed); }
-  void Release() const noexcept {
-    if (FRefCount.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
-  }
-  [[nodiscard]] std::int32_t RefCount() const noexcept { return FRefCount.load(std::memory_order_relaxed); }
   // The name as a copy, and the pair's own text of it.
   [[nodiscard]] UString GetName() const { return FName.Str(); }
   [[nodiscard]] const TJSONName& Name() const noexcept { return FName; }
@@ -229,7 +209,6 @@ class TJSONPair final {
 
  private:
   friend struct TTreeWalk;
-  mutable std::atomic<std::int32_t> FRefCount{0};
   TJSONName FName;
   IJSONAncestor FValue;
 };
@@ -317,14 +296,8 @@ class TJSONArray final : public TJSONValue<TJSONValueList> {
   friend struct TTreeWalk;
 };
 
-using IJSONString = TRef<TJSONString>;
-using IJSONInteger = TRef<TJSONInteger>;
-using IJSONFloat = TRef<TJSONFloat>;
-using IJSONBoolean = TRef<TJSONBoolean>;
-using IJSONNull = TRef<TJSONNull>;
-using IJSONDateTime = TRef<TJSONDateTime>;
-using IJSONDate = TRef<TJSONDate>;
-using IJSONTime = TRef<TJSONTime>;
+// A new date-time, date or time value (kind dtDateTime, dtDate or dtTime).
+[[nodiscard]] IJSONAncestor NewDate(TDataType kind, TDateTime value);
 
 // The getters' type rules on a present, non-null value: each accepts only its own kind (the
 // double getter also an integer, the string getter also the date kinds when dates are checked)

@@ -77,8 +77,7 @@ UString VarToStr(const TVariant& value) {
 }
 
 std::optional<TDateTime> TryStrToDateTime(UStringView text) {
-  while (!text.empty() && text.front() <= u' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() <= u' ') text.remove_suffix(1);
+  text = Trim(text);
   size_t pos = 0;
   // A time alone?
   {

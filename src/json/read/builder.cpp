@@ -1,5 +1,7 @@
 #include "json/read/builder.h"
 
+#include <iterator>
+
 #include "json/dates/recognition.h"
 #include "json/model/errors.h"
 #include "json/read/reader_stack.h"
@@ -53,39 +55,34 @@ IJSONAncestor TJSONBuilder<CharT>::ReadString() {
   if (FCheckDates && text.size() >= 5 && text.size() <= 25) {
     TDateTime value = 0;
     TDataType kind = dtNil;
-    if (TJSONDateManager::Instance().Check(text, value, kind)) {
-      switch (kind) {
-        case dtDateTime:
-          return MakeRef<TJSONDateTime>(value);
-        case dtDate:
-          return MakeRef<TJSONDate>(value);
-        case dtTime:
-          return MakeRef<TJSONTime>(value);
-        default:
-          break;
-      }
-    }
+    if (TJSONDateManager::Instance().Check(text, value, kind) &&
+        (kind == dtDateTime || kind == dtDate || kind == dtTime))
+      return NewDate(kind, value);
   }
   return MakeRef<TJSONString>(text);
 }
 
 template <class CharT>
 IJSONAncestor TJSONBuilder<CharT>::ReadArray() {
-  TDepthGuard guard(FDepth);
-  if (FDepth > kMaxNestingDepth) Raise(u"Maximum nesting depth exceeded");
+  // (A builder that raised an error is not used again: nothing needs restoring then.)
+  if (++FDepth > kMaxNestingDepth) Raise(u"Maximum nesting depth exceeded");
   FLex.KillLex();
-  TElementList values(FValues);
+  // The values collect on the stack and leave it in one list of their exact size.
+  const std::size_t base = FValues.size();
   do {
-    if (IJSONAncestor v = ReadValue()) values.Add(std::move(v));
+    if (IJSONAncestor v = ReadValue()) FValues.push_back(std::move(v));
   } while (FLex.CheckKill(ltVirgule));
   if (!FLex.CheckKill(ltCRight)) Raise(u"Unexpected end of input");
-  return MakeRef<TJSONArray>(values.Take());
+  const auto first = FValues.begin() + static_cast<std::ptrdiff_t>(base);
+  TJSONValueList values(std::make_move_iterator(first), std::make_move_iterator(FValues.end()));
+  FValues.resize(base);
+  --FDepth;
+  return MakeRef<TJSONArray>(std::move(values));
 }
 
 template <class CharT>
 IJSONAncestor TJSONBuilder<CharT>::ReadObject() {
-  TDepthGuard guard(FDepth);
-  if (FDepth > kMaxNestingDepth) Raise(u"Maximum nesting depth exceeded");
+  if (++FDepth > kMaxNestingDepth) Raise(u"Maximum nesting depth exceeded");
   FLex.KillLex();
   TMemberList members(FPairs);
   TJSONName name;
@@ -98,6 +95,7 @@ IJSONAncestor TJSONBuilder<CharT>::ReadObject() {
     }
   } while (FLex.CheckKill(ltVirgule));
   if (!FLex.CheckKill(ltBRight)) Raise(u"Unexpected end of input");
+  --FDepth;
   return MakeRef<TJSONObject>(members.Take());
 }
 

@@ -31,7 +31,7 @@ class TJSONBuilder {
   TLexGenerator<CharT> FLex;
   bool FCheckDates;
   int FDepth = 0;
-  // The members of the containers being read, innermost on top (see reader_stack.h).
+  // The members of the containers being read, innermost on top.
   std::vector<IJSONAncestor> FValues;
   std::vector<IJSONPair> FPairs;
 };

@@ -1,9 +1,7 @@
 #pragma once
-// What the readers keep while a container is read: its members, on a stack shared by the
-// containers being read (innermost on top), which leave it in one list of their exact size when
-// the container closes; and the nesting depth.
+// The builder's stack of members of the objects being read (innermost on top): each object
+// leaves it in one list of its exact size when it closes.
 #include <cstddef>
-#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -20,10 +18,6 @@ class TMemberList {
   explicit TMemberList(std::vector<IJSONPair>& stack) : FStack(stack), FBase(stack.size()) {}
   TMemberList(const TMemberList&) = delete;
   TMemberList& operator=(const TMemberList&) = delete;
-  // Drops what an abandoned object left on the stack.
-  ~TMemberList() {
-    if (FStack.size() > FBase) FStack.resize(FBase);
-  }
 
   void Add(TJSONName&& name, IJSONAncestor&& value) {
     const std::optional<size_t> old = Find(name);
@@ -77,37 +71,4 @@ class TMemberList {
   std::optional<TNameIndex> FIndex;
 };
 
-// The values of one array being read, kept on the builder's value stack from Base on.
-class TElementList {
- public:
-  explicit TElementList(std::vector<IJSONAncestor>& stack) : FStack(stack), FBase(stack.size()) {}
-  TElementList(const TElementList&) = delete;
-  TElementList& operator=(const TElementList&) = delete;
-  ~TElementList() {
-    if (FStack.size() > FBase) FStack.resize(FBase);
-  }
-  void Add(IJSONAncestor&& value) { FStack.push_back(std::move(value)); }
-  [[nodiscard]] TJSONValueList Take() {
-    TJSONValueList values(std::make_move_iterator(FStack.begin() + static_cast<std::ptrdiff_t>(FBase)),
-                          std::make_move_iterator(FStack.end()));
-    FStack.resize(FBase);
-    return values;
-  }
-
- private:
-  std::vector<IJSONAncestor>& FStack;
-  const size_t FBase;
-};
-
-// Keeps the nesting depth for the duration of one container.
-class TDepthGuard {
- public:
-  explicit TDepthGuard(int& depth) : FDepth(depth) { ++FDepth; }
-  ~TDepthGuard() { --FDepth; }
-  TDepthGuard(const TDepthGuard&) = delete;
-  TDepthGuard& operator=(const TDepthGuard&) = delete;
-
- private:
-  int& FDepth;
-};
 }  // namespace vx::json

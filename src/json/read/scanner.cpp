@@ -129,16 +129,6 @@ bool ParseInt64(UStringView s, std::int64_t& out) {
   return true;
 }
 
-std::optional<double> ParseFloat(UStringView s) {
-  // Number texts are short; a longer one (many digits) takes the general way.
-  char ascii[64];
-  if (s.size() > sizeof ascii) return TryStrToFloat(s);
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] >= 128) return std::nullopt;
-    ascii[i] = static_cast<char>(s[i]);
-  }
-  return TryStrToFloat(std::string_view(ascii, s.size()));
-}
 }  // namespace
 
 template <class CharT>
@@ -387,7 +377,7 @@ bool TLexGenerator<CharT>::ReadNumber() {
         throw EConvertError(u"'" + FBuffer + u"' is not a valid integer value");
       return Finish(ltIValue);
     }
-    const std::optional<double> d = ParseFloat(FBuffer);
+    const std::optional<double> d = TryStrToFloat(FBuffer);
     if (!d) throw EConvertError(u"'" + FBuffer + u"' is not a valid floating point value");
     FLex.DValue = *d;
     return Finish(ltDValue);

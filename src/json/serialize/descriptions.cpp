@@ -4,8 +4,6 @@
 
 namespace vx::json {
 
-namespace {}  // namespace
-
 DISABLE::DISABLE(UStringView aNames) {
   while (!aNames.empty()) {
     const std::size_t cut = std::min(aNames.find_first_of(u";,"), aNames.size());

@@ -138,15 +138,7 @@ struct TKind<M> : TKindBase {
 template <TDataType Kind>
 struct TKind<TDateKindField<Kind>> : TKindBase {
   using M = TDateKindField<Kind>;
-  static IJSONAncestor ToJSON(M v) {
-    if constexpr (Kind == dtDateTime) {
-      return MakeRef<TJSONDateTime>(v.Value);
-    } else if constexpr (Kind == dtDate) {
-      return MakeRef<TJSONDate>(v.Value);
-    } else {
-      return MakeRef<TJSONTime>(v.Value);
-    }
-  }
+  static IJSONAncestor ToJSON(M v) { return NewDate(Kind, v.Value); }
   static void FromJSON(M& v, const TJSONAncestor& j, bool) { v.Value = JDate(j); }
   static TVariant ToVariant(M v) { return TVariant::Date(v.Value); }
   static bool FromVariant(M& v, const TVariant& x) {
@@ -251,7 +243,7 @@ struct TKind<TSet<E>> : TKindBase {
 
 template <>
 struct TKind<TVariant> : TKindBase {
-  static IJSONAncestor ToJSON(const TVariant& v) { return VariantValue(v); }
+  static IJSONAncestor ToJSON(const TVariant& v) { return ValueOfVariant(v); }
   static void FromJSON(TVariant& v, const TJSONAncestor& j, bool) {
     if (TVariant x = j.GetAsVariant(); !x.IsNull()) v = std::move(x);
   }

@@ -154,11 +154,11 @@ void TSerializeParse::ReadRecord(const TTypeInfo& type, const void* record, TJSO
     if (m.Reval && VarSame(m.GetVar(instance), m.Reval->FEqual)) replaced = m.Reval->FValue;
     IJSONAncestor value;
     if (entry && entry->Fnc) {
-      value = rtti::VariantValue(
+      value = ValueOfVariant(
           entry->Fnc(const_cast<void*>(record), *entry, replaced ? *replaced : m.GetVar(instance), true));
     } else if (replaced) {
       value = replaced->IsNull() ? rtti::Null() : m.VarToJSON(*replaced);
-      if (!value) value = rtti::VariantValue(*replaced);
+      if (!value) value = ValueOfVariant(*replaced);
     } else {
       value = m.Get(instance);
     }
@@ -355,12 +355,6 @@ UString Base64Of(std::span<const std::uint8_t> bytes) {
 
 std::vector<std::uint8_t> BytesOfBase64(UStringView text) {
   return TSerializeParse::Base64Decode(text);
-}
-
-IJSONAncestor VariantValue(const TVariant& v) {
-  TDocArray one(IJSONArray(), false);
-  one.Add(v);
-  return one.GetSelf()->Get(0);
 }
 
 const TJSONArray& JArray(const TJSONAncestor& j) {

@@ -156,8 +156,6 @@ void WriteNested(const TTypeInfo& type, void* instance, const TJSONAncestor& jso
 [[nodiscard]] int ConstructorParamCount(const TTypeInfo& type);
 [[nodiscard]] UString Base64Of(std::span<const std::uint8_t> bytes);
 [[nodiscard]] std::vector<std::uint8_t> BytesOfBase64(UStringView text);
-// The JSON value TDocObject::SetData stores for a variant (nil: stores nothing).
-[[nodiscard]] IJSONAncestor VariantValue(const TVariant& v);
 
 // An array and a date-time of a present, non-null value, by the getters' rules.
 [[nodiscard]] const TJSONArray& JArray(const TJSONAncestor& j);
