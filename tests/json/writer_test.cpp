@@ -84,6 +84,7 @@ TEST(JsonWriter, LongTextsAreEscapedAsTheirUnitsAre) {
   TJSONWriter w(false, false);
   MakeRef<TJSONString>(text)->AsJSONString(w);
   EXPECT_EQ(w.Utf8(), expected + "\"");
+  EXPECT_EQ(w.ToString(), Utf8ToU(expected + "\""));
   EXPECT_EQ(w.TakeUtf8(), expected + "\"");
   EXPECT_EQ(w.Utf8(), "");  // taken: the writer starts over
 }
