@@ -124,7 +124,7 @@ TEST(JsonValue, SharedSubValueSurvivesItsFirstParent) {
 
 TEST(JsonValue, KindsNullFlagAndVariants) {
   EXPECT_THROW((void)MakeRef<TJSONAncestor>()->GetDataType(), EJSONError);
-  EXPECT_EQ(TJSONAncestor::KindOf(nullptr), dtNil);
+  EXPECT_EQ(TCast(IJSONAncestor()).GetDataType(), dtNil);
   auto s = MakeRef<TJSONString>(u"x");
   s->SetNull();
   EXPECT_EQ(Write(s), "null");

@@ -162,7 +162,8 @@ class TCast final : public TBase {
   explicit TCast(IJSONPair pair) : FPair(std::move(pair)) {}
 
   [[nodiscard]] IJSONAncestor GetValue() const { return FPair ? FPair->GetValue() : FValue; }
-  [[nodiscard]] TDataType GetDataType() const { return TJSONAncestor::KindOf(GetValue().get()); }
+  // The kind of the value; dtNil when there is none.
+  [[nodiscard]] TDataType GetDataType() const { return GetValue() ? GetValue()->GetDataType() : dtNil; }
   [[nodiscard]] bool GetIsNull() const;
   [[nodiscard]] UString GetString() const;
   [[nodiscard]] std::int64_t GetInteger() const;

@@ -72,10 +72,6 @@ class TJSONAncestor : public TRefCounted {
   virtual void AsJSONString(TJSONWriter& writer) const;
   // Deep copy: containers copy their members, nothing is shared with the original.
   [[nodiscard]] virtual IJSONAncestor Clone() const;
-  // Kind of a possibly missing value (dtNil for nil).
-  [[nodiscard]] static TDataType KindOf(const TJSONAncestor* value) {
-    return value ? value->GetDataType() : dtNil;
-  }
   [[nodiscard]] TNodeShape Shape() const noexcept { return FShape; }
 
  protected:

@@ -105,7 +105,8 @@ class TLexGenerator {
   // and steps past them.
   template <class Continues>
   void TakeRun(Continues continues);
-  // Records the current position as the lexeme's start, unless one is recorded already.
+  // Records the current position as the lexeme's start, unless one is recorded already (the
+  // very start of the text, at column 0, counts as none).
   void MarkStart() noexcept {
     if (FLex.Pos.Col == 0) FLex.Pos = FPosition;
   }
