@@ -248,8 +248,7 @@ std::string TBaseJSON<T, Key>::AsJSONUtf8(bool Ident, bool UniversalTime) const 
 
 template <class T, class Key>
 UString TBaseJSON<T, Key>::AsJSON(bool Ident, bool UniversalTime) const {
-  const std::string text = AsJSONUtf8(Ident, UniversalTime);  // ASCII: every unit is a byte
-  return UString(text.begin(), text.end());
+  return Utf8ToU(AsJSONUtf8(Ident, UniversalTime));
 }
 
 template <class T, class Key>

@@ -1,7 +1,7 @@
 #pragma once
 // One JSON text being written: compact or indented (CR LF line breaks, 2-space steps), dates in
 // local or universal form. Strings are escaped so that the text is pure ASCII; it is kept as
-// UTF-8 (which ASCII is) and handed out in UTF-16 by ToString.
+// UTF-8 and handed out in UTF-16 by ToString.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -46,7 +46,7 @@ class TJSONWriter {
 
   [[nodiscard]] bool Ident() const noexcept { return FIdent; }
   [[nodiscard]] bool UniversalTime() const noexcept { return FUniversalTime; }
-  [[nodiscard]] UString ToString() const { return UString(Utf8().begin(), Utf8().end()); }
+  [[nodiscard]] UString ToString() const { return Utf8ToU(Utf8()); }
   // The text written so far; valid until the next append.
   [[nodiscard]] std::string_view Utf8() const noexcept { return {FData.get(), FUsed}; }
   // The text written so far; the writer starts over empty.
