@@ -2,6 +2,7 @@
 // The builder's stack of members of the objects being read (innermost on top): each object
 // leaves it in one list of its exact size when it closes.
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -20,7 +21,10 @@ class TMemberList {
   TMemberList& operator=(const TMemberList&) = delete;
 
   void Add(TJSONName&& name, IJSONAncestor&& value) {
-    const std::optional<size_t> old = Find(name);
+    // A name whose mark is new is not present: most members are added without a search.
+    const std::uint64_t mark = Mark(name);
+    const std::optional<size_t> old = (FMarks & mark) ? Find(name) : std::nullopt;
+    FMarks |= mark;
     if (old) {
       FStack[FBase + *old] = nullptr;  // removed; compacted at the end
       ++FRemoved;
@@ -49,6 +53,12 @@ class TMemberList {
  private:
   static constexpr size_t kIndexFrom = 16;
 
+  // Names that compare equal have one mark: of their size and last unit, ASCII case folded.
+  [[nodiscard]] static std::uint64_t Mark(const TJSONName& name) {
+    const char16_t last =
+        name.Visit([](auto units) { return units.empty() ? u'\0' : UnitCode(units.back()); });
+    return std::uint64_t{1} << ((name.Size() * 31 + AsciiUpper(last)) & 63);
+  }
   [[nodiscard]] std::optional<size_t> Find(const TJSONName& name) const {
     if (FIndex) return FIndex->Find(name);
     for (size_t i = FBase; i < FStack.size(); ++i) {
@@ -67,6 +77,7 @@ class TMemberList {
   std::vector<IJSONPair>& FStack;
   const size_t FBase;
   size_t FRemoved = 0;
+  std::uint64_t FMarks = 0;
   // Large objects keep an index of their names.
   std::optional<TNameIndex> FIndex;
 };

@@ -1,10 +1,12 @@
 #include "json/write/writer.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <new>
+#include <utility>
 
 namespace vx::json {
 
@@ -45,6 +47,14 @@ void TJSONWriter::AppendFloat(double Value) {
 template <class Unit>
 void TJSONWriter::AppendQuoted(std::basic_string_view<Unit> Value) {
   static constexpr char kHex[] = "0123456789abcdef";
+  // The letters of the two-character escapes.
+  static constexpr auto kLetters = [] {
+    std::array<char, 93> letters{};
+    for (const auto& [unit, letter] :
+         {std::pair{8, 'b'}, {9, 't'}, {10, 'n'}, {12, 'f'}, {13, 'r'}, {'"', '"'}, {'\\', '\\'}})
+      letters[static_cast<std::size_t>(unit)] = letter;
+    return letters;
+  }();
   if (Value.size() == 1 && Value[0] == 0) return Put("\"\\u0000\"");
   AppendVal('"');
   // Long texts are escaped in pieces, each with room for six characters per unit.
@@ -62,29 +72,11 @@ void TJSONWriter::AppendQuoted(std::basic_string_view<Unit> Value) {
         return AppendVal('"');
       }
       *d++ = '\\';
-      switch (c) {
-        case 8:
-          *d++ = 'b';
-          break;
-        case 9:
-          *d++ = 't';
-          break;
-        case 10:
-          *d++ = 'n';
-          break;
-        case 12:
-          *d++ = 'f';
-          break;
-        case 13:
-          *d++ = 'r';
-          break;
-        case u'"':
-        case u'\\':
-          *d++ = static_cast<char>(c);
-          break;
-        default:
-          *d++ = 'u';
-          for (int shift = 12; shift >= 0; shift -= 4) *d++ = kHex[(c >> shift) & 15];
+      if (c < kLetters.size() && kLetters[c] != 0) {
+        *d++ = kLetters[c];
+      } else {
+        *d++ = 'u';
+        for (int shift = 12; shift >= 0; shift -= 4) *d++ = kHex[(c >> shift) & 15];
       }
     }
     FUsed = static_cast<std::size_t>(d - FData.get());
