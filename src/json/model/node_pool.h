@@ -14,7 +14,7 @@ namespace vx::json {
 
 class TNodePool {
  public:
-  static constexpr std::size_t kMaxSize = 256;
+  static constexpr std::size_t kMaxSize = 1024;
   [[nodiscard]] static void* Allocate(std::size_t size);
   // size must be the size the block was allocated with.
   static void Free(void* p, std::size_t size) noexcept;
