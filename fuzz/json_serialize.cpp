@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "json/serialize.h"
+#include "json/serialize/serialize.h"
 
 namespace fuzzed {
 using vx::UString;

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "json/json_errors.h"
+#include "json/model/errors.h"
 #include "mail/mail_records.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "json/serialize.h"
+#include "json/serialize/serialize.h"
 
 namespace ours {
 using vx::UString;

@@ -3,9 +3,9 @@
 
 #include <ostream>
 
-#include "json/json_errors.h"
-#include "json/json_value.h"
-#include "json/json_writer.h"
+#include "json/model/errors.h"
+#include "json/model/values.h"
+#include "json/write/writer.h"
 
 namespace vx64 {
 

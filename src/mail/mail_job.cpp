@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "json/json_errors.h"
+#include "json/model/errors.h"
 #include "mail/worker_mail.h"
 
 namespace vx::mail {

@@ -2,7 +2,7 @@
 
 #include <span>
 
-#include "json/json_errors.h"
+#include "json/model/errors.h"
 
 namespace vx::mail {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "core/ustring.h"
-#include "json/rtti.h"
-#include "json/serialize.h"
+#include "json/serialize/descriptions.h"
+#include "json/serialize/serialize.h"
 #include "mail/mapi_email.h"
 
 namespace vx::mail {

@@ -4,7 +4,7 @@
 
 #include "common/dialogs.h"
 #include "common/global_interface.h"
-#include "json/json_errors.h"
+#include "json/model/errors.h"
 
 namespace vx::mail {
 

@@ -71,6 +71,13 @@ TEST(HostJson, TextsWithoutAValueAndErrorsWriteNothing) {
   EXPECT_FALSE(r.written);
   EXPECT_EQ(r.text, "");
   EXPECT_EQ(r.error, "Expected :. (Line: 0 Col: 5)");
+  // A NUL in the text is shown escaped and keeps the error's position.
+  const Reformatted nul = Reformat("[\"a\\u0000b\n\"]", false, false);
+  EXPECT_NE(nul.error.find("a\\u0000b"), std::string::npos) << nul.error;
+  EXPECT_NE(nul.error.find("0A HEX 22 HEX. (Line: 1 Col: 1)"), std::string::npos) << nul.error;
+  EXPECT_FALSE(Reformat("[99999999999999999999]", false, false).written);
+  ScopedTimeZone tz(kCentralEurope);  // a local time that does not exist cannot be made universal
+  EXPECT_FALSE(Reformat("\"2022-03-27T02:30:00\"", false, true).written);
 }
 
 struct Outcome {

@@ -3,9 +3,11 @@
 
 #include <cmath>
 #include <cstdint>
+#include <random>
 #include <vector>
 
-#include "json/date_manager.h"
+#include "date_expression.h"
+#include "json/dates/recognition.h"
 #include "json_test_util.h"
 
 namespace vx::json::test {
@@ -97,34 +99,53 @@ TEST_P(DateRecognition, ReaderTestsOnlyFiveToTwentyFiveCharacters) {
   EXPECT_EQ(Write(Parse(u"[\"2022-11-21\",\"09:07:34.5\"]")), R"(["2022-11-21","09:07:34.005"])");
 }
 
-// The common forms are matched without the expression: every combination of their pieces, valid
-// or not, must give the expression's answer.
-TEST_P(DateRecognition, CommonFormsAnswerAsTheExpression) {
-  // The edges of the years and of the day count's sign (1899-12-30) test the arithmetic too.
-  const std::u16string_view dates[] = {u"",           u"2022-11-21", u"2022-13-01",
-                                       u"2022-02-30", u"0000-01-01", u"2022-1-01",
-                                       u"0001-01-01", u"1899-12-29", u"9999-12-31"};
+// The library matches the date expression by hand: on every combination of the pieces of date
+// texts, valid or not, with blanks around and inside, its groups must be PCRE2's, and a text
+// without one covering match must have none.
+TEST(DateRecognition, MatchesTheExpressionAsPcre2Does) {
+  const std::u16string_view dates[] = {u"",           u"2022-11-21", u"2022-13-01", u"2022-02-30",
+                                       u"0000-01-01", u"2022-1-01",  u"12345",      u"9999-12-31"};
   const std::u16string_view clocks[] = {u"",           u"T09:07:34", u"09:07:34", u"T25:00:00", u"T09:07",
-                                        u"T09:07:34:", u"T23:59:59", u"00:00:00", u"23:60:00"};
+                                        u"T09:07:34:", u"T23:59:59", u"00:00:00", u"9:07:34"};
   const std::u16string_view zs[] = {u"", u"Z", u"ZZ"};
-  const std::u16string_view fractions[] = {u"", u".5", u".123", u".1234", u".", u".12Z", u".999"};
+  const std::u16string_view fractions[] = {u"", u".5", u".123", u".1234", u".", u".12Z", u".Z"};
   const std::u16string_view offsets[] = {u"",        u"+02:00", u"-05:30", u"+0200", u"+02:0",
                                          u"+02:00Z", u"-",      u"+99:99", u"-12:59"};
-  int compared = 0;
+  const std::u16string_view blanks[] = {u"", u" ", u"\t\n"};
+  int dateTexts = 0;
   for (auto d : dates)
     for (auto c : clocks)
       for (auto z : zs)
         for (auto f : fractions)
           for (auto o : offsets) {
-            const UString text = UString(d) + UString(c) + UString(z) + UString(f) + UString(o);
-            if (text.empty() || !(text[0] >= u'0' && text[0] <= u'9')) continue;
-            const TISO8601 quick(text), slow(text, true);
-            ASSERT_EQ(quick.Success(), slow.Success()) << UToUtf8(text);
-            EXPECT_EQ(quick.ValueType(), slow.ValueType()) << UToUtf8(text);
-            EXPECT_EQ(quick.Value(), slow.Value()) << UToUtf8(text);
-            ++compared;
+            const UString core = UString(d) + UString(c) + UString(z) + UString(f) + UString(o);
+            for (const UString& text :
+                 {core, UString(blanks[core.size() % 3]) + core + u" ",
+                  core.substr(0, core.size() / 2) + u" " + core.substr(core.size() / 2)}) {
+              const TISO8601 test(text);
+              const auto groups = testing::ExpressionGroups(text);
+              dateTexts += groups ? 1 : 0;
+              for (int g = 1; g <= TISO8601::kGroupCount; ++g) {
+                const std::string expected = groups ? UToUtf8((*groups)[g]) : "";
+                ASSERT_EQ(UToUtf8(test.GroupText(g)), expected) << UToUtf8(text) << " group " << g;
+              }
+              EXPECT_TRUE(groups || !test.Success()) << UToUtf8(text);
+            }
           }
-  EXPECT_GT(compared, 10000);
+  EXPECT_GT(dateTexts, 1000);
+  // And on random texts of the characters dates are made of.
+  std::mt19937 rng(20221121);
+  constexpr char16_t kUnits[] = u"0123456789-:TZ.+ 12";
+  for (int round = 0; round < 50000; ++round) {
+    UString text;
+    for (std::size_t n = 1 + rng() % 25; n > 0; --n) text.push_back(kUnits[rng() % (std::size(kUnits) - 1)]);
+    const TISO8601 test(text);
+    const auto groups = testing::ExpressionGroups(text);
+    for (int g = 1; g <= TISO8601::kGroupCount; ++g) {
+      const std::string expected = groups ? UToUtf8((*groups)[g]) : "";
+      ASSERT_EQ(UToUtf8(test.GroupText(g)), expected) << UToUtf8(text) << " group " << g;
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, DateRecognition,

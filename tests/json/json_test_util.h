@@ -6,10 +6,10 @@
 #include <string>
 
 #include "core/ustring.h"
-#include "json/date_time.h"
-#include "json/json_doc.h"
-#include "json/json_value.h"
-#include "json/json_writer.h"
+#include "json/dates/date_time.h"
+#include "json/model/documents.h"
+#include "json/model/values.h"
+#include "json/write/writer.h"
 
 namespace vx::json::test {
 
@@ -51,7 +51,7 @@ inline std::string Fmt(TDateTime v) {
 inline std::string Write(const IJSONAncestor& v, bool ident = false, bool utc = false) {
   TJSONWriter w(ident, utc);
   v->AsJSONString(w);
-  return w.ToUtf8();
+  return std::string(w.Utf8());
 }
 
 inline IJSONAncestor Parse(std::u16string_view text, bool checkDate = true) {

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
+#include <vector>
 
-#include "json/json_builder.h"
-#include "json/json_errors.h"
+#include "json/model/errors.h"
+#include "json/read/builder.h"
 #include "json_test_util.h"
 
 namespace vx::json::test {
@@ -129,6 +131,32 @@ TEST(JsonReader, LargeObjectsKeepTheReplacementRule) {
   EXPECT_EQ(obj->Get(98)->GetName(), u"k99");
   EXPECT_FALSE(obj->Get(u"k7"));
   EXPECT_EQ(obj->Get(5)->GetName(), u"k6");
+}
+
+// Random objects of names that clash in ASCII case, small and large ones alike, against a model
+// of the rule: a name already present leaves its place and the new member goes to the end.
+TEST(JsonReader, ReplacedMembersFollowTheRuleInObjectsOfAnySize) {
+  const std::u16string names[] = {u"a",         u"A",         u"b",  u"ab", u"aB",     u"Ab",
+                                  u"ba",        u"x1",        u"X1", u"y1", u"\u0105", u"\u0104",
+                                  u"long name", u"LONG NAME", u"",   u"k"};
+  std::mt19937 rng(5);
+  for (int round = 0; round < 400; ++round) {
+    std::vector<std::pair<std::u16string, int>> model;
+    std::u16string text = u"{";
+    for (int i = 0, n = 1 + static_cast<int>(rng() % (round % 2 ? 60 : 12)); i < n; ++i) {
+      std::u16string name = names[rng() % std::size(names)];
+      if (rng() % 3 == 0) name += IntToU(static_cast<int>(rng() % 30));
+      text += (i ? u"," : u"") + (u"\"" + name + u"\":") + IntToU(i);
+      std::erase_if(model, [&](const auto& m) { return EqualNoCase(m.first, name); });
+      model.emplace_back(name, i);
+    }
+    const auto obj = RefCast<TJSONObject>(Parse(text + u"}"));
+    ASSERT_EQ(obj->Count(), static_cast<int>(model.size())) << UToUtf8(text);
+    for (int i = 0; i < obj->Count(); ++i) {
+      EXPECT_EQ(obj->Get(i)->GetName(), model[static_cast<std::size_t>(i)].first) << UToUtf8(text);
+      EXPECT_EQ(Write(obj->Get(i)->GetValue()), std::to_string(model[static_cast<std::size_t>(i)].second));
+    }
+  }
 }
 
 TEST(JsonReader, NestingIsBounded) {

@@ -2,7 +2,7 @@
 // properties, streams, generic lists, construction, class maps and the FromJSON constructors.
 #include <gtest/gtest.h>
 
-#include "json/serialize.h"
+#include "json/serialize/serialize.h"
 #include "json_test_util.h"
 
 namespace shapes {

@@ -2,7 +2,7 @@
 // rules, aliases, REVAL, type mismatches and the attribute helpers.
 #include <gtest/gtest.h>
 
-#include "json/serialize.h"
+#include "json/serialize/serialize.h"
 #include "json_test_util.h"
 
 namespace sample {

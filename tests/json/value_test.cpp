@@ -2,8 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <type_traits>
+#include <vector>
 
-#include "json/json_errors.h"
+#include "json/model/errors.h"
 #include "json_test_util.h"
 
 namespace vx::json::test {
@@ -123,7 +124,7 @@ TEST(JsonValue, SharedSubValueSurvivesItsFirstParent) {
 
 TEST(JsonValue, KindsNullFlagAndVariants) {
   EXPECT_THROW((void)MakeRef<TJSONAncestor>()->GetDataType(), EJSONError);
-  EXPECT_EQ(TJSONAncestor::KindOf(nullptr), dtNil);
+  EXPECT_EQ(TCast(IJSONAncestor()).GetDataType(), dtNil);
   auto s = MakeRef<TJSONString>(u"x");
   s->SetNull();
   EXPECT_EQ(Write(s), "null");
@@ -133,6 +134,9 @@ TEST(JsonValue, KindsNullFlagAndVariants) {
   EXPECT_EQ(MakeRef<TJSONDate>(1.0)->GetAsVariant().VarType(), varDouble);
   EXPECT_EQ(MakeRef<TJSONInteger>(7)->GetAsVariant(), TVariant::Int64(7));
   EXPECT_TRUE(MakeRef<TJSONArray>()->GetAsVariant().IsNull());
+  // The parser's second name reads alike.
+  EXPECT_EQ(Write(TJSONTextParser::ParseJSON(u"{a:[1,'2']}", true)), R"({"a":[1,"2"]})");
+  EXPECT_FALSE(TJSONTextParser::ParseJSON(u" ", true));
 }
 
 TEST(JsonDoc, EmptyTextsAndOtherKinds) {
@@ -268,6 +272,48 @@ TEST(JsonDoc, CloneEnumerationAndSort) {
     return static_cast<int>(RefCast<TJSONInteger>(x)->GetData() - RefCast<TJSONInteger>(y)->GetData());
   });
   EXPECT_EQ(a->AsJSONUtf8(), "[1,2,3]");
+}
+
+// Walking the members by offset, and editing an array by index.
+TEST(JsonDoc, OffsetsLengthsAndDeletionByIndex) {
+  auto o = JO(uR"({"a":1,"b":"x","c":null})");
+  std::vector<int> offsets;
+  std::string values;
+  for (o->First(); !o->GetEoF(); o->Next()) {
+    offsets.push_back(o->GetOffset());
+    values += Write(o->GetCurrentValue());
+  }
+  EXPECT_EQ(offsets, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(values, R"(1"x"null)");
+  EXPECT_EQ(o->GetOffset(), 3);
+  EXPECT_FALSE(o->GetCurrentValue());  // past the last member
+  EXPECT_EQ(o->GetCurrentKey(), u"");
+
+  auto a = JA(u"[1,2,3]");
+  EXPECT_EQ(a->GetLength(), 3);
+  a->Delete(1);
+  EXPECT_EQ(a->AsJSONUtf8(), "[1,3]");
+  EXPECT_EQ(a->GetLength(), 2);
+  EXPECT_THROW(a->Delete(2), EArgumentOutOfRange);
+  EXPECT_THROW(a->Delete(-1), EArgumentOutOfRange);
+  EXPECT_EQ(a->AsJSONUtf8(), "[1,3]");
+}
+
+TEST(JsonDoc, VariantsAndDatesByTheirOwnGettersAndSetters) {
+  auto o = JO();
+  o->SetVariant(u"i", TVariant::Int64(7));
+  o->SetVariant(u"s", TVariant::String(u"t"));
+  o->SetVariant(u"e", TVariant());  // stores nothing
+  o->SetDate(u"d", DT(2022, 11, 21));
+  o->SetTime(u"t", *TryEncodeTime(9, 7, 34, 5));
+  EXPECT_EQ(o->AsJSONUtf8(), R"({"i":7,"s":"t","d":"2022-11-21","t":"09:07:34.005"})");
+  EXPECT_EQ(o->GetVariant(u"i"), TVariant::Int64(7));
+  EXPECT_EQ(o->GetVariant(u"s"), TVariant::String(u"t"));
+  EXPECT_TRUE(o->GetVariant(u"missing").IsEmpty());
+  EXPECT_EQ(o->GetTime(u"t"), *TryEncodeTime(9, 7, 34, 5));
+  EXPECT_EQ(o->GetTime(u"missing"), 0.0);
+  EXPECT_THROW((void)o->GetTime(u"d"), EInvalidCast);
+  EXPECT_THROW((void)o->GetDate(u"t"), EInvalidCast);
 }
 
 TEST(JsonDoc, CastReadsAndReplacesAPairValue) {

@@ -4,7 +4,7 @@
 
 #include <gmock/gmock.h>
 
-#include "json/json_errors.h"
+#include "json/model/errors.h"
 #include "mail_fixture.h"
 
 namespace vx::mail::test {

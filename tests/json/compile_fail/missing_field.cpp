@@ -1,7 +1,7 @@
 // A record whose description misses a field must not compile. Built twice by tests/CMakeLists.txt:
 // with VX_COMPLETE_DESCRIPTION as part of the build, without it by a test that expects the
 // description's field-count check to stop the compiler.
-#include "json/rtti.h"
+#include "json/serialize/descriptions.h"
 
 namespace sample {
 struct TNote {
