@@ -103,8 +103,7 @@ set(dev_packages
   libxml-2.0 libxml2-dev
   libcurl "libcurl4-openssl-dev | libcurl-dev"
   libzip libzip-dev
-  libelf libelf-dev
-  libpcre2-16 libpcre2-dev)
+  libelf libelf-dev)
 set(dev_depends "${host_package} (= ${version})")
 get_property(requires GLOBAL PROPERTY VX_HOST_REQUIRES_PRIVATE)
 foreach(module IN LISTS requires)

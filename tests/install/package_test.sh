@@ -51,7 +51,6 @@ field libvx64mapi1 Depends | grep -q 'libgmime-3.0-0' || problem "libvx64mapi1 l
 expected="libvx64-host0 (= $version)
 libcurl4-openssl-dev | libcurl-dev
 libelf-dev
-libpcre2-dev
 libxml2-dev
 libzip-dev"
 actual=$(field vx64-dev Depends | tr ',' '\n' | sed 's/^ *//; s/ *$//' | sort)
